@@ -51,6 +51,7 @@ TfrmRepWnd::TfrmRepWnd(EventLogFile& logFile, QWidget* parent) : QMainWindow(par
   auto* tableLayout = new QVBoxLayout(tableGroup);
   table_ = new QTableWidget(0, static_cast<int>(kColumns.size()), tableGroup);
   table_->setObjectName("objectTable");
+  table_->horizontalHeader()->setMinimumSectionSize(0);
   QStringList headers;
   for (std::size_t c = 0; c < kColumns.size(); ++c) {
     headers << kColumns[c].header;
