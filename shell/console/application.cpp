@@ -79,7 +79,9 @@ int MirroxApplication::run() {
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     window_->move(screen->availableGeometry().center() - window_->rect().center());
   }
-  window_->show();
+  // Shown from the running event loop, so that a close request that arrives while the start-up
+  // step shows a message box still ends the application.
+  QMetaObject::invokeMethod(window_.get(), &QWidget::show, Qt::QueuedConnection);
   QApplication::exec();
   exitStep();
   return 0;

@@ -92,6 +92,19 @@ TEST_F(ProgramCopy, AutoWithASecondArgumentStartsWithoutWaitingForTheDatabaseSer
   EXPECT_NE(readFile(dir_ / "mirrox.ini").find("[Main]\r\nperiod=10\r\nchk=0\r\n"), std::string::npos);
 }
 
+TEST_F(ProgramCopy, UnwritableDatabaseDirectoryStopsTheStartUpButTheProgramStillClosesCleanly) {
+  std::filesystem::remove_all(dir_ / "DB");
+  test::writeFile(dir_ / "DB", "a file where the database directory should be");
+  auto first = start({});
+  ASSERT_TRUE(eventually([&] { return startedUp(); })) << log();
+  auto closer = start({"close"});
+  EXPECT_EQ(closer->waitFor(20s), 0);
+  EXPECT_EQ(first->waitFor(20s), 0);
+  EXPECT_EQ(log().find("Создан файл серверной БД"), std::string::npos);
+  EXPECT_NE(log().rfind(" Приложение завершено \r\n"), std::string::npos);
+  EXPECT_TRUE(std::filesystem::exists(dir_ / "mirrox.ini"));
+}
+
 TEST_F(ProgramCopy, CrashedInstanceDoesNotBlockTheNextStart) {
   auto first = start({});
   ASSERT_TRUE(eventually([&] { return startedUp(); }));
