@@ -7,8 +7,10 @@
 #include <QPlainTextEdit>
 #include <QSpinBox>
 #include <QTableWidget>
+#include <QThread>
 
 #include "link/cp1251.h"
+#include "shell/console/gui_handoff.h"
 #include "shell/console/main_window.h"
 #include "tests/common/manual_clock.h"
 #include "tests/common/temp_dir.h"
@@ -102,6 +104,28 @@ TEST_F(MainWindowTest, ScheduleControlsFollowPeriodAndNightFlag) {
   EXPECT_EQ(window_.period(), 1);
   EXPECT_FALSE(window_.night());
   EXPECT_TRUE(window_.periodEditor()->isEnabled());
+}
+
+TEST_F(MainWindowTest, StatusPublishedFromAnotherThreadReachesTheLogInOrderOnTheGuiThread) {
+  std::vector<bool> ranOnGuiThread;
+  QThread* worker = QThread::create([&] {
+    for (int i = 1; i <= 3; ++i) {
+      PublishStatus(window_, "Репликации данных " + std::to_string(i));
+      runOnGuiThread(&window_, [&] { ranOnGuiThread.push_back(QThread::currentThread() == window_.thread()); });
+    }
+  });
+  QEventLoop loop;
+  QObject::connect(worker, &QThread::finished, &loop, &QEventLoop::quit);
+  worker->start();
+  loop.exec();  // serves the hand-offs, as the GUI thread does while it waits for the scheduler
+  worker->wait();
+  delete worker;
+  EXPECT_EQ(window_.logView()->toPlainText(),
+            QString::fromUtf8("Репликации данных 1\nРепликации данных 2\nРепликации данных 3"));
+  EXPECT_EQ(ranOnGuiThread, (std::vector<bool>{true, true, true}));
+  // On the GUI thread itself the call runs at once.
+  PublishStatus(window_, "direct");
+  EXPECT_TRUE(window_.logView()->toPlainText().endsWith("direct"));
 }
 
 }  // namespace
