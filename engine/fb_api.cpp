@@ -28,8 +28,29 @@ std::string Status::message() {
   return cp1251ToUtf8(text);
 }
 
+bool Status::connectionLost() const {
+  const ISC_STATUS* errors = status_->getErrors();
+  for (const ISC_STATUS* item = errors; item != nullptr && *item != isc_arg_end; item += 2) {
+    if (item[0] != isc_arg_gds) continue;
+    switch (item[1]) {
+      case isc_network_error:
+      case isc_net_read_err:
+      case isc_net_write_err:
+      case isc_conn_lost:
+      case isc_lost_db_connection:
+      case isc_att_shutdown:
+      case isc_shutdown:
+      case isc_bad_db_handle:
+        return true;
+      default:
+        break;
+    }
+  }
+  return false;
+}
+
 void Status::check() {
-  if (failed()) throw LocalDbError(message());
+  if (failed()) throw LocalDbError(message(), connectionLost());
 }
 
 }  // namespace mirrox::fb

@@ -24,6 +24,8 @@ class Status {
   bool failed() const;
   // The formatted message of the last failure, converted from code page 1251.
   std::string message();
+  // True when the failure means the attachment is gone.
+  bool connectionLost() const;
   // Throws LocalDbError with message() when the last call failed.
   void check();
   void clear() { wrapper_.init(); }

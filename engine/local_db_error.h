@@ -9,7 +9,15 @@ namespace mirrox {
 // message in UTF-8, lines separated by "\n", as the operator is to read it.
 class LocalDbError : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  explicit LocalDbError(const std::string& message, bool connectionLost = false)
+      : std::runtime_error(message), connectionLost_(connectionLost) {}
+
+  // The attachment is gone (network error, server shut down, attachment ended): nothing more can
+  // be done on it until it is connected again.
+  bool connectionLost() const { return connectionLost_; }
+
+ private:
+  bool connectionLost_;
 };
 
 }  // namespace mirrox

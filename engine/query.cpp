@@ -24,7 +24,7 @@ ParamKind kindOf(unsigned type) {
     case SQL_TIMESTAMP:
     case SQL_TYPE_DATE:
     case SQL_TYPE_TIME:
-      return ParamKind::DateTime;
+      return ParamKind::Timestamp;
     default:
       return ParamKind::Number;
   }

@@ -20,7 +20,7 @@ class Transaction;
 // How the batch applier converts a field for one input parameter.
 enum class ParamKind {
   Text,      // char, varchar: bytes as they are
-  DateTime,  // timestamp, date, time: parsed on this side
+  Timestamp,  // timestamp, date, time: parsed on this side
   Number,    // integer types and numerics: converted by the server
 };
 

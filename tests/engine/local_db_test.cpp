@@ -32,7 +32,7 @@ TEST_F(LocalDbTest, PreparedOnceExecutesEveryRowWithTextInputsConvertedByTheServ
   ASSERT_EQ(local_.Qr.params().size(), 5u);
   EXPECT_EQ(local_.Qr.params()[0].kind, ParamKind::Number);
   EXPECT_EQ(local_.Qr.params()[2].kind, ParamKind::Number);
-  EXPECT_EQ(local_.Qr.params()[3].kind, ParamKind::DateTime);
+  EXPECT_EQ(local_.Qr.params()[3].kind, ParamKind::Timestamp);
   EXPECT_EQ(local_.Qr.params()[4].kind, ParamKind::Text);
   EXPECT_EQ(local_.Qr.params()[4].length, 5u);
   local_.Qr.execute({"17", "-3", "123.45", "2024-01-05 10:20:30", "\xC0\xE1\xE2"});
