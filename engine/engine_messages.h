@@ -21,6 +21,9 @@ inline constexpr const char* kBadDate = "Не верный формат даты
 inline constexpr const char* kSinceDateBusy = "Репликация данных c даты ... Пожалуйста   ждите!";
 inline constexpr const char* kConsoleIdle = "Приложение запущено в режиме настройки карты";
 
+// An object whose database type is neither metering nor journal: nothing is replicated or prepared.
+inline constexpr const char* kUnknownDbType = "Неизвестный тип базы данных объекта: ";
+
 inline constexpr const char* kPrepareStart = "Подготовка БД Клиента ";
 
 }  // namespace mirrox::messages
