@@ -67,6 +67,9 @@ void Server::run() {
     raw->thread = std::thread([this, raw, peer] {
       Session session(raw->socket, peer, context_);
       session.run();
+      // The client sees the end at once; the descriptor itself is closed when the thread is
+      // reaped, so that stop() never touches a descriptor number that was reused meanwhile.
+      raw->socket.shutdownBoth();
       raw->finished = true;
     });
   }

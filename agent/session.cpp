@@ -82,7 +82,9 @@ void Session::handle(const std::string& line) {
       open(*command);
       break;
     case CommandKind::CloseDatabase:
+      // Closing when nothing is open is no fault: the end state is the one asked for.
       close();
+      send(okReply());
       break;
     case CommandKind::Execute:
       execute(*command);
