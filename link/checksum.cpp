@@ -1,0 +1,78 @@
+#include "link/checksum.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+
+namespace mirrox {
+namespace {
+
+constexpr std::array<std::uint16_t, 256> makeCrcTable() {
+  std::array<std::uint16_t, 256> table{};
+  for (unsigned i = 0; i < 256; ++i) {
+    unsigned crc = i << 8;
+    for (int bit = 0; bit < 8; ++bit) crc = (crc & 0x8000) ? ((crc << 1) ^ 0x1021) : (crc << 1);
+    table[i] = static_cast<std::uint16_t>(crc & 0xFFFF);
+  }
+  return table;
+}
+
+constexpr std::array<std::uint16_t, 256> kCrcTable = makeCrcTable();
+static_assert(kCrcTable[1] == 0x1021 && kCrcTable[2] == 0x2042 && kCrcTable[255] == 0x1EF0);
+
+class ReadOnlyFd {
+ public:
+  explicit ReadOnlyFd(const std::filesystem::path& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
+  ~ReadOnlyFd() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  ReadOnlyFd(const ReadOnlyFd&) = delete;
+  ReadOnlyFd& operator=(const ReadOnlyFd&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+// Fills the buffer as far as the file allows; a short count means end of file. -1 on a read error.
+ssize_t readBlock(int fd, unsigned char* buffer, std::size_t size) {
+  std::size_t filled = 0;
+  while (filled < size) {
+    const ssize_t got = ::read(fd, buffer + filled, size - filled);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return -1;
+    }
+    if (got == 0) break;
+    filled += static_cast<std::size_t>(got);
+  }
+  return static_cast<ssize_t>(filled);
+}
+
+}  // namespace
+
+std::uint16_t Crc16Step(std::uint8_t byte, std::uint16_t value) {
+  return static_cast<std::uint16_t>(kCrcTable[((value >> 8) ^ byte) & 0xFF] ^ ((value << 8) & 0xFFFF));
+}
+
+std::int32_t FileChecksum(const std::filesystem::path& path) {
+  ReadOnlyFd file(path);
+  if (file.get() < 0) return 0;
+  // A shared advisory lock keeps cooperating writers out while the file is read; a file that is
+  // locked for writing counts as one that cannot be opened.
+  if (::flock(file.get(), LOCK_SH | LOCK_NB) != 0) return 0;
+  std::array<unsigned char, kChecksumBlockSize> block;
+  std::uint16_t value = 0;
+  for (;;) {
+    const ssize_t n = readBlock(file.get(), block.data(), block.size());
+    if (n < 0) return 0;
+    for (ssize_t i = 1; i < n; ++i) value = Crc16Step(block[static_cast<std::size_t>(i)], value);
+    if (static_cast<std::size_t>(n) < block.size()) break;
+  }
+  return value;
+}
+
+}  // namespace mirrox

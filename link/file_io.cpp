@@ -1,0 +1,73 @@
+#include "link/file_io.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+#include "link/link_fault.h"
+
+namespace mirrox {
+namespace {
+
+[[noreturn]] void fail(const char* what, const std::filesystem::path& path, int error) {
+  throw LinkFault(std::string(what) + " \"" + path.string() + "\". " + std::strerror(error));
+}
+
+}  // namespace
+
+OutputFile::OutputFile(const std::filesystem::path& path)
+    : path_(path), fd_(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644)) {
+  if (fd_ < 0) fail("Cannot create file", path_, errno);
+}
+
+OutputFile::~OutputFile() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+void OutputFile::write(std::string_view bytes) {
+  if (fd_ < 0) fail("Cannot write file", path_, EBADF);
+  while (!bytes.empty()) {
+    const ssize_t written = ::write(fd_, bytes.data(), bytes.size());
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      fail("Cannot write file", path_, errno);
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(written));
+    size_ += static_cast<std::uint64_t>(written);
+  }
+}
+
+void OutputFile::close() {
+  if (fd_ < 0) return;
+  const int fd = fd_;
+  fd_ = -1;
+  if (::close(fd) != 0) fail("Cannot write file", path_, errno);
+}
+
+InputFile::InputFile(const std::filesystem::path& path)
+    : path_(path), fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
+  if (fd_ < 0) fail("Cannot open file", path_, errno);
+}
+
+InputFile::~InputFile() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+std::size_t InputFile::read(std::span<char> into) {
+  std::size_t filled = 0;
+  while (filled < into.size()) {
+    const ssize_t got = ::read(fd_, into.data() + filled, into.size() - filled);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      fail("Cannot read file", path_, errno);
+    }
+    if (got == 0) break;
+    filled += static_cast<std::size_t>(got);
+  }
+  return filled;
+}
+
+}  // namespace mirrox

@@ -1,0 +1,122 @@
+#include "link/result_file.h"
+
+#include <zlib.h>
+
+#include <array>
+#include <cstdint>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "link/file_io.h"
+#include "link/run_context.h"
+#include "link/tcp_client.h"
+
+namespace mirrox {
+namespace {
+
+constexpr std::size_t kPieceSize = 1024;
+constexpr std::size_t kInflateBufferSize = 32768;
+
+// An inflate state for one zlib stream (header, deflate data, Adler-32 trailer).
+class Inflater {
+ public:
+  Inflater() { ok_ = ::inflateInit(&stream_) == Z_OK; }
+  ~Inflater() {
+    if (ok_) ::inflateEnd(&stream_);
+  }
+  Inflater(const Inflater&) = delete;
+  Inflater& operator=(const Inflater&) = delete;
+
+  bool ok() const { return ok_; }
+  z_stream& stream() { return stream_; }
+
+ private:
+  z_stream stream_{};
+  bool ok_ = false;
+};
+
+std::int32_t bigEndianLength(const std::array<char, 4>& bytes) {
+  std::uint32_t value = 0;
+  for (char b : bytes) value = (value << 8) | static_cast<unsigned char>(b);
+  return static_cast<std::int32_t>(value);
+}
+
+void show(RunContext& thread, std::string text) {
+  thread.statusText() = std::move(text);
+  thread.publishStatus();
+}
+
+}  // namespace
+
+std::filesystem::path compressedResultFile(const RunContext& thread) {
+  return thread.logDir() / kCompressedResultFileName;
+}
+
+std::filesystem::path resultFile(const RunContext& thread) { return thread.logDir() / kResultFileName; }
+
+bool ReceiveResultFile(RunContext& thread, const std::filesystem::path& target) {
+  OutputFile file(compressedResultFile(thread));  // a failure here ends the exchange (101)
+  TcpClient& tcp = thread.tcp();
+  try {
+    std::array<char, 4> lengthBytes;
+    tcp.readExact(lengthBytes);
+    const std::int32_t length = bigEndianLength(lengthBytes);
+    const std::uint64_t total = length > 0 ? static_cast<std::uint64_t>(length) : 0;
+    std::array<char, kPieceSize> piece;
+    std::uint64_t received = 0;
+    // A payload of a whole multiple of 1024 bytes ends with a pass that reads nothing.
+    for (;;) {
+      const std::size_t chunk =
+          received + kPieceSize <= total ? kPieceSize : static_cast<std::size_t>(total - received);
+      tcp.readExact(std::span<char>(piece.data(), chunk));
+      file.write(std::string_view(piece.data(), chunk));
+      if (chunk != kPieceSize) break;
+      received += kPieceSize;
+    }
+    file.close();
+  } catch (const std::exception&) {
+    return false;
+  }
+  show(thread, "Файл Ok. Размер(б): " + std::to_string(file.size()));
+  try {
+    if (!DecompressResultFile(thread, target)) {
+      show(thread, "Ошибка декомпрессии");
+      return false;
+    }
+  } catch (const std::exception&) {
+    return false;
+  }
+  return true;
+}
+
+bool DecompressResultFile(RunContext& thread, const std::filesystem::path& target) {
+  InputFile input(compressedResultFile(thread));
+  OutputFile output(target);
+  Inflater inflater;
+  if (!inflater.ok()) return false;
+  z_stream& z = inflater.stream();
+  std::vector<char> in(kInflateBufferSize);
+  std::vector<char> out(kInflateBufferSize);
+  int rc = Z_OK;
+  while (rc != Z_STREAM_END) {
+    const std::size_t got = input.read(in);
+    if (got == 0) return false;  // the input ended inside the stream (or was empty)
+    z.next_in = reinterpret_cast<Bytef*>(in.data());
+    z.avail_in = static_cast<uInt>(got);
+    // Inflate this block while it still has input or the output buffer came back full.
+    do {
+      z.next_out = reinterpret_cast<Bytef*>(out.data());
+      z.avail_out = static_cast<uInt>(out.size());
+      rc = ::inflate(&z, Z_NO_FLUSH);
+      if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR) return false;
+      output.write(std::string_view(out.data(), out.size() - z.avail_out));
+      if (rc == Z_BUF_ERROR && z.avail_in > 0 && z.avail_out > 0) return false;  // no progress
+    } while (rc != Z_STREAM_END && (z.avail_in > 0 || z.avail_out == 0));
+  }
+  output.close();
+  show(thread, "Декомпрессия. Размер (б): " + std::to_string(output.size()));
+  return true;
+}
+
+}  // namespace mirrox

@@ -1,0 +1,150 @@
+#include "shell/console/application.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QScreen>
+#include <QSystemTrayIcon>
+#include <QTableWidget>
+#include <chrono>
+
+#include "shell/console/app_icon.h"
+#include "shell/console/console_texts.h"
+#include "shell/console/main_window.h"
+#include "shell/event_log_file.h"
+#include "shell/object_registry.h"
+#include "shell/single_instance.h"
+#include "shell/template_writer.h"
+
+namespace mirrox {
+namespace {
+
+constexpr char kInstanceName[] = "MirroxTovin";
+// Time for a database server started together with the operating system to come up.
+constexpr std::chrono::milliseconds kAutoStartWait{30000};
+
+}  // namespace
+
+MirroxApplication::MirroxApplication(QStringList arguments, Clock& clock)
+    : arguments_(std::move(arguments)),
+      clock_(clock),
+      paths_(AppPaths::forExecutableDir(QCoreApplication::applicationDirPath().toStdString())),
+      title_(QString::fromStdString(applicationTitle(QFileInfo(QCoreApplication::applicationFilePath()).fileName().toStdString()))) {}
+
+MirroxApplication::~MirroxApplication() = default;
+
+bool MirroxApplication::firstArgumentIs(const char* word) const {
+  return !arguments_.isEmpty() && arguments_.first() == QLatin1String(word);
+}
+
+bool MirroxApplication::onlyArgumentIs(const char* word) const { return arguments_.size() == 1 && firstArgumentIs(word); }
+
+int MirroxApplication::run() {
+  SingleInstance instance(kInstanceName);
+  if (!instance.acquire()) {
+    // Another instance runs: pass on a close request, otherwise end silently.
+    if (onlyArgumentIs("close")) instance.sendClose();
+    return 0;
+  }
+  if (onlyArgumentIs("close")) return 0;  // nothing to close
+  instance.listen();
+  connect(&instance, &SingleInstance::closeRequested, this, &MirroxApplication::onCloseRequestFromSecondInstance);
+  QApplication::setApplicationName(title_);
+  QApplication::setWindowIcon(appIcon());
+
+  // Main window creation.
+  logFile_ = std::make_unique<EventLogFile>(paths_.logDir, clock_);
+  window_ = std::make_unique<TfrmRepWnd>(*logFile_);
+  registry_ = std::make_unique<ObjectRegistry>(paths_.settingsFile, clock_, *window_);
+  window_->setRegistry(registry_.get());
+  window_->setStartupStep([this] { startupStep(); });
+  logFile_->trimAtStart();
+  window_->LogLine(" -= Запуск приложения =- ");
+  if (onlyArgumentIs("/auto")) {
+    window_->LogLine(" Ожидание запуска сервера БД ...");
+    clock_.sleepFor(kAutoStartWait);
+  }
+
+  tray_ = std::make_unique<QSystemTrayIcon>(appIcon());
+  tray_->setToolTip(title_);
+  connect(tray_.get(), &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+    if (reason == QSystemTrayIcon::DoubleClick) restoreFromTray();
+  });
+  if (QSystemTrayIcon::isSystemTrayAvailable()) {
+    tray_->show();
+    window_->setHideToTrayOnMinimize(true);
+  }
+
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    window_->move(screen->availableGeometry().center() - window_->rect().center());
+  }
+  // Shown from the running event loop, so that a close request that arrives while the start-up
+  // step shows a message box still ends the application.
+  QMetaObject::invokeMethod(window_.get(), &QWidget::show, Qt::QueuedConnection);
+  QApplication::exec();
+  exitStep();
+  return 0;
+}
+
+void MirroxApplication::startupStep() {
+  window_->LogLine("");
+  registry_->LoadObjects();
+  window_->objectTable()->setRowCount(registry_->count());
+  window_->ShowStatus(texts::kRestingStatus);
+  window_->LogLine("---------------------------");
+
+  std::error_code ec;
+  std::filesystem::create_directory(paths_.dbDir, ec);  // a failure shows up as the write's error
+  const std::pair<std::filesystem::path, int> templates[] = {{paths_.meteringDb, 0}, {paths_.journalDb, 1}};
+  for (const auto& [path, type] : templates) {
+    if (std::filesystem::exists(path, ec)) continue;
+    if (const auto error = WriteTemplate(path, type)) {
+      // Without its databases the program cannot replicate; the rest of the start-up step is
+      // skipped, and the operator can still close the program.
+      QMessageBox::critical(window_.get(), title_, QString::fromStdString(*error));
+      return;
+    }
+    window_->LogLine("Создан файл серверной БД: \r\n" + path.string());
+  }
+
+  QMetaObject::invokeMethod(this, &MirroxApplication::onStartupMessage, Qt::QueuedConnection);
+}
+
+void MirroxApplication::onStartupMessage() {
+  logFile_->ensureLogDir();
+  if (firstArgumentIs("/auto")) hideToTray();
+}
+
+void MirroxApplication::onCloseRequestFromSecondInstance() {
+  QApplication::beep();
+  restoreFromTray();
+  window_->close();
+}
+
+void MirroxApplication::hideToTray() {
+  if (QSystemTrayIcon::isSystemTrayAvailable()) {
+    window_->hide();
+  } else {
+    window_->showMinimized();
+  }
+}
+
+void MirroxApplication::restoreFromTray() {
+  window_->showNormal();
+  window_->raise();
+  window_->activateWindow();
+}
+
+void MirroxApplication::exitStep() {
+  try {
+    registry_->SaveObjectState(window_->period(), window_->night());
+  } catch (const ProfileWriteError& error) {
+    // Nobody is left to answer a message box; the log keeps the reason.
+    window_->LogLine(error.what());
+  }
+  registry_->clear();
+  window_->LogLine(" Приложение завершено ");
+}
+
+}  // namespace mirrox

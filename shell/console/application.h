@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QObject>
+#include <QStringList>
+#include <memory>
+
+#include "link/clock.h"
+#include "shell/app_paths.h"
+
+class QSystemTrayIcon;
+
+namespace mirrox {
+
+class EventLogFile;
+class ObjectRegistry;
+class SingleInstance;
+class TfrmRepWnd;
+
+// The program's life cycle: single instance and the command-line words, the main window's
+// creation and start-up step, the unattended start, the close request and the exit step.
+class MirroxApplication : public QObject {
+  Q_OBJECT
+
+ public:
+  // `arguments` are the command-line arguments without the program name.
+  MirroxApplication(QStringList arguments, Clock& clock);
+  ~MirroxApplication() override;
+
+  // Runs the program to its end and returns the process exit code.
+  int run();
+
+ private:
+  bool firstArgumentIs(const char* word) const;
+  bool onlyArgumentIs(const char* word) const;
+  void startupStep();
+  void onStartupMessage();
+  void onCloseRequestFromSecondInstance();
+  void hideToTray();
+  void restoreFromTray();
+  void exitStep();
+
+  QStringList arguments_;
+  Clock& clock_;
+  AppPaths paths_;
+  QString title_;
+  std::unique_ptr<EventLogFile> logFile_;
+  std::unique_ptr<TfrmRepWnd> window_;
+  std::unique_ptr<ObjectRegistry> registry_;
+  std::unique_ptr<QSystemTrayIcon> tray_;
+};
+
+}  // namespace mirrox

@@ -1,0 +1,185 @@
+#include "shell/console/main_window.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QTableWidget>
+#include <QVBoxLayout>
+#include <array>
+
+#include "shell/console/console_texts.h"
+
+namespace mirrox {
+namespace {
+
+struct Column {
+  const char* header;
+  int width;
+};
+
+constexpr std::array<Column, 6> kColumns = {{
+    {"№", 24},
+    {"Наименование", 135},
+    {"Тип БД", 64},
+    {"IP", 94},
+    {"Время обновления", 123},
+    {"Статус", 76},
+}};
+
+QString qs(const std::string& text) { return QString::fromStdString(text); }
+
+}  // namespace
+
+TfrmRepWnd::TfrmRepWnd(EventLogFile& logFile, QWidget* parent) : QMainWindow(parent), logFile_(logFile) {
+  setObjectName("TfrmRepWnd");
+  setWindowTitle("Сервер репликации БД ");
+  setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                 Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+
+  auto* central = new QWidget(this);
+  auto* columns = new QHBoxLayout(central);
+
+  auto* tableGroup = new QGroupBox("Таблица репликации баз данных ", central);
+  tableGroup->setObjectName("tableGroup");
+  auto* tableLayout = new QVBoxLayout(tableGroup);
+  table_ = new QTableWidget(0, static_cast<int>(kColumns.size()), tableGroup);
+  table_->setObjectName("objectTable");
+  table_->horizontalHeader()->setMinimumSectionSize(0);
+  QStringList headers;
+  for (std::size_t c = 0; c < kColumns.size(); ++c) {
+    headers << kColumns[c].header;
+    table_->setColumnWidth(static_cast<int>(c), kColumns[c].width);
+  }
+  table_->setHorizontalHeaderLabels(headers);
+  table_->verticalHeader()->hide();
+  table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  table_->setSelectionMode(QAbstractItemView::SingleSelection);
+  table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  table_->setSortingEnabled(false);
+  table_->setMinimumWidth(540);
+  tableLayout->addWidget(table_);
+  columns->addWidget(tableGroup);
+
+  auto* controls = new QVBoxLayout;
+  auto* scheduleGroup = new QGroupBox(central);
+  scheduleGroup->setObjectName("scheduleGroup");
+  auto* scheduleLayout = new QVBoxLayout(scheduleGroup);
+  auto* periodRow = new QHBoxLayout;
+  periodLabel_ = new QLabel("Период репликации (мин.)", scheduleGroup);
+  periodEditor_ = new QSpinBox(scheduleGroup);
+  periodEditor_->setObjectName("periodEditor");
+  periodEditor_->setRange(1, 240);
+  periodEditor_->setValue(10);
+  periodRow->addWidget(periodLabel_);
+  periodRow->addWidget(periodEditor_);
+  scheduleLayout->addLayout(periodRow);
+  nightBox_ = new QCheckBox("Репликация ночью с 3 до 6:", scheduleGroup);
+  nightBox_->setObjectName("chkNightReplication");
+  nightBox_->setEnabled(false);  // shows the stored flag; the operator cannot change it
+  scheduleLayout->addWidget(nightBox_);
+  controls->addWidget(scheduleGroup);
+
+  logView_ = new QPlainTextEdit(central);
+  logView_->setObjectName("logView");
+  logView_->setReadOnly(true);
+  logView_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  controls->addWidget(logView_, 1);
+  columns->addLayout(controls);
+  setCentralWidget(central);
+
+  statusLabel_ = new QLabel(this);
+  statusLabel_->setObjectName("statusLine");
+  statusBar()->addWidget(statusLabel_, 1);
+
+  setFixedSize(900, 520);
+}
+
+void TfrmRepWnd::LogLine(const std::string& text) {
+  logFile_.append(text);
+  QString viewText = qs(text);
+  viewText.replace("\r\n", "\n");
+  logView_->appendPlainText(viewText);
+  if (logView_->document()->blockCount() > kMaxLogViewLines) logView_->clear();
+  QApplication::processEvents();
+}
+
+void TfrmRepWnd::ShowStatus(const std::string& text) {
+  statusLabel_->setText(" " + qs(text));
+  QApplication::processEvents();
+}
+
+int TfrmRepWnd::period() const { return periodEditor_->value(); }
+
+bool TfrmRepWnd::night() const { return nightBox_->isChecked(); }
+
+void TfrmRepWnd::scheduleLoaded(int periodMinutes, bool nightFlag) {
+  periodEditor_->setValue(periodMinutes);  // the editor brings it within 1..240
+  nightBox_->setChecked(nightFlag);
+  periodEditor_->setEnabled(!nightFlag);
+  periodLabel_->setEnabled(!nightFlag);
+}
+
+void TfrmRepWnd::objectAdded(int index) {
+  if (table_->rowCount() <= index) table_->setRowCount(index + 1);
+  fillRow(index);
+}
+
+void TfrmRepWnd::objectChanged(int index) {
+  fillRow(index);
+  table_->viewport()->update();
+}
+
+void TfrmRepWnd::fillRow(int index) {
+  if (registry_ == nullptr || index < 0 || index >= registry_->count()) return;
+  const TMyPic& object = registry_->at(index);
+  auto set = [&](int column, const QString& text) {
+    QTableWidgetItem* item = table_->item(index, column);
+    if (item == nullptr) {
+      item = new QTableWidgetItem;
+      table_->setItem(index, column, item);
+    }
+    item->setText(text);
+  };
+  set(0, QString::number(index + 1));
+  set(1, qs(object.Name));
+  // Any other type leaves the cell as it was.
+  if (object.DbType == DbTypeMetering) set(2, texts::kDbTypeMetering);
+  if (object.DbType == DbTypeJournal) set(2, texts::kDbTypeJournal);
+  set(3, qs(object.Host()));
+  set(4, qs(object.LastReplicationText));
+  set(5, object.LinkOk ? texts::kLinkOk : texts::kLinkFailed);
+}
+
+void TfrmRepWnd::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (shown_) return;
+  shown_ = true;
+  if (startupStep_) startupStep_();
+}
+
+void TfrmRepWnd::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  if (event->type() == QEvent::WindowStateChange && hideToTrayOnMinimize_ && isMinimized()) {
+    QMetaObject::invokeMethod(this, &QWidget::hide, Qt::QueuedConnection);
+  }
+}
+
+void TfrmRepWnd::closeEvent(QCloseEvent* event) {
+  LogLine("Запрос на завершение приложения ...");
+  ShowStatus("Завершение приложения. Пожалуйста ждите!!!");
+  if (closeDecider_ && !closeDecider_()) {
+    event->ignore();
+    return;
+  }
+  event->accept();
+  QApplication::quit();
+}
+
+}  // namespace mirrox

@@ -1,0 +1,40 @@
+#include "shell/event_log_file.h"
+
+#include <cstdio>
+#include <memory>
+#include <system_error>
+
+#include "link/cp1251.h"
+
+namespace mirrox {
+namespace {
+
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+}  // namespace
+
+EventLogFile::EventLogFile(std::filesystem::path logDir, Clock& clock) : logDir_(std::move(logDir)), clock_(clock) {}
+
+void EventLogFile::trimAtStart() const {
+  std::error_code ec;
+  const auto size = std::filesystem::file_size(path(), ec);
+  if (ec) return;  // absent or unreadable counts as absent
+  if (size / kMiB > kMaxWholeMiB) std::filesystem::remove(path(), ec);
+}
+
+bool EventLogFile::ensureLogDir() const {
+  std::error_code ec;
+  if (std::filesystem::is_directory(logDir_, ec)) return true;
+  return std::filesystem::create_directory(logDir_, ec);
+}
+
+void EventLogFile::append(const std::string& text) const {
+  const std::string entry = formatDateTime("dd.mm hh:nn:ss ", clock_.now()) + utf8ToCp1251(text) + "\r\n";
+  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path().c_str(), "ab"));
+  if (!file) return;
+  std::fwrite(entry.data(), 1, entry.size(), file.get());
+}
+
+}  // namespace mirrox

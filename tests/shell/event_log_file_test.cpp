@@ -1,0 +1,58 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "link/cp1251.h"
+#include "shell/event_log_file.h"
+#include "tests/common/manual_clock.h"
+#include "tests/common/temp_dir.h"
+
+namespace mirrox {
+namespace {
+
+class EventLogFileTest : public ::testing::Test {
+ protected:
+  EventLogFileTest() : clock_(encodeDateTime({2009, 1, 8, 9, 5, 3, 0})), log_(dir_ / "Log", clock_) {
+    std::filesystem::create_directory(dir_ / "Log");
+  }
+
+  test::TempDir dir_;
+  test::ManualClock clock_;
+  EventLogFile log_;
+};
+
+TEST_F(EventLogFileTest, EachEntryIsStampedCp1251AndEndsWithCrLf) {
+  log_.append("Репликации данных \r\n1 Котельная");
+  log_.append("");
+  log_.append(" Приложение завершено ");
+  EXPECT_EQ(test::readFile(log_.path()),
+            utf8ToCp1251("08.01 09:05:03 Репликации данных \r\n1 Котельная\r\n"
+                         "08.01 09:05:03 \r\n"
+                         "08.01 09:05:03  Приложение завершено \r\n"));
+}
+
+TEST_F(EventLogFileTest, MissingLogDirectoryLosesTheLineOnlyUntilItIsCreated) {
+  std::filesystem::remove(dir_ / "Log");
+  log_.append("lost");
+  EXPECT_FALSE(std::filesystem::exists(log_.path()));
+  ASSERT_TRUE(log_.ensureLogDir());
+  ASSERT_TRUE(log_.ensureLogDir());  // an existing directory is fine
+  log_.append("kept");
+  EXPECT_EQ(test::readFile(log_.path()), "08.01 09:05:03 kept\r\n");
+}
+
+TEST_F(EventLogFileTest, FileOfElevenMebibytesStartsAfreshAndOneByteLessSurvives) {
+  test::writeFile(log_.path(), "");
+  std::filesystem::resize_file(log_.path(), 11534335);
+  log_.trimAtStart();
+  EXPECT_EQ(std::filesystem::file_size(log_.path()), 11534335u);
+  std::filesystem::resize_file(log_.path(), 11534336);
+  log_.trimAtStart();
+  EXPECT_FALSE(std::filesystem::exists(log_.path()));
+  log_.trimAtStart();  // nothing there: nothing to do
+  log_.append("first");
+  EXPECT_EQ(std::filesystem::file_size(log_.path()), 22u);
+}
+
+}  // namespace
+}  // namespace mirrox

@@ -1,0 +1,132 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QSpinBox>
+#include <QTableWidget>
+#include <QThread>
+
+#include "link/cp1251.h"
+#include "shell/console/gui_handoff.h"
+#include "shell/console/main_window.h"
+#include "tests/common/manual_clock.h"
+#include "tests/common/temp_dir.h"
+
+namespace mirrox {
+namespace {
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  MainWindowTest()
+      : clock_(encodeDateTime({2009, 1, 18, 12, 0, 0, 0})), logFile_(dir_.path(), clock_), window_(logFile_) {
+    window_.setRegistry(&registry_);
+  }
+
+  void load(const std::string& ini) {
+    test::writeFile(dir_ / "mirrox.ini", utf8ToCp1251(ini));
+    registry_.LoadObjects();
+  }
+  QString cell(int row, int column) const {
+    const QTableWidgetItem* item = window_.objectTable()->item(row, column);
+    return item == nullptr ? QString() : item->text();
+  }
+
+  test::TempDir dir_;
+  test::ManualClock clock_;
+  EventLogFile logFile_;
+  TfrmRepWnd window_;
+  ObjectRegistry registry_{dir_ / "mirrox.ini", clock_, window_};
+};
+
+TEST_F(MainWindowTest, TableHasTheSixColumnsWithTheirHeadersAndWidths) {
+  const QTableWidget* table = window_.objectTable();
+  const char* headers[] = {"№", "Наименование", "Тип БД", "IP", "Время обновления", "Статус"};
+  const int widths[] = {24, 135, 64, 94, 123, 76};
+  ASSERT_EQ(table->columnCount(), 6);
+  for (int c = 0; c < 6; ++c) {
+    EXPECT_EQ(table->horizontalHeaderItem(c)->text(), QString::fromUtf8(headers[c]));
+    EXPECT_EQ(table->columnWidth(c), widths[c]);
+  }
+  EXPECT_EQ(table->selectionBehavior(), QAbstractItemView::SelectRows);
+  EXPECT_FALSE(table->isSortingEnabled());
+  EXPECT_EQ(window_.windowTitle(), QString::fromUtf8("Сервер репликации БД "));
+}
+
+TEST_F(MainWindowTest, RowsShowTheObjectsAndFollowTheirLinkState) {
+  load("[1]\r\nods=Котельная\r\nhost=10.0.0.1\r\ndtime=18.01.2009 9:05:33\r\n"
+       "[2]\r\nods=Диспетчерская\r\ndb_type=1\r\n[3]\r\nods=Странный\r\ndb_type=7\r\n");
+  ASSERT_EQ(window_.objectTable()->rowCount(), 3);
+  EXPECT_EQ(cell(0, 0), "1");
+  EXPECT_EQ(cell(0, 1), QString::fromUtf8("Котельная"));
+  EXPECT_EQ(cell(0, 2), QString::fromUtf8("Учет"));
+  EXPECT_EQ(cell(0, 3), "10.0.0.1");
+  EXPECT_EQ(cell(0, 4), "18.01 09:05");
+  EXPECT_EQ(cell(0, 5), "Ok");
+  EXPECT_EQ(cell(1, 2), QString::fromUtf8("Заявки"));
+  EXPECT_EQ(cell(1, 4), "19.12 12:00");
+  EXPECT_EQ(cell(2, 2), QString());  // an unknown type leaves the cell empty
+
+  registry_.at(1).SetLinkOk(false);
+  EXPECT_EQ(cell(1, 5), QString::fromUtf8("Ошибка"));
+  registry_.at(1).SetLinkOk(true);
+  EXPECT_EQ(cell(1, 5), "Ok");
+  // Loading logged one numbered line per object, through the same log as everything else.
+  EXPECT_NE(test::readFile(logFile_.path()).find(utf8ToCp1251("3. Странный\r\n")), std::string::npos);
+}
+
+TEST_F(MainWindowTest, LogViewIsEmptiedPastTheLimitWhileTheFileKeepsEveryLine) {
+  for (int i = 1; i <= TfrmRepWnd::kMaxLogViewLines; ++i) window_.LogLine("line " + std::to_string(i));
+  EXPECT_EQ(window_.logView()->document()->blockCount(), TfrmRepWnd::kMaxLogViewLines);
+  window_.LogLine("line 1025");
+  EXPECT_TRUE(window_.logView()->toPlainText().isEmpty());
+  window_.LogLine("two\r\nlines");
+  EXPECT_EQ(window_.logView()->toPlainText(), "two\nlines");
+  const std::string file = test::readFile(logFile_.path());
+  EXPECT_NE(file.find("line 1025\r\n"), std::string::npos);
+  EXPECT_NE(file.find(" two\r\nlines\r\n"), std::string::npos);
+}
+
+TEST_F(MainWindowTest, StatusLineShowsALeadingBlank) {
+  window_.ShowStatus("Приложение запущено в режиме настройки карты");
+  EXPECT_EQ(window_.statusLabel()->text(), QString::fromUtf8(" Приложение запущено в режиме настройки карты"));
+}
+
+TEST_F(MainWindowTest, ScheduleControlsFollowPeriodAndNightFlag) {
+  load("[Main]\r\nperiod=500\r\nchk=1\r\n");
+  EXPECT_EQ(window_.period(), 240);  // brought to the nearer bound
+  EXPECT_TRUE(window_.night());
+  EXPECT_FALSE(window_.nightBox()->isEnabled());
+  EXPECT_FALSE(window_.periodEditor()->isEnabled());
+  load("[Main]\r\nperiod=0\r\nchk=0\r\n");
+  EXPECT_EQ(window_.period(), 1);
+  EXPECT_FALSE(window_.night());
+  EXPECT_TRUE(window_.periodEditor()->isEnabled());
+}
+
+TEST_F(MainWindowTest, StatusPublishedFromAnotherThreadReachesTheLogInOrderOnTheGuiThread) {
+  std::vector<bool> ranOnGuiThread;
+  QThread* worker = QThread::create([&] {
+    for (int i = 1; i <= 3; ++i) {
+      PublishStatus(window_, "Репликации данных " + std::to_string(i));
+      runOnGuiThread(&window_, [&] { ranOnGuiThread.push_back(QThread::currentThread() == window_.thread()); });
+    }
+  });
+  QEventLoop loop;
+  QObject::connect(worker, &QThread::finished, &loop, &QEventLoop::quit);
+  worker->start();
+  loop.exec();  // serves the hand-offs, as the GUI thread does while it waits for the scheduler
+  worker->wait();
+  delete worker;
+  EXPECT_EQ(window_.logView()->toPlainText(),
+            QString::fromUtf8("Репликации данных 1\nРепликации данных 2\nРепликации данных 3"));
+  EXPECT_EQ(ranOnGuiThread, (std::vector<bool>{true, true, true}));
+  // On the GUI thread itself the call runs at once.
+  PublishStatus(window_, "direct");
+  EXPECT_TRUE(window_.logView()->toPlainText().endsWith("direct"));
+}
+
+}  // namespace
+}  // namespace mirrox
