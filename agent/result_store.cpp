@@ -15,7 +15,9 @@ ResultStore::~ResultStore() {
 }
 
 std::uint64_t ResultStore::reserve() {
-  const std::uint64_t id = ++counter_;
+  // The client keeps the identifier in a signed 32-bit field: stay within 1 .. 2^31-1, wrapping
+  // after some two billion selects, long after the first of them was forgotten.
+  const std::uint64_t id = counter_++ % 2147483647u + 1;
   entries_[id] = Entry{};
   return id;
 }

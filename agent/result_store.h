@@ -11,6 +11,7 @@ namespace mirrox::agent {
 // The results of one client connection. Each select's rows go to a file under a new identifier;
 // identifiers come from a counter shared by all connections of the agent, so they never repeat
 // during its life and an identifier from an earlier connection is never someone else's result.
+// Identifiers are positive and fit a signed 32-bit number, as the client stores them.
 // The files are removed when the connection's store goes away: the server fetches a result in the
 // same dialogue that produced it.
 // Not thread-safe: one store belongs to one connection's thread.
