@@ -154,8 +154,9 @@ void ConsoleCommands::replicate() {
     window_.ShowStatus(std::string("Репликация данных") + kPleaseWait);
     const int result = ops_.replicate(scheduler_.thread(), i);
     TMyPic& object = registry_.at(i);
-    object.SetLinkOk(result == 0);
+    // The time first: SetLinkOk redraws the row, which then shows the new time at once.
     if (result == 0) object.SetLastReplicationTime(clock_.now());
+    object.SetLinkOk(result == 0);
   });
 }
 
