@@ -133,15 +133,20 @@ FakeAgent::FakeAgent(std::vector<Script> connections, FakeAgentOptions options)
 }
 
 FakeAgent::~FakeAgent() {
+  stop();
+  ::close(listenFd_);
+}
+
+void FakeAgent::stop() {
   {
     std::lock_guard lock(mutex_);
+    if (stopping_) return;
     stopping_ = true;
     // shutdown wakes the agent thread out of accept and recv.
     ::shutdown(listenFd_, SHUT_RDWR);
     for (int fd : openFds_) ::shutdown(fd, SHUT_RDWR);
   }
   thread_.join();
-  ::close(listenFd_);
 }
 
 std::vector<std::string> FakeAgent::lines() const {

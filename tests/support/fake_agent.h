@@ -64,6 +64,10 @@ class FakeAgent {
   FakeAgent(const FakeAgent&) = delete;
   FakeAgent& operator=(const FakeAgent&) = delete;
 
+  // Closes the listener and every connection and waits for the agent's threads. Idempotent; the
+  // destructor calls it.
+  void stop();
+
   const std::string& host() const { return options_.bindAddress; }
   int port() const { return port_; }
 
