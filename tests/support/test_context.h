@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,7 +15,9 @@ namespace mirrox::testing_support {
 // log directory, and every published status text in order.
 class TestContext final : public RunContext {
  public:
-  TestContext(std::filesystem::path logDir, LinkLimits limits) : tcp_(limits), logDir_(std::move(logDir)) {}
+  // A null stream means a real socket.
+  TestContext(std::filesystem::path logDir, LinkLimits limits, std::unique_ptr<ByteStream> stream = nullptr)
+      : tcp_(limits, std::move(stream)), logDir_(std::move(logDir)) {}
 
   std::string& statusText() override { return statusText_; }
   void publishStatus() override { published.push_back(statusText_); }
