@@ -70,9 +70,9 @@ void writeRows(const fs::path& rowsPath, const fs::path& payloadPath, std::size_
     for (int i = 0; i < 2000; ++i) {
       auto r = [&](unsigned range) { return static_cast<unsigned>(random() % range); };
       char line[200];
-      const int n = std::snprintf(line, sizeof line, "%u\t%u\t%u.%05u\t%02u.%02u.2024 %02u:%02u:00\t%s %u\r\n",
-                                  1000 + r(5000), 1 + r(4), r(100000), r(100000), 1 + r(28), 1 + r(12), r(24),
-                                  r(60), streets[r(4)], r(200));
+      const int n = std::snprintf(
+          line, sizeof line, "%u\t%u\t%u.%05u\t%02u.%02u.2024 %02u:%02u:00\t%s %u\r\n", 1000 + r(5000),
+          1 + r(4), r(100000), r(100000), 1 + r(28), 1 + r(12), r(24), r(60), streets[r(4)], r(200));
       batch.append(line, static_cast<std::size_t>(n));
     }
     if (written + batch.size() > target) batch.resize(target - written);
@@ -124,8 +124,8 @@ pid_t serve(int listenFd, const fs::path& payloadPath, bool withReply) {
   if (withReply && ::recv(fd, line, sizeof line, 0) <= 0) std::_Exit(2);
   const auto size = static_cast<std::uint32_t>(fs::file_size(payloadPath));
   std::string head = withReply ? "Ok\n" : "";
-  head += {static_cast<char>(size >> 24), static_cast<char>((size >> 16) & 0xFF), static_cast<char>((size >> 8) & 0xFF),
-           static_cast<char>(size & 0xFF)};
+  head += {static_cast<char>(size >> 24), static_cast<char>((size >> 16) & 0xFF),
+           static_cast<char>((size >> 8) & 0xFF), static_cast<char>(size & 0xFF)};
   sendAll(fd, head.data(), head.size());
   std::ifstream in(payloadPath, std::ios::binary);
   std::vector<char> buffer(1 << 16);
@@ -248,9 +248,10 @@ int main(int argc, char** argv) {
   std::printf("fetch+inflate   %7.3f s  %8.1f MiB/s inflated  %8.1f MiB/s payload\n", fetchSeconds,
               mib(inflated) / fetchSeconds, mib(compressed) / fetchSeconds);
   std::printf("socket copy     %7.3f s  %8.1f MiB/s payload\n", copySeconds, mib(compressed) / copySeconds);
-  std::printf("zlib inflate    %7.3f s  %8.1f MiB/s inflated\n", inflateSeconds, mib(inflated) / inflateSeconds);
-  std::printf("FileChecksum    %7.3f s  %8.1f MiB/s  value 0x%04X\n", checksumSeconds, mib(inflated) / checksumSeconds,
-              static_cast<unsigned>(checksum));
+  std::printf("zlib inflate    %7.3f s  %8.1f MiB/s inflated\n", inflateSeconds,
+              mib(inflated) / inflateSeconds);
+  std::printf("FileChecksum    %7.3f s  %8.1f MiB/s  value 0x%04X\n", checksumSeconds,
+              mib(inflated) / checksumSeconds, static_cast<unsigned>(checksum));
   std::printf("peak RSS KiB: before fetch %ld, after fetch %ld (growth %ld)\n", rssBefore, rssAfterFetch,
               rssAfterFetch - rssBefore);
   return same ? 0 : 1;

@@ -10,8 +10,8 @@ class RunContext;
 
 // Results of SendCommand.
 inline constexpr std::int32_t kSendOk = 0;
-inline constexpr std::int32_t kSendFailed = 1;           // the agent answered with a failure line
-inline constexpr std::int32_t kSendBroken = 101;         // the exchange broke off
+inline constexpr std::int32_t kSendFailed = 1;              // the agent answered with a failure line
+inline constexpr std::int32_t kSendBroken = 101;            // the exchange broke off
 inline constexpr std::int32_t kSendFileNotReceived = 1001;  // a fetch's result file did not arrive
 
 // Sends one command to the agent of the object at `index` of `ObjectList` over thread.tcp() and

@@ -63,7 +63,7 @@ class TcpClient {
   std::string host_;
   int port_ = 0;
   std::optional<std::chrono::milliseconds> readTimeout_;
-  std::string buffer_;     // received, not yet consumed: buffer_[consumed_..]
+  std::string buffer_;  // received, not yet consumed: buffer_[consumed_..]
   std::size_t consumed_ = 0;
 };
 

@@ -48,7 +48,8 @@ class VethNamespace {
     ready_ = run("ip netns add " + name_) &&
              run("ip link add " + hostLink_ + " type veth peer name " + peerLink_) &&
              run("ip link set " + peerLink_ + " netns " + name_) &&
-             run("ip addr add " + hostAddress_ + "/24 dev " + hostLink_) && run("ip link set " + hostLink_ + " up") &&
+             run("ip addr add " + hostAddress_ + "/24 dev " + hostLink_) &&
+             run("ip link set " + hostLink_ + " up") &&
              run(inside("ip addr add " + peerAddress_ + "/24 dev " + peerLink_)) &&
              run(inside("ip link set " + peerLink_ + " up")) && run(inside("ip link set lo up"));
   }
@@ -86,7 +87,8 @@ TEST(KeepAlive, DeadPeerEndsAnUnlimitedSelectWaitWithResult101) {
   TempDir dir;
   TestContext context(dir.path(), quickProbes());
   context.sites.push_back(AgentSite{agent.host(), agent.port(), "/site.fdb", 0});
-  auto exchange = std::async(std::launch::async, [&] { return SendCommand(context, 0, OriginalRep::CmdSelectAddress); });
+  auto exchange =
+      std::async(std::launch::async, [&] { return SendCommand(context, 0, OriginalRep::CmdSelectAddress); });
   ASSERT_TRUE(agent.waitForLines(1, 10s));
   ASSERT_TRUE(net.takePeerLinkDown());
 

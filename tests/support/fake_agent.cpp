@@ -123,8 +123,9 @@ Script& Script::close() {
 
 FakeAgent::FakeAgent(std::vector<Script> connections, FakeAgentOptions options)
     : options_(std::move(options)), scripts_(std::move(connections)) {
-  listenFd_ = options_.networkNamespace.empty() ? listenOn(options_.bindAddress)
-                                                : listenInNamespace(options_.bindAddress, options_.networkNamespace);
+  listenFd_ = options_.networkNamespace.empty()
+                  ? listenOn(options_.bindAddress)
+                  : listenInNamespace(options_.bindAddress, options_.networkNamespace);
   sockaddr_in bound{};
   socklen_t size = sizeof bound;
   ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&bound), &size);

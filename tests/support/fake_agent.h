@@ -55,8 +55,8 @@ struct FakeAgentOptions {
 };
 
 // A scriptable agent on a real TCP port for fault injection. Each accepted connection plays the
-// next script on a thread of its own; a connection beyond the scripts is closed at once. After its script a connection is
-// kept open and read until the client closes it, so every line the client sends is recorded.
+// next script on a thread of its own; a connection beyond the scripts is closed at once. After its script a
+// connection is kept open and read until the client closes it, so every line the client sends is recorded.
 class FakeAgent {
  public:
   explicit FakeAgent(std::vector<Script> connections, FakeAgentOptions options = {});
