@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <future>
 #include <memory>
 #include <string>
 
@@ -156,6 +157,20 @@ TEST_F(SendCommandTest, SelectRepliesMayTakeLongerThanTheReadLimit) {
   // The limit is back for the next exchange.
   EXPECT_EQ(send(site, CmdCloseDatabase), kSendOk);
   EXPECT_EQ(context().tcp().readTimeout(), std::optional<std::chrono::milliseconds>(100ms));
+}
+
+TEST_F(SendCommandTest, StopRequestEndsAnUnlimitedSelectWait) {
+  LinkLimits limits;
+  limits.stopPollInterval = 20ms;
+  context_ = std::make_unique<TestContext>(dir_.path(), limits);
+  FakeAgent agent({Script().readLine().stall()});
+  const int site = addSite(agent);
+  auto exchange = std::async(std::launch::async, [&] { return send(site, JournalRep::CmdSelectRequests); });
+  ASSERT_TRUE(agent.waitForLines(1, kPatient));
+  context().stop = true;
+  EXPECT_EQ(exchange.get(), kSendBroken);
+  EXPECT_EQ(status(), "Stopped at the operator's request. {7B7F2344-E346-4A28-A64C-B17B7091ED98}");
+  EXPECT_FALSE(context().tcp().connected());
 }
 
 TEST_F(SendCommandTest, OtherRepliesTimeOutAfterTheReadLimit) {

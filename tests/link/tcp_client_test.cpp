@@ -35,7 +35,7 @@ class MemoryStream final : public ByteStream {
   std::size_t read(std::span<char> into, std::optional<std::chrono::milliseconds> limit) override {
     lastLimit = limit;
     ++reads;
-    if (pieces.empty()) throw LinkFault(kReadTimeoutMessage);
+    if (pieces.empty()) return 0;
     std::string& piece = pieces.front();
     const std::size_t n = std::min(into.size(), piece.size());
     piece.copy(into.data(), n);
@@ -124,6 +124,29 @@ TEST_F(TcpClientTest, ReadLimitIsPassedToTheStream) {
   client_->setReadTimeout(std::nullopt);
   client_->readLine();
   EXPECT_EQ(stream_->lastLimit, std::nullopt);
+}
+
+TEST_F(TcpClientTest, UnlimitedWaitLooksAtTheStopRequestBetweenSlices) {
+  client_->setReadTimeout(std::nullopt);
+  int asked = 0;
+  client_->setStopCheck([&] { return ++asked == 3; });
+  try {
+    client_->readLine();
+    FAIL();
+  } catch (const LinkFault& fault) {
+    EXPECT_STREQ(fault.what(), kStopRequestedMessage);
+  }
+  EXPECT_EQ(asked, 3);
+  EXPECT_EQ(stream_->lastLimit, std::optional<std::chrono::milliseconds>(LinkLimits{}.stopPollInterval));
+}
+
+TEST_F(TcpClientTest, LimitedWaitThatGetsNothingIsAReadTimeout) {
+  try {
+    client_->readLine();
+    FAIL();
+  } catch (const LinkFault& fault) {
+    EXPECT_STREQ(fault.what(), "Read Timeout");
+  }
 }
 
 TEST_F(TcpClientTest, DisconnectDropsBufferedBytes) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -34,7 +35,7 @@ class TestContext final : public RunContext {
 
   std::vector<AgentSite> sites;
   std::vector<std::string> published;
-  bool stop = false;
+  std::atomic<bool> stop = false;
 
  private:
   std::string statusText_;
