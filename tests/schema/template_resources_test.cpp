@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QFile>
 
+#include <ostream>
 #include <string>
 
 #include "schema/template_resources.h"
@@ -21,6 +22,8 @@ struct TemplateCase {
   int dbType;
   const char* builtFile;
 };
+
+void PrintTo(const TemplateCase& c, std::ostream* os) { *os << "type " << c.dbType; }
 
 class EmbeddedTemplate : public ::testing::TestWithParam<TemplateCase> {};
 

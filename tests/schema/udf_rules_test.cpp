@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,8 @@ struct SortKeyCase {
   std::string number;
   int key;
 };
+
+void PrintTo(const SortKeyCase& c, std::ostream* os) { *os << "'" << c.number << "'"; }
 
 class HouseSortKey : public ::testing::TestWithParam<SortKeyCase> {};
 
