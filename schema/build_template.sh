@@ -53,6 +53,7 @@ export FIREBIRD=$root FIREBIRD_LOCK=$root/lock
 
 db=$work/$(basename "$output").building
 rm -f "$db"
+trap 'rm -f "$db"' ERR
 script=$work/$(basename "$output").sql
 {
   echo "SET NAMES UTF8;"

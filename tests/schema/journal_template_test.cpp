@@ -399,6 +399,13 @@ TEST_F(JournalTemplate, BlockingKindsJoinBothGroupsAndMarkTheFirstBlockingEvent)
   EXPECT_EQ(db_->scalar("SELECT CLOSED_COUNT FROM HARDWARE_CLOSE_BLOCKS"), "0");
 }
 
+TEST_F(JournalTemplate, BulkCloseOfBlockingEventsReachesTheForwarders) {
+  db_->execute("SELECT ID FROM REGISTER_FORWARDER('10.0.0.5')");
+  const long long block = openEvent("Дверь 2", "Блокировка двери", std::nullopt);
+  db_->execute("SELECT CLOSED_COUNT FROM HARDWARE_CLOSE_BLOCKS");
+  EXPECT_EQ(queueOf(block), (std::vector<Row>{{"1", "9"}}));
+}
+
 TEST_F(JournalTemplate, KindNamesOverFiftyCharactersFailAsAWhole) {
   const std::string longKind(51, 'x');
   expectFailure("SELECT RECORD_ID FROM HARDWARE_INSERT_ALERT(?, ?, ?, ?, ?)",

@@ -62,6 +62,17 @@ TEST_F(MeteringTemplate, HasExactlyTheObjectCountsOfTheSchema) {
   EXPECT_EQ(c.domains, 0);
 }
 
+// Every house write calls F_DEFSORT; the server must load the library that provides it.
+TEST_F(MeteringTemplate, ServerLoadsTheSortKeyLibrary) {
+  try {
+    EXPECT_EQ(db_->scalar("SELECT F_DEFSORT('12а') FROM RDB$DATABASE"), "12");
+  } catch (const FbError& e) {
+    FAIL() << "the server cannot call F_DEFSORT; install testudf.dll with scripts/local-firebird"
+              " start after building: "
+           << e.what();
+  }
+}
+
 TEST_F(MeteringTemplate, HoldsNoReplicationObject) {
   EXPECT_TRUE(objectsNamed(*db_, "REPL").empty());
 }
