@@ -2,6 +2,8 @@
 
 #include <firebird/Interface.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 
@@ -77,10 +79,6 @@ FbConnection::~FbConnection() {
     }
     status->dispose();
   }
-}
-
-void FbConnection::fail(const std::string& what, Firebird::IStatus* status) {
-  throw FbError(what + ": " + text(util_, status));
 }
 
 void FbConnection::startTransaction() {

@@ -13,7 +13,6 @@
 namespace Firebird {
 class IAttachment;
 class IMaster;
-class IStatus;
 class ITransaction;
 class IUtil;
 }  // namespace Firebird
@@ -51,7 +50,6 @@ class FbConnection {
 
  private:
   void startTransaction();
-  [[noreturn]] void fail(const std::string& what, Firebird::IStatus* status);
 
   Firebird::IMaster* master_ = nullptr;
   Firebird::IUtil* util_ = nullptr;
