@@ -109,6 +109,10 @@ TEST_F(JournalTemplate, HasTheDatabaseProperties) {
             0);
   EXPECT_EQ(count("RDB$RELATIONS", "COALESCE(RDB$SYSTEM_FLAG, 0) = 0 AND RDB$OWNER_NAME <> 'SYSDBA'"),
             0);
+  EXPECT_EQ(count("RDB$USER_PRIVILEGES", "RDB$USER <> 'SYSDBA' AND RDB$RELATION_NAME NOT STARTING"
+                                         " WITH 'RDB$' AND RDB$RELATION_NAME NOT STARTING WITH"
+                                         " 'MON$' AND RDB$RELATION_NAME NOT STARTING WITH 'SEC$'"),
+            0);
 }
 
 struct TableColumns {
