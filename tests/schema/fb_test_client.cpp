@@ -41,14 +41,12 @@ std::string text(Firebird::IUtil* util, Firebird::IStatus* status) {
 
 }  // namespace
 
-FbConnection::FbConnection(const std::string& database, const std::string& user,
-                           const std::string& password)
+FbConnection::FbConnection(const std::string& database, const std::string& user, const std::string& password)
     : master_(Firebird::fb_get_master_interface()), util_(master_->getUtilInterface()) {
   Firebird::IStatus* rawStatus = master_->getStatus();
   Firebird::ThrowStatusWrapper status(rawStatus);
   try {
-    Owned<Firebird::IXpbBuilder> dpb(util_->getXpbBuilder(&status, Firebird::IXpbBuilder::DPB,
-                                                          nullptr, 0));
+    Owned<Firebird::IXpbBuilder> dpb(util_->getXpbBuilder(&status, Firebird::IXpbBuilder::DPB, nullptr, 0));
     dpb->insertString(&status, isc_dpb_user_name, user.c_str());
     dpb->insertString(&status, isc_dpb_password, password.c_str());
     dpb->insertString(&status, isc_dpb_lc_ctype, "WIN1251");
@@ -85,14 +83,13 @@ void FbConnection::startTransaction() {
   Firebird::IStatus* rawStatus = master_->getStatus();
   Firebird::ThrowStatusWrapper status(rawStatus);
   try {
-    Owned<Firebird::IXpbBuilder> tpb(util_->getXpbBuilder(&status, Firebird::IXpbBuilder::TPB,
-                                                          nullptr, 0));
+    Owned<Firebird::IXpbBuilder> tpb(util_->getXpbBuilder(&status, Firebird::IXpbBuilder::TPB, nullptr, 0));
     tpb->insertTag(&status, isc_tpb_read_committed);
     tpb->insertTag(&status, isc_tpb_rec_version);
     tpb->insertTag(&status, isc_tpb_nowait);
     tpb->insertTag(&status, isc_tpb_write);
-    transaction_ = attachment_->startTransaction(&status, tpb->getBufferLength(&status),
-                                                 tpb->getBuffer(&status));
+    transaction_ =
+        attachment_->startTransaction(&status, tpb->getBufferLength(&status), tpb->getBuffer(&status));
   } catch (const Firebird::FbException& e) {
     const std::string message = text(util_, e.getStatus());
     status.dispose();
@@ -136,17 +133,17 @@ std::vector<Row> FbConnection::query(const std::string& sql, const std::vector<V
   Firebird::ThrowStatusWrapper status(rawStatus);
   std::vector<Row> rows;
   try {
-    Owned<Firebird::IStatement> statement(attachment_->prepare(
-        &status, transaction_, 0, utf8ToCp1251(sql).c_str(), 3,
-        Firebird::IStatement::PREPARE_PREFETCH_METADATA));
+    Owned<Firebird::IStatement> statement(
+        attachment_->prepare(&status, transaction_, 0, utf8ToCp1251(sql).c_str(), 3,
+                             Firebird::IStatement::PREPARE_PREFETCH_METADATA));
 
     // Input: every parameter as WIN1251 text of its own length.
     std::vector<std::string> encoded;
     for (const Value& v : params) {
       encoded.push_back(v ? utf8ToCp1251(*v) : std::string());
     }
-    Owned<Firebird::IMetadataBuilder> inBuilder(master_->getMetadataBuilder(
-        &status, static_cast<unsigned>(params.size())));
+    Owned<Firebird::IMetadataBuilder> inBuilder(
+        master_->getMetadataBuilder(&status, static_cast<unsigned>(params.size())));
     for (unsigned i = 0; i < params.size(); ++i) {
       inBuilder->setType(&status, i, SQL_VARYING + 1);
       inBuilder->setLength(&status, i, std::max<unsigned>(1, encoded[i].size()));
@@ -160,8 +157,7 @@ std::vector<Row> FbConnection::query(const std::string& sql, const std::vector<V
       std::memcpy(field, &length, sizeof length);
       std::memcpy(field + sizeof length, encoded[i].data(), encoded[i].size());
       const std::int16_t nullFlag = params[i] ? 0 : -1;
-      std::memcpy(inBuffer.data() + inMeta->getNullOffset(&status, i), &nullFlag,
-                  sizeof nullFlag);
+      std::memcpy(inBuffer.data() + inMeta->getNullOffset(&status, i), &nullFlag, sizeof nullFlag);
     }
 
     // Output: every column as WIN1251 text; the server converts.
@@ -179,8 +175,7 @@ std::vector<Row> FbConnection::query(const std::string& sql, const std::vector<V
       Row row;
       for (unsigned i = 0; i < columns; ++i) {
         std::int16_t nullFlag = 0;
-        std::memcpy(&nullFlag, outBuffer.data() + outMeta->getNullOffset(&status, i),
-                    sizeof nullFlag);
+        std::memcpy(&nullFlag, outBuffer.data() + outMeta->getNullOffset(&status, i), sizeof nullFlag);
         if (nullFlag != 0) {
           row.emplace_back(std::nullopt);
           continue;
@@ -188,17 +183,16 @@ std::vector<Row> FbConnection::query(const std::string& sql, const std::vector<V
         const unsigned char* field = outBuffer.data() + outMeta->getOffset(&status, i);
         std::uint16_t length = 0;
         std::memcpy(&length, field, sizeof length);
-        row.emplace_back(cp1251ToUtf8(std::string_view(
-            reinterpret_cast<const char*>(field + sizeof length), length)));
+        row.emplace_back(
+            cp1251ToUtf8(std::string_view(reinterpret_cast<const char*>(field + sizeof length), length)));
       }
       return row;
     };
 
     const unsigned type = statement->getType(&status);
-    if (columns > 0 &&
-        (type == isc_info_sql_stmt_select || type == isc_info_sql_stmt_select_for_upd)) {
-      Owned<Firebird::IResultSet> cursor(statement->openCursor(
-          &status, transaction_, inMeta.get(), inBuffer.data(), outMeta.get(), 0));
+    if (columns > 0 && (type == isc_info_sql_stmt_select || type == isc_info_sql_stmt_select_for_upd)) {
+      Owned<Firebird::IResultSet> cursor(
+          statement->openCursor(&status, transaction_, inMeta.get(), inBuffer.data(), outMeta.get(), 0));
       while (cursor->fetchNext(&status, outBuffer.data()) == Firebird::IStatus::RESULT_OK) {
         rows.push_back(readRow());
       }
@@ -206,8 +200,7 @@ std::vector<Row> FbConnection::query(const std::string& sql, const std::vector<V
       cursor.release();
     } else {
       statement->execute(&status, transaction_, inMeta.get(), inBuffer.data(),
-                         columns > 0 ? outMeta.get() : nullptr,
-                         columns > 0 ? outBuffer.data() : nullptr);
+                         columns > 0 ? outMeta.get() : nullptr, columns > 0 ? outBuffer.data() : nullptr);
       if (columns > 0) {
         rows.push_back(readRow());
       }

@@ -25,11 +25,9 @@ class JournalTemplate : public ::testing::Test {
   }
 
   long long count(const std::string& table, const std::string& where = "") {
-    return toInt(db_->scalar("SELECT COUNT(*) FROM " + table +
-                             (where.empty() ? "" : " WHERE " + where)));
+    return toInt(db_->scalar("SELECT COUNT(*) FROM " + table + (where.empty() ? "" : " WHERE " + where)));
   }
-  void expectFailure(const std::string& sql, const std::vector<Value>& params,
-                     const std::string& fragment) {
+  void expectFailure(const std::string& sql, const std::vector<Value>& params, const std::string& fragment) {
     try {
       db_->execute(sql, params);
       ADD_FAILURE() << "accepted: " << sql;
@@ -38,21 +36,17 @@ class JournalTemplate : public ::testing::Test {
     }
   }
 
-  Value addAddress(const Value& name) {
-    return db_->scalar("SELECT ID_ADDRESS FROM ADD_ADDRESS(?)", {name});
-  }
+  Value addAddress(const Value& name) { return db_->scalar("SELECT ID_ADDRESS FROM ADD_ADDRESS(?)", {name}); }
   long long openEvent(const std::string& tag, const std::string& kind, const Value& regNumber,
                       const std::string& address = "ул. Ленина, 1") {
     return toInt(db_->scalar("SELECT RECORD_ID FROM HARDWARE_INSERT_ALERT(?, ?, ?, ?, ?)",
                              {tag, address, "01.03.2024 10:00:00", kind, regNumber}));
   }
   long long confirmEvent(const std::string& tag, const std::string& at, const Value& comment) {
-    return toInt(db_->scalar("SELECT RECORD_ID FROM HARDWARE_CONFIRM_ALERT(?, ?, ?)",
-                             {tag, at, comment}));
+    return toInt(db_->scalar("SELECT RECORD_ID FROM HARDWARE_CONFIRM_ALERT(?, ?, ?)", {tag, at, comment}));
   }
   long long closeEvent(const std::string& tag, const std::string& at, const Value& comment = "") {
-    return toInt(db_->scalar("SELECT RECORD_ID FROM HARDWARE_CLOSE_ALERT(?, ?, ?)",
-                             {tag, at, comment}));
+    return toInt(db_->scalar("SELECT RECORD_ID FROM HARDWARE_CLOSE_ALERT(?, ?, ?)", {tag, at, comment}));
   }
   // Pending bits of each forwarder for an event, by forwarder id.
   std::vector<Row> queueOf(long long event) {
@@ -60,14 +54,16 @@ class JournalTemplate : public ::testing::Test {
                       {std::to_string(event)});
   }
   Value commentOf(long long event) {
-    return db_->scalar("SELECT C.NAME FROM JOURNAL_HARDWARE J LEFT JOIN COMMENTS C"
-                       " ON C.ID_COMMENT = J.COMMENT_ID WHERE J.ID_RECORD = ?",
-                       {std::to_string(event)});
+    return db_->scalar(
+        "SELECT C.NAME FROM JOURNAL_HARDWARE J LEFT JOIN COMMENTS C"
+        " ON C.ID_COMMENT = J.COMMENT_ID WHERE J.ID_RECORD = ?",
+        {std::to_string(event)});
   }
   long long newRequest(const std::string& flat = "5") {
-    db_->execute("INSERT INTO JOURNAL_PEOPLE_ALERTS (ADDRESS_ID, FLAT_NUMBER, ALERT_ID, DATE_OPEN)"
-                 " VALUES (125, ?, 1, '01.03.2024 10:00:00')",
-                 {flat});
+    db_->execute(
+        "INSERT INTO JOURNAL_PEOPLE_ALERTS (ADDRESS_ID, FLAT_NUMBER, ALERT_ID, DATE_OPEN)"
+        " VALUES (125, ?, 1, '01.03.2024 10:00:00')",
+        {flat});
     return toInt(db_->scalar("SELECT MAX(ID_RECORD) FROM JOURNAL_PEOPLE_ALERTS"));
   }
 
@@ -90,9 +86,7 @@ TEST_F(JournalTemplate, HasExactlyTheObjectCountsOfTheSchema) {
   EXPECT_EQ(c.domains, 0);
 }
 
-TEST_F(JournalTemplate, HoldsNoReplicationObject) {
-  EXPECT_TRUE(objectsNamed(*db_, "REPL").empty());
-}
+TEST_F(JournalTemplate, HoldsNoReplicationObject) { EXPECT_TRUE(objectsNamed(*db_, "REPL").empty()); }
 
 TEST_F(JournalTemplate, HasTheDatabaseProperties) {
   const auto rows = db_->query(
@@ -101,17 +95,16 @@ TEST_F(JournalTemplate, HasTheDatabaseProperties) {
   EXPECT_EQ(rows, (std::vector<Row>{{"4096", "3", "1", "1"}}));
   EXPECT_EQ(db_->scalar("SELECT TRIM(RDB$CHARACTER_SET_NAME) FROM RDB$DATABASE"), "NONE");
   // Every text column declares WIN1251.
-  EXPECT_EQ(toInt(db_->scalar(
-                "SELECT COUNT(*) FROM RDB$RELATION_FIELDS RF JOIN RDB$RELATIONS R"
-                " ON R.RDB$RELATION_NAME = RF.RDB$RELATION_NAME JOIN RDB$FIELDS F"
-                " ON F.RDB$FIELD_NAME = RF.RDB$FIELD_SOURCE WHERE COALESCE(R.RDB$SYSTEM_FLAG,"
-                " 0) = 0 AND F.RDB$FIELD_TYPE IN (14, 37) AND F.RDB$CHARACTER_SET_ID <> 52")),
+  EXPECT_EQ(toInt(db_->scalar("SELECT COUNT(*) FROM RDB$RELATION_FIELDS RF JOIN RDB$RELATIONS R"
+                              " ON R.RDB$RELATION_NAME = RF.RDB$RELATION_NAME JOIN RDB$FIELDS F"
+                              " ON F.RDB$FIELD_NAME = RF.RDB$FIELD_SOURCE WHERE COALESCE(R.RDB$SYSTEM_FLAG,"
+                              " 0) = 0 AND F.RDB$FIELD_TYPE IN (14, 37) AND F.RDB$CHARACTER_SET_ID <> 52")),
             0);
-  EXPECT_EQ(count("RDB$RELATIONS", "COALESCE(RDB$SYSTEM_FLAG, 0) = 0 AND RDB$OWNER_NAME <> 'SYSDBA'"),
-            0);
-  EXPECT_EQ(count("RDB$USER_PRIVILEGES", "RDB$USER <> 'SYSDBA' AND RDB$RELATION_NAME NOT STARTING"
-                                         " WITH 'RDB$' AND RDB$RELATION_NAME NOT STARTING WITH"
-                                         " 'MON$' AND RDB$RELATION_NAME NOT STARTING WITH 'SEC$'"),
+  EXPECT_EQ(count("RDB$RELATIONS", "COALESCE(RDB$SYSTEM_FLAG, 0) = 0 AND RDB$OWNER_NAME <> 'SYSDBA'"), 0);
+  EXPECT_EQ(count("RDB$USER_PRIVILEGES",
+                  "RDB$USER <> 'SYSDBA' AND RDB$RELATION_NAME NOT STARTING"
+                  " WITH 'RDB$' AND RDB$RELATION_NAME NOT STARTING WITH"
+                  " 'MON$' AND RDB$RELATION_NAME NOT STARTING WITH 'SEC$'"),
             0);
 }
 
@@ -122,8 +115,7 @@ struct TableColumns {
 
 void PrintTo(const TableColumns& c, std::ostream* os) { *os << c.table; }
 
-class JournalRoadTable : public JournalTemplate,
-                         public ::testing::WithParamInterface<TableColumns> {};
+class JournalRoadTable : public JournalTemplate, public ::testing::WithParamInterface<TableColumns> {};
 
 TEST_P(JournalRoadTable, HasItsColumnsInOrder) {
   EXPECT_EQ(columnsOf(*db_, GetParam().table, true), GetParam().columns);
@@ -133,53 +125,45 @@ INSTANTIATE_TEST_SUITE_P(
     Road, JournalRoadTable,
     ::testing::Values(
         TableColumns{"ADDRESS", {"ID_ADDRESS INTEGER NOT NULL", "NAME VARCHAR(64) WIN1251"}},
-        TableColumns{"PEOPLE",
-                     {"ID_PEOPLE INTEGER NOT NULL", "NAME VARCHAR(64) WIN1251 NOT NULL",
-                      "TYPE INTEGER NOT NULL"}},
-        TableColumns{"PHONE_NUMBERS",
-                     {"ID_PHONE INTEGER NOT NULL", "NUMBER VARCHAR(64) WIN1251 NOT NULL"}},
+        TableColumns{
+            "PEOPLE",
+            {"ID_PEOPLE INTEGER NOT NULL", "NAME VARCHAR(64) WIN1251 NOT NULL", "TYPE INTEGER NOT NULL"}},
+        TableColumns{"PHONE_NUMBERS", {"ID_PHONE INTEGER NOT NULL", "NUMBER VARCHAR(64) WIN1251 NOT NULL"}},
         TableColumns{"ADDRESS_TO_PEOPLE",
                      {"ADDRESS_ID INTEGER NOT NULL", "FLAT INTEGER NOT NULL", "PEOPLE_ID INTEGER",
-                      "PHONE_ID INTEGER", "ENTRANCE_NUM INTEGER NOT NULL",
-                      "FLOOR_NUM INTEGER NOT NULL"}},
+                      "PHONE_ID INTEGER", "ENTRANCE_NUM INTEGER NOT NULL", "FLOOR_NUM INTEGER NOT NULL"}},
         TableColumns{"PEOPLE_ALERT_GROUP",
                      {"ID_GROUP INTEGER NOT NULL", "NAME VARCHAR(64) WIN1251 NOT NULL"}},
-        TableColumns{"PEOPLE_ALERTS",
-                     {"ID_ALERT INTEGER NOT NULL", "NAME VARCHAR(64) WIN1251 NOT NULL",
-                      "GROUP_ID INTEGER NOT NULL"}},
+        TableColumns{
+            "PEOPLE_ALERTS",
+            {"ID_ALERT INTEGER NOT NULL", "NAME VARCHAR(64) WIN1251 NOT NULL", "GROUP_ID INTEGER NOT NULL"}},
         TableColumns{"COMMENTS", {"ID_COMMENT INTEGER NOT NULL", "NAME VARCHAR(256) WIN1251"}},
-        TableColumns{"JOURNAL_PEOPLE_ALERTS",
-                     {"ID_RECORD INTEGER NOT NULL", "ADDRESS_ID INTEGER NOT NULL",
-                      "FLAT_NUMBER INTEGER NOT NULL", "ALERT_ID INTEGER NOT NULL",
-                      "CLIENT_PEOPLE_ID INTEGER", "CLIENT_COMMENT_ID INTEGER",
-                      "SERVANT_PEOPLE_ID INTEGER", "SERVANT_COMMENT_ID INTEGER",
-                      "DATE_OPEN TIMESTAMP NOT NULL", "DATE_CLOSE TIMESTAMP", "DELETED SMALLINT",
-                      "NUMBER VARCHAR(20) WIN1251"}},
-        TableColumns{"ITEM_TAGS",
-                     {"ID_TAG INTEGER NOT NULL", "NAME VARCHAR(1000) WIN1251 NOT NULL",
-                      "MAX_ID INTEGER NOT NULL"}},
-        TableColumns{"HARDWARE_ALERTS",
-                     {"ID_ALERT INTEGER NOT NULL", "NAME VARCHAR(64) WIN1251"}},
+        TableColumns{
+            "JOURNAL_PEOPLE_ALERTS",
+            {"ID_RECORD INTEGER NOT NULL", "ADDRESS_ID INTEGER NOT NULL", "FLAT_NUMBER INTEGER NOT NULL",
+             "ALERT_ID INTEGER NOT NULL", "CLIENT_PEOPLE_ID INTEGER", "CLIENT_COMMENT_ID INTEGER",
+             "SERVANT_PEOPLE_ID INTEGER", "SERVANT_COMMENT_ID INTEGER", "DATE_OPEN TIMESTAMP NOT NULL",
+             "DATE_CLOSE TIMESTAMP", "DELETED SMALLINT", "NUMBER VARCHAR(20) WIN1251"}},
+        TableColumns{
+            "ITEM_TAGS",
+            {"ID_TAG INTEGER NOT NULL", "NAME VARCHAR(1000) WIN1251 NOT NULL", "MAX_ID INTEGER NOT NULL"}},
+        TableColumns{"HARDWARE_ALERTS", {"ID_ALERT INTEGER NOT NULL", "NAME VARCHAR(64) WIN1251"}},
         TableColumns{"HARDWARE_ALERTS_NTLP_GROUPS",
                      {"NAME VARCHAR(50) WIN1251 NOT NULL", "ID_GROUP INTEGER NOT NULL"}},
-        TableColumns{"HARDWARE_ALERTS_NTLP",
-                     {"ID INTEGER NOT NULL", "GROUP_ID INTEGER NOT NULL",
-                      "ALERT_NAME VARCHAR(50) WIN1251 NOT NULL", "TIMECUTOFF INTEGER NOT NULL",
-                      "SELECTED INTEGER NOT NULL"}},
-        TableColumns{"REGISTRATION_NUMBER",
-                     {"ID INTEGER NOT NULL", "NUMBER VARCHAR(64) WIN1251 NOT NULL"}},
+        TableColumns{
+            "HARDWARE_ALERTS_NTLP",
+            {"ID INTEGER NOT NULL", "GROUP_ID INTEGER NOT NULL", "ALERT_NAME VARCHAR(50) WIN1251 NOT NULL",
+             "TIMECUTOFF INTEGER NOT NULL", "SELECTED INTEGER NOT NULL"}},
+        TableColumns{"REGISTRATION_NUMBER", {"ID INTEGER NOT NULL", "NUMBER VARCHAR(64) WIN1251 NOT NULL"}},
         TableColumns{"JOURNAL_HARDWARE",
-                     {"ID_RECORD INTEGER NOT NULL", "TAG_ID INTEGER NOT NULL",
-                      "ADDRESS_ID INTEGER NOT NULL", "DATE_OPEN TIMESTAMP",
-                      "DATE_ACCEPT TIMESTAMP", "DATE_CONFIRM TIMESTAMP", "DATE_CLOSE TIMESTAMP",
-                      "ALERT_ID INTEGER NOT NULL", "COMMENT_ID INTEGER",
+                     {"ID_RECORD INTEGER NOT NULL", "TAG_ID INTEGER NOT NULL", "ADDRESS_ID INTEGER NOT NULL",
+                      "DATE_OPEN TIMESTAMP", "DATE_ACCEPT TIMESTAMP", "DATE_CONFIRM TIMESTAMP",
+                      "DATE_CLOSE TIMESTAMP", "ALERT_ID INTEGER NOT NULL", "COMMENT_ID INTEGER",
                       "REGISTER_NUMBER INTEGER", "DELETED INTEGER NOT NULL"}},
         TableColumns{"FORWARDERS", {"ID INTEGER NOT NULL", "IP VARCHAR(15) WIN1251 NOT NULL"}},
         TableColumns{"HW_RECORDS_BACKUP",
                      {"ID INTEGER NOT NULL", "FORWARDER_ID INTEGER", "ACT INTEGER NOT NULL"}}),
-    [](const ::testing::TestParamInfo<TableColumns>& param) {
-      return std::string(param.param.table);
-    });
+    [](const ::testing::TestParamInfo<TableColumns>& param) { return std::string(param.param.table); });
 
 TEST_F(JournalTemplate, HoldsTheReferenceRows) {
   EXPECT_EQ(db_->query("SELECT ID_GROUP, NAME FROM PEOPLE_ALERT_GROUP ORDER BY 1"),
@@ -210,31 +194,37 @@ TEST_F(JournalTemplate, HoldsTheReferenceRows) {
             (std::vector<Row>{{"292", "7", "Программа запущена", "50", "0", "1"}}));
   EXPECT_EQ(db_->query("SELECT ID_TAG, TRIM(NAME), CHAR_LENGTH(NAME), MAX_ID FROM ITEM_TAGS"),
             (std::vector<Row>{{"11", "__journal_service_tag_0001", "1000", "130619"}}));
-  EXPECT_EQ(db_->query("SELECT ID, \"NUMBER\" FROM REGISTRATION_NUMBER"),
-            (std::vector<Row>{{"27", "0"}}));
+  EXPECT_EQ(db_->query("SELECT ID, \"NUMBER\" FROM REGISTRATION_NUMBER"), (std::vector<Row>{{"27", "0"}}));
   EXPECT_EQ(db_->query("SELECT ID_RECORD, TAG_ID, ADDRESS_ID, CAST(DATE_OPEN AS DATE),"
                        " DATEDIFF(SECOND FROM DATE_OPEN TO DATE_CLOSE), DATE_ACCEPT, DATE_CONFIRM,"
                        " ALERT_ID, COMMENT_ID, REGISTER_NUMBER, DELETED FROM JOURNAL_HARDWARE"),
-            (std::vector<Row>{{"130619", "11", "125", "2018-05-28", "8", std::nullopt,
-                               std::nullopt, "239", std::nullopt, "27", "0"}}));
-  for (const char* table : {"JOURNAL_PEOPLE_ALERTS", "PEOPLE", "PHONE_NUMBERS",
-                            "ADDRESS_TO_PEOPLE", "COMMENTS", "FORWARDERS", "HW_RECORDS_BACKUP",
-                            "CONCENTRATORS", "PEOPLE_WORK_TEMPLATES"}) {
+            (std::vector<Row>{{"130619", "11", "125", "2018-05-28", "8", std::nullopt, std::nullopt, "239",
+                               std::nullopt, "27", "0"}}));
+  for (const char* table :
+       {"JOURNAL_PEOPLE_ALERTS", "PEOPLE", "PHONE_NUMBERS", "ADDRESS_TO_PEOPLE", "COMMENTS", "FORWARDERS",
+        "HW_RECORDS_BACKUP", "CONCENTRATORS", "PEOPLE_WORK_TEMPLATES"}) {
     EXPECT_EQ(count(table), 0) << table;
   }
 }
 
 TEST_F(JournalTemplate, GeneratorsHoldTheirTemplateValues) {
-  const std::vector<std::pair<std::string, long long>> expected = {
-      {"GEN_ADDRESS_ID", 125},           {"GEN_PEOPLE_ID", 5},
-      {"GEN_PHONE_NUMBERS_ID", 2},       {"GEN_PEOPLE_ALERT_GROUP_ID", 10},
-      {"GEN_PEOPLE_ALERTS_ID", 158},     {"GEN_COMMENT_ID", 10},
-      {"GEN_JOURNAL_PEOPLE_ALERTS_ID", 3}, {"GENERATOR_TAG_ID", 11},
-      {"GEN_HARDWARE_ALERTS_ID", 239},   {"GEN_HARDWARE_NTLP_GROUPS_ID", 7},
-      {"GEN_HARDWARE_ALERTS_NTLP_ID", 292}, {"GEN_REGISTRATION_NUMBER_ID", 27},
-      {"GEN_JOURNAL_HARDWARE_ALERTS_ID", 130619}, {"GEN_FORWARDERS_ID", 0},
-      {"GEN_CONCENTRATORS_ID", 115},     {"GEN_HARDWARE_ALERT_GROUPS_ID", 8},
-      {"GEN_IDBLOCK", 0}};
+  const std::vector<std::pair<std::string, long long>> expected = {{"GEN_ADDRESS_ID", 125},
+                                                                   {"GEN_PEOPLE_ID", 5},
+                                                                   {"GEN_PHONE_NUMBERS_ID", 2},
+                                                                   {"GEN_PEOPLE_ALERT_GROUP_ID", 10},
+                                                                   {"GEN_PEOPLE_ALERTS_ID", 158},
+                                                                   {"GEN_COMMENT_ID", 10},
+                                                                   {"GEN_JOURNAL_PEOPLE_ALERTS_ID", 3},
+                                                                   {"GENERATOR_TAG_ID", 11},
+                                                                   {"GEN_HARDWARE_ALERTS_ID", 239},
+                                                                   {"GEN_HARDWARE_NTLP_GROUPS_ID", 7},
+                                                                   {"GEN_HARDWARE_ALERTS_NTLP_ID", 292},
+                                                                   {"GEN_REGISTRATION_NUMBER_ID", 27},
+                                                                   {"GEN_JOURNAL_HARDWARE_ALERTS_ID", 130619},
+                                                                   {"GEN_FORWARDERS_ID", 0},
+                                                                   {"GEN_CONCENTRATORS_ID", 115},
+                                                                   {"GEN_HARDWARE_ALERT_GROUPS_ID", 8},
+                                                                   {"GEN_IDBLOCK", 0}};
   for (const auto& [name, value] : expected) {
     EXPECT_EQ(db_->generator(name), value) << name;
   }
@@ -280,8 +270,7 @@ TEST_F(JournalTemplate, RequestKindMovesToTheGroupNamedLast) {
   db_->execute("EXECUTE PROCEDURE PEOPLE_ADD_ALERT(?, ?)", {"Лифты ", "Застревание "});
   EXPECT_EQ(db_->scalar("SELECT GROUP_ID FROM PEOPLE_ALERTS WHERE ID_ALERT = 1"), "1");
   db_->execute("EXECUTE PROCEDURE PEOPLE_ADD_ALERT(?, ?)", {"Лифты", "Скрежет тросов"});
-  EXPECT_EQ(db_->query("SELECT ID_ALERT, GROUP_ID FROM PEOPLE_ALERTS WHERE NAME = ?",
-                       {"Скрежет тросов"}),
+  EXPECT_EQ(db_->query("SELECT ID_ALERT, GROUP_ID FROM PEOPLE_ALERTS WHERE NAME = ?", {"Скрежет тросов"}),
             (std::vector<Row>{{"159", "1"}}));
   EXPECT_EQ(count("PEOPLE_ALERT_GROUP"), 10);
   // An empty kind name changes nothing; an empty group name leaves a kind without group.
@@ -293,8 +282,7 @@ TEST_F(JournalTemplate, RequestKindMovesToTheGroupNamedLast) {
 
 TEST_F(JournalTemplate, DuplicateKindNamesMakeTheLookupFail) {
   db_->execute("INSERT INTO PEOPLE_ALERTS VALUES (NULL, 'Застревание', 2)");
-  expectFailure("EXECUTE PROCEDURE PEOPLE_ADD_ALERT(?, ?)", {"Лифты", "Застревание"},
-                "multiple rows");
+  expectFailure("EXECUTE PROCEDURE PEOPLE_ADD_ALERT(?, ?)", {"Лифты", "Застревание"}, "multiple rows");
 }
 
 TEST_F(JournalTemplate, ClientCommentIsLinkedReplacedAndRemoved) {
@@ -319,8 +307,7 @@ TEST_F(JournalTemplate, ClientCommentIsLinkedReplacedAndRemoved) {
 
 TEST_F(JournalTemplate, CommentForAnUnknownRequestIsStoredUnlinked) {
   db_->execute("EXECUTE PROCEDURE PEOPLE_SET_CLIENT_COMMENT(NULL, ?)", {std::nullopt});
-  EXPECT_EQ(db_->query("SELECT ID_COMMENT, NAME FROM COMMENTS"),
-            (std::vector<Row>{{"11", std::nullopt}}));
+  EXPECT_EQ(db_->query("SELECT ID_COMMENT, NAME FROM COMMENTS"), (std::vector<Row>{{"11", std::nullopt}}));
 }
 
 // ---- Hardware events -----------------------------------------------------------------------
@@ -383,23 +370,22 @@ TEST_F(JournalTemplate, BlockingKindsJoinBothGroupsAndMarkTheFirstBlockingEvent)
                        " G ON G.ID_GROUP = N.GROUP_ID WHERE N.ALERT_NAME = ? ORDER BY G.ID_GROUP",
                        {"Блокировка двери"}),
             (std::vector<Row>{{"(ВСЕ)"}, {"(Блокировки)"}}));
-  EXPECT_EQ(db_->query("SELECT COUNT(*) FROM HARDWARE_ALERTS_NTLP WHERE ALERT_NAME = ?",
-                       {"Открыта дверь"}),
+  EXPECT_EQ(db_->query("SELECT COUNT(*) FROM HARDWARE_ALERTS_NTLP WHERE ALERT_NAME = ?", {"Открыта дверь"}),
             (std::vector<Row>{{"1"}}));
   // The substring test heeds letter case.
   openEvent("Дверь 4", "блокировка замка", std::nullopt);
-  EXPECT_EQ(db_->query("SELECT COUNT(*) FROM HARDWARE_ALERTS_NTLP WHERE ALERT_NAME = ?",
-                       {"блокировка замка"}),
-            (std::vector<Row>{{"1"}}));
+  EXPECT_EQ(
+      db_->query("SELECT COUNT(*) FROM HARDWARE_ALERTS_NTLP WHERE ALERT_NAME = ?", {"блокировка замка"}),
+      (std::vector<Row>{{"1"}}));
 
   // The bulk close takes every open blocking event from the first one on, in any letter case.
   EXPECT_EQ(db_->scalar("SELECT CLOSED_COUNT FROM HARDWARE_CLOSE_BLOCKS"), "3");
   EXPECT_EQ(db_->generator("GEN_IDBLOCK"), 0);
   EXPECT_EQ(count("JOURNAL_HARDWARE", "DATE_CLOSE IS NULL"), 1);
-  EXPECT_EQ(count("JOURNAL_HARDWARE", "DATE_CLOSE IS NOT NULL AND ID_RECORD IN (" +
-                                          std::to_string(firstBlock) + ", " +
-                                          std::to_string(secondBlock) + ")"),
-            2);
+  EXPECT_EQ(
+      count("JOURNAL_HARDWARE", "DATE_CLOSE IS NOT NULL AND ID_RECORD IN (" + std::to_string(firstBlock) +
+                                    ", " + std::to_string(secondBlock) + ")"),
+      2);
   EXPECT_EQ(db_->scalar("SELECT CLOSED_COUNT FROM HARDWARE_CLOSE_BLOCKS"), "0");
 }
 
@@ -450,8 +436,7 @@ TEST_F(JournalTemplate, GeneralResetGoesOnTopOfTheOldComment) {
   EXPECT_EQ(commentOf(withComment), "Общий сброс\r\nСработала защита");
 
   const long long without = openEvent("Насос 2", "Авария насоса", std::nullopt);
-  db_->execute("EXECUTE PROCEDURE HARDWARE_ADD_COMMENT(?, ?)",
-               {std::to_string(without), "Общий сброс"});
+  db_->execute("EXECUTE PROCEDURE HARDWARE_ADD_COMMENT(?, ?)", {std::to_string(without), "Общий сброс"});
   EXPECT_EQ(commentOf(without), "Общий сброс");
 
   // An empty text removes the comment and its row, leaving the event.
@@ -491,10 +476,10 @@ TEST_F(JournalTemplate, TagsAndKindsThatDifferByTrailingBlanksAreTheSame) {
   openEvent("Тег 1   ", "Авария   ", std::nullopt);
   EXPECT_EQ(count("ITEM_TAGS"), 2);
   EXPECT_EQ(count("HARDWARE_ALERTS"), 2);
-  EXPECT_EQ(db_->scalar("SELECT DATE_CLOSE FROM JOURNAL_HARDWARE WHERE ID_RECORD = ?",
-                        {std::to_string(first)})
-                .has_value(),
-            true);
+  EXPECT_EQ(
+      db_->scalar("SELECT DATE_CLOSE FROM JOURNAL_HARDWARE WHERE ID_RECORD = ?", {std::to_string(first)})
+          .has_value(),
+      true);
 }
 
 }  // namespace

@@ -25,14 +25,12 @@ class MeteringTemplate : public ::testing::Test {
   }
 
   long long count(const std::string& table, const std::string& where = "") {
-    return toInt(db_->scalar("SELECT COUNT(*) FROM " + table +
-                             (where.empty() ? "" : " WHERE " + where)));
+    return toInt(db_->scalar("SELECT COUNT(*) FROM " + table + (where.empty() ? "" : " WHERE " + where)));
   }
   void addStreetHouseConc() {
     db_->execute("INSERT INTO STREET VALUES (1, 'Ленина', 2, 0, 0, 0)");
     db_->execute("INSERT INTO HOUSE (ID_HOUSE, STREET_ID, \"NUMBER\") VALUES (1, 1, '12')");
-    db_->execute(
-        "INSERT INTO CONC VALUES (1, 1, 555, '01.02.2024', 1, NULL, NULL, NULL, NULL, 0)");
+    db_->execute("INSERT INTO CONC VALUES (1, 1, 555, '01.02.2024', 1, NULL, NULL, NULL, NULL, 0)");
   }
   void expectFailure(const std::string& sql, const std::string& fragment) {
     try {
@@ -73,9 +71,7 @@ TEST_F(MeteringTemplate, ServerLoadsTheSortKeyLibrary) {
   }
 }
 
-TEST_F(MeteringTemplate, HoldsNoReplicationObject) {
-  EXPECT_TRUE(objectsNamed(*db_, "REPL").empty());
-}
+TEST_F(MeteringTemplate, HoldsNoReplicationObject) { EXPECT_TRUE(objectsNamed(*db_, "REPL").empty()); }
 
 TEST_F(MeteringTemplate, HasTheDatabaseProperties) {
   const auto rows = db_->query(
@@ -88,12 +84,12 @@ TEST_F(MeteringTemplate, HasTheDatabaseProperties) {
   EXPECT_EQ(toInt(rows[0][3]), 0);
   EXPECT_EQ(toInt(rows[0][4]), 20000);
   EXPECT_EQ(db_->scalar("SELECT TRIM(RDB$CHARACTER_SET_NAME) FROM RDB$DATABASE"), "WIN1251");
-  EXPECT_EQ(count("RDB$RELATIONS", "COALESCE(RDB$SYSTEM_FLAG, 0) = 0 AND RDB$OWNER_NAME <> 'SYSDBA'"),
-            0);
+  EXPECT_EQ(count("RDB$RELATIONS", "COALESCE(RDB$SYSTEM_FLAG, 0) = 0 AND RDB$OWNER_NAME <> 'SYSDBA'"), 0);
   // Grants to anyone but the owner exist on system tables only.
-  EXPECT_EQ(count("RDB$USER_PRIVILEGES", "RDB$USER <> 'SYSDBA' AND RDB$RELATION_NAME NOT STARTING"
-                                         " WITH 'RDB$' AND RDB$RELATION_NAME NOT STARTING WITH"
-                                         " 'MON$' AND RDB$RELATION_NAME NOT STARTING WITH 'SEC$'"),
+  EXPECT_EQ(count("RDB$USER_PRIVILEGES",
+                  "RDB$USER <> 'SYSDBA' AND RDB$RELATION_NAME NOT STARTING"
+                  " WITH 'RDB$' AND RDB$RELATION_NAME NOT STARTING WITH"
+                  " 'MON$' AND RDB$RELATION_NAME NOT STARTING WITH 'SEC$'"),
             0);
 }
 
@@ -104,8 +100,7 @@ struct TableColumns {
 
 void PrintTo(const TableColumns& c, std::ostream* os) { *os << c.table; }
 
-class MeteringRoadTable : public MeteringTemplate,
-                          public ::testing::WithParamInterface<TableColumns> {};
+class MeteringRoadTable : public MeteringTemplate, public ::testing::WithParamInterface<TableColumns> {};
 
 TEST_P(MeteringRoadTable, HasItsColumnsInOrder) {
   EXPECT_EQ(columnsOf(*db_, GetParam().table), GetParam().columns);
@@ -115,53 +110,46 @@ INSTANTIATE_TEST_SUITE_P(
     Road, MeteringRoadTable,
     ::testing::Values(
         TableColumns{"REGION",
-                     {"ID_REGION INTEGER NOT NULL", "NAME VARCHAR(50) NOT NULL",
-                      "TYPE_ID INTEGER NOT NULL"}},
+                     {"ID_REGION INTEGER NOT NULL", "NAME VARCHAR(50) NOT NULL", "TYPE_ID INTEGER NOT NULL"}},
         TableColumns{"STREET",
-                     {"ID_STREET INTEGER NOT NULL", "NAME VARCHAR(50) NOT NULL",
-                      "REGION_ID INTEGER NOT NULL", "CODE_BTI INTEGER NOT NULL",
-                      "CODE_F0 INTEGER NOT NULL", "CODE_OMK INTEGER NOT NULL"}},
+                     {"ID_STREET INTEGER NOT NULL", "NAME VARCHAR(50) NOT NULL", "REGION_ID INTEGER NOT NULL",
+                      "CODE_BTI INTEGER NOT NULL", "CODE_F0 INTEGER NOT NULL", "CODE_OMK INTEGER NOT NULL"}},
         TableColumns{"HOUSE",
-                     {"ID_HOUSE INTEGER NOT NULL", "STREET_ID INTEGER NOT NULL",
-                      "NUMBER VARCHAR(8) NOT NULL", "BUILDING VARCHAR(4) NOT NULL",
-                      "KORPUS VARCHAR(4) NOT NULL", "SORTNUM SMALLINT", "TOTAL_PEOPLE SMALLINT",
-                      "DN NUMERIC(5,2)", "QN NUMERIC(5,2)", "CTP_ID INTEGER",
+                     {"ID_HOUSE INTEGER NOT NULL", "STREET_ID INTEGER NOT NULL", "NUMBER VARCHAR(8) NOT NULL",
+                      "BUILDING VARCHAR(4) NOT NULL", "KORPUS VARCHAR(4) NOT NULL", "SORTNUM SMALLINT",
+                      "TOTAL_PEOPLE SMALLINT", "DN NUMERIC(5,2)", "QN NUMERIC(5,2)", "CTP_ID INTEGER",
                       "PA1CRARUS VARCHAR(32)"}},
-        TableColumns{"CONCENTRATOR",
-                     {"ID_MODEL SMALLINT NOT NULL", "NAME VARCHAR(10) NOT NULL",
-                      "COMMENT VARCHAR(20) NOT NULL", "CLASS_ID SMALLINT NOT NULL",
-                      "INTERNAL_ID INTEGER NOT NULL"}},
-        TableColumns{"CONC",
-                     {"ID_CONC INTEGER NOT NULL", "MODEL_ID SMALLINT NOT NULL",
-                      "UIN INTEGER NOT NULL", "INSTALL_DATE DATE NOT NULL",
-                      "HOUSE_ID INTEGER NOT NULL", "RADIO_ID INTEGER", "IP_ADDRESS VARCHAR(15)",
-                      "IP_PORT INTEGER", "RS_NUM INTEGER", "MB_DEVICE INTEGER NOT NULL"}},
+        TableColumns{
+            "CONCENTRATOR",
+            {"ID_MODEL SMALLINT NOT NULL", "NAME VARCHAR(10) NOT NULL", "COMMENT VARCHAR(20) NOT NULL",
+             "CLASS_ID SMALLINT NOT NULL", "INTERNAL_ID INTEGER NOT NULL"}},
+        TableColumns{
+            "CONC",
+            {"ID_CONC INTEGER NOT NULL", "MODEL_ID SMALLINT NOT NULL", "UIN INTEGER NOT NULL",
+             "INSTALL_DATE DATE NOT NULL", "HOUSE_ID INTEGER NOT NULL", "RADIO_ID INTEGER",
+             "IP_ADDRESS VARCHAR(15)", "IP_PORT INTEGER", "RS_NUM INTEGER", "MB_DEVICE INTEGER NOT NULL"}},
         TableColumns{"DEVICE",
                      {"ID_DEVICE SMALLINT NOT NULL", "NAME VARCHAR(20) NOT NULL",
                       "FACTOR NUMERIC(18,6) NOT NULL", "MAX_DIGIT SMALLINT NOT NULL"}},
-        TableColumns{"CHANNEL",
-                     {"ID_CHANNEL INTEGER NOT NULL", "CONC_ID INTEGER NOT NULL",
-                      "CHANNEL_NUMBER SMALLINT NOT NULL", "DEVICE_ID SMALLINT NOT NULL",
-                      "UIN INTEGER NOT NULL", "SERV_ID SMALLINT NOT NULL",
-                      "FLAT INTEGER NOT NULL", "IN_OUT SMALLINT NOT NULL", "WINP VARCHAR(32)",
-                      "PERSONALACCOUNT VARCHAR(32)", "KT INTEGER NOT NULL"}},
+        TableColumns{
+            "CHANNEL",
+            {"ID_CHANNEL INTEGER NOT NULL", "CONC_ID INTEGER NOT NULL", "CHANNEL_NUMBER SMALLINT NOT NULL",
+             "DEVICE_ID SMALLINT NOT NULL", "UIN INTEGER NOT NULL", "SERV_ID SMALLINT NOT NULL",
+             "FLAT INTEGER NOT NULL", "IN_OUT SMALLINT NOT NULL", "WINP VARCHAR(32)",
+             "PERSONALACCOUNT VARCHAR(32)", "KT INTEGER NOT NULL"}},
         TableColumns{"COUNTER_ETALON",
-                     {"CE_ID INTEGER NOT NULL", "CHANNEL_ID INTEGER NOT NULL",
-                      "DAY_NIGHT SMALLINT NOT NULL", "REC_DATE TIMESTAMP NOT NULL",
-                      "R_VALUE NUMERIC(18,5)", "A INTEGER", "B INTEGER"}},
+                     {"CE_ID INTEGER NOT NULL", "CHANNEL_ID INTEGER NOT NULL", "DAY_NIGHT SMALLINT NOT NULL",
+                      "REC_DATE TIMESTAMP NOT NULL", "R_VALUE NUMERIC(18,5)", "A INTEGER", "B INTEGER"}},
         TableColumns{"LASTRHV",
-                     {"CHANNEL_ID INTEGER", "PARAM SMALLINT", "R_VALUE NUMERIC(18,5)",
-                      "REC_DATE TIMESTAMP"}},
-        TableColumns{"BOUNDS",
-                     {"CHANNEL_ID INTEGER NOT NULL", "PARAM INTEGER", "VMIN DOUBLE PRECISION",
-                      "VMAX DOUBLE PRECISION", "STATUS INTEGER NOT NULL", "STIME TIMESTAMP",
-                      "SVALUE DOUBLE PRECISION"}},
+                     {"CHANNEL_ID INTEGER", "PARAM SMALLINT", "R_VALUE NUMERIC(18,5)", "REC_DATE TIMESTAMP"}},
+        TableColumns{
+            "BOUNDS",
+            {"CHANNEL_ID INTEGER NOT NULL", "PARAM INTEGER", "VMIN DOUBLE PRECISION", "VMAX DOUBLE PRECISION",
+             "STATUS INTEGER NOT NULL", "STIME TIMESTAMP", "SVALUE DOUBLE PRECISION"}},
         TableColumns{"RASHOD2004",
-                     {"CHANNEL_ID INTEGER NOT NULL", "PARAM SMALLINT NOT NULL",
-                      "REC_DATE TIMESTAMP NOT NULL", "RASHOD_VALUE NUMERIC(18,5) NOT NULL"}}),
-    [](const ::testing::TestParamInfo<TableColumns>& param) {
-      return std::string(param.param.table);
-    });
+                     {"CHANNEL_ID INTEGER NOT NULL", "PARAM SMALLINT NOT NULL", "REC_DATE TIMESTAMP NOT NULL",
+                      "RASHOD_VALUE NUMERIC(18,5) NOT NULL"}}),
+    [](const ::testing::TestParamInfo<TableColumns>& param) { return std::string(param.param.table); });
 
 TEST_F(MeteringTemplate, HoldsTheReferenceRowsAndNothingElseOnTheRoad) {
   EXPECT_EQ(db_->query("SELECT ID_REGION, NAME, TYPE_ID FROM REGION"),
@@ -185,19 +173,22 @@ TEST_F(MeteringTemplate, HoldsTheReferenceRowsAndNothingElseOnTheRoad) {
   EXPECT_EQ(count("CONCENTRATOR", "INTERNAL_ID <> 0"), 0);
 
   EXPECT_EQ(count("DEVICE"), 64);
-  EXPECT_EQ(count("DEVICE", "ID_DEVICE BETWEEN 1001 AND 1018 OR ID_DEVICE BETWEEN 1020 AND 1027"
-                            " OR ID_DEVICE BETWEEN 1030 AND 1054 OR ID_DEVICE IN (1, 2, 10, 1056,"
-                            " 1057, 1058, 1100, 1199) OR ID_DEVICE BETWEEN 1200 AND 1204"),
+  EXPECT_EQ(count("DEVICE",
+                  "ID_DEVICE BETWEEN 1001 AND 1018 OR ID_DEVICE BETWEEN 1020 AND 1027"
+                  " OR ID_DEVICE BETWEEN 1030 AND 1054 OR ID_DEVICE IN (1, 2, 10, 1056,"
+                  " 1057, 1058, 1100, 1199) OR ID_DEVICE BETWEEN 1200 AND 1204"),
             64);
   EXPECT_EQ(db_->query("SELECT ID_DEVICE, FACTOR FROM DEVICE WHERE FACTOR <> 1 ORDER BY 1"),
             (std::vector<Row>{{"1", "0.010000"}, {"2", "0.100000"}, {"10", "3200.000000"}}));
   EXPECT_EQ(count("DEVICE", "MAX_DIGIT = 11"), 10);
-  EXPECT_EQ(count("DEVICE", "MAX_DIGIT = 11 AND (ID_DEVICE IN (1014, 1016, 1017) OR"
-                            " ID_DEVICE BETWEEN 1021 AND 1027)"),
+  EXPECT_EQ(count("DEVICE",
+                  "MAX_DIGIT = 11 AND (ID_DEVICE IN (1014, 1016, 1017) OR"
+                  " ID_DEVICE BETWEEN 1021 AND 1027)"),
             10);
   EXPECT_EQ(count("DEVICE", "MAX_DIGIT = 0"), 22);
-  EXPECT_EQ(count("DEVICE", "MAX_DIGIT = 0 AND (ID_DEVICE IN (1018, 1056, 1057, 1058) OR"
-                            " ID_DEVICE BETWEEN 1037 AND 1054)"),
+  EXPECT_EQ(count("DEVICE",
+                  "MAX_DIGIT = 0 AND (ID_DEVICE IN (1018, 1056, 1057, 1058) OR"
+                  " ID_DEVICE BETWEEN 1037 AND 1054)"),
             22);
   EXPECT_EQ(count("DEVICE", "NAME = ''"), 0);
 
@@ -212,24 +203,47 @@ TEST_F(MeteringTemplate, HoldsTheReferenceRowsAndNothingElseOnTheRoad) {
   EXPECT_EQ(count("DEV_PARAM"), 15);
   EXPECT_EQ(count("TEMPER_GRAPH_NAME"), 5);
   EXPECT_EQ(count("DBOPC"), 16);
-  for (const char* table : {"STREET", "HOUSE", "CONC", "CHANNEL", "COUNTER_ETALON", "LASTRHV",
-                            "BOUNDS", "RASHOD2004", "ARENDATOR", "ARENDATOR_RASH", "COMMANDS",
-                            "CONC_IP_NASTR", "CTP", "DEV_INFO", "EVENTS", "MODBUS_GROUP",
-                            "MODBUS_GROUP_ELEMENTS", "MODBUS_INFO", "MODBUS_SETT",
-                            "MODBUS_TRANSLATE", "PROBLEM", "TEMP", "TEMPER_GRAPH"}) {
+  for (const char* table : {"STREET",
+                            "HOUSE",
+                            "CONC",
+                            "CHANNEL",
+                            "COUNTER_ETALON",
+                            "LASTRHV",
+                            "BOUNDS",
+                            "RASHOD2004",
+                            "ARENDATOR",
+                            "ARENDATOR_RASH",
+                            "COMMANDS",
+                            "CONC_IP_NASTR",
+                            "CTP",
+                            "DEV_INFO",
+                            "EVENTS",
+                            "MODBUS_GROUP",
+                            "MODBUS_GROUP_ELEMENTS",
+                            "MODBUS_INFO",
+                            "MODBUS_SETT",
+                            "MODBUS_TRANSLATE",
+                            "PROBLEM",
+                            "TEMP",
+                            "TEMPER_GRAPH"}) {
     EXPECT_EQ(count(table), 0) << table;
   }
 }
 
 TEST_F(MeteringTemplate, GeneratorsHoldTheirTemplateValues) {
-  const std::vector<std::pair<std::string, long long>> expected = {
-      {"GEN_CHANNEL_ID", 10},         {"GEN_CONC_ID", 316},
-      {"GEN_COUNTER_ETALON_ID", 1},   {"GEN_PROBLEM_ID", 1},
-      {"GEN_ARENDATOR_ID", 1},        {"GEN_ARENDATOR_RASH_ID", 1},
-      {"GEN_MODBUS_SETT_ID", 0},      {"GEN_TEMPER_GRAPH_ID", 0},
-      {"GEN_MODBUS_GROUP_ID", 0},     {"GEN_MODBUS_GROUP_ELEMENTS_ID", 0},
-      {"GEN_COMMANDS_ID", 0},         {"DBVERSION", 178},
-      {"CTPID", 1}};
+  const std::vector<std::pair<std::string, long long>> expected = {{"GEN_CHANNEL_ID", 10},
+                                                                   {"GEN_CONC_ID", 316},
+                                                                   {"GEN_COUNTER_ETALON_ID", 1},
+                                                                   {"GEN_PROBLEM_ID", 1},
+                                                                   {"GEN_ARENDATOR_ID", 1},
+                                                                   {"GEN_ARENDATOR_RASH_ID", 1},
+                                                                   {"GEN_MODBUS_SETT_ID", 0},
+                                                                   {"GEN_TEMPER_GRAPH_ID", 0},
+                                                                   {"GEN_MODBUS_GROUP_ID", 0},
+                                                                   {"GEN_MODBUS_GROUP_ELEMENTS_ID", 0},
+                                                                   {"GEN_COMMANDS_ID", 0},
+                                                                   {"DBVERSION", 178},
+                                                                   {"CTPID", 1}};
   for (const auto& [name, value] : expected) {
     EXPECT_EQ(db_->generator(name), value) << name;
   }
@@ -244,43 +258,51 @@ TEST_F(MeteringTemplate, KeysComeFromGeneratorsOnlyWhenNull) {
   db_->execute("INSERT INTO CONC (ID_CONC, MODEL_ID, HOUSE_ID) VALUES (5000, 0, 1)");
   EXPECT_EQ(db_->generator("GEN_CONC_ID"), 317);
 
-  db_->execute("INSERT INTO CHANNEL (ID_CHANNEL, CONC_ID, CHANNEL_NUMBER, DEVICE_ID, UIN, SERV_ID)"
-               " VALUES (NULL, 1, 1, 1001, 7, 1)");
+  db_->execute(
+      "INSERT INTO CHANNEL (ID_CHANNEL, CONC_ID, CHANNEL_NUMBER, DEVICE_ID, UIN, SERV_ID)"
+      " VALUES (NULL, 1, 1, 1001, 7, 1)");
   EXPECT_EQ(db_->scalar("SELECT ID_CHANNEL FROM CHANNEL WHERE CHANNEL_NUMBER = 1"), "11");
-  db_->execute("INSERT INTO CHANNEL (ID_CHANNEL, CONC_ID, CHANNEL_NUMBER, DEVICE_ID, UIN, SERV_ID)"
-               " VALUES (900, 1, 2, 1001, 8, 1)");
+  db_->execute(
+      "INSERT INTO CHANNEL (ID_CHANNEL, CONC_ID, CHANNEL_NUMBER, DEVICE_ID, UIN, SERV_ID)"
+      " VALUES (900, 1, 2, 1001, 8, 1)");
   EXPECT_EQ(db_->generator("GEN_CHANNEL_ID"), 11);
 
-  db_->execute("INSERT INTO COUNTER_ETALON (CE_ID, CHANNEL_ID, DAY_NIGHT, REC_DATE)"
-               " VALUES (NULL, 900, 0, '01.01.2024')");
+  db_->execute(
+      "INSERT INTO COUNTER_ETALON (CE_ID, CHANNEL_ID, DAY_NIGHT, REC_DATE)"
+      " VALUES (NULL, 900, 0, '01.01.2024')");
   EXPECT_EQ(db_->scalar("SELECT CE_ID FROM COUNTER_ETALON"), "2");
-  db_->execute("INSERT INTO COUNTER_ETALON (CE_ID, CHANNEL_ID, DAY_NIGHT, REC_DATE)"
-               " VALUES (77, 900, 1, '01.01.2024')");
+  db_->execute(
+      "INSERT INTO COUNTER_ETALON (CE_ID, CHANNEL_ID, DAY_NIGHT, REC_DATE)"
+      " VALUES (77, 900, 1, '01.01.2024')");
   EXPECT_EQ(db_->generator("GEN_COUNTER_ETALON_ID"), 2);
 }
 
 TEST_F(MeteringTemplate, ChannelBelowModel1000GetsAZeroStartingReadingOfYesterday) {
   addStreetHouseConc();
-  db_->execute("INSERT INTO CHANNEL (ID_CHANNEL, CONC_ID, CHANNEL_NUMBER, DEVICE_ID, UIN, SERV_ID)"
-               " VALUES (40, 1, 1, 1, 100, 1)");
+  db_->execute(
+      "INSERT INTO CHANNEL (ID_CHANNEL, CONC_ID, CHANNEL_NUMBER, DEVICE_ID, UIN, SERV_ID)"
+      " VALUES (40, 1, 1, 1, 100, 1)");
   const auto rows = db_->query(
       "SELECT CHANNEL_ID, DAY_NIGHT, R_VALUE, A, B,"
       " IIF(REC_DATE = CAST(CURRENT_DATE - 1 AS TIMESTAMP), 'yesterday', CAST(REC_DATE AS"
       " VARCHAR(30))) FROM COUNTER_ETALON");
   EXPECT_EQ(rows, (std::vector<Row>{{"40", "0", "0.00000", "2", "0", "yesterday"}}));
 
-  db_->execute("INSERT INTO CHANNEL (ID_CHANNEL, CONC_ID, CHANNEL_NUMBER, DEVICE_ID, UIN, SERV_ID)"
-               " VALUES (41, 1, 2, 1001, 101, 1)");
+  db_->execute(
+      "INSERT INTO CHANNEL (ID_CHANNEL, CONC_ID, CHANNEL_NUMBER, DEVICE_ID, UIN, SERV_ID)"
+      " VALUES (41, 1, 2, 1001, 101, 1)");
   EXPECT_EQ(count("COUNTER_ETALON", "CHANNEL_ID = 41"), 0);
-  db_->execute("INSERT INTO CHANNEL (ID_CHANNEL, CONC_ID, CHANNEL_NUMBER, DEVICE_ID, UIN, SERV_ID)"
-               " VALUES (42, 1, 3, 10, 102, 1)");
+  db_->execute(
+      "INSERT INTO CHANNEL (ID_CHANNEL, CONC_ID, CHANNEL_NUMBER, DEVICE_ID, UIN, SERV_ID)"
+      " VALUES (42, 1, 3, 10, 102, 1)");
   EXPECT_EQ(count("COUNTER_ETALON", "CHANNEL_ID = 42 AND A = 2"), 1);
 }
 
 TEST_F(MeteringTemplate, HouseSortKeyFollowsTheNumberOnly) {
   db_->execute("INSERT INTO STREET VALUES (1, 'Мира', 2, 0, 0, 0)");
-  db_->execute("INSERT INTO HOUSE (ID_HOUSE, STREET_ID, \"NUMBER\", SORTNUM) VALUES (1, 1, '10а',"
-               " 999)");
+  db_->execute(
+      "INSERT INTO HOUSE (ID_HOUSE, STREET_ID, \"NUMBER\", SORTNUM) VALUES (1, 1, '10а',"
+      " 999)");
   db_->execute("INSERT INTO HOUSE (ID_HOUSE, STREET_ID, \"NUMBER\") VALUES (2, 1, '2')");
   db_->execute("INSERT INTO HOUSE (ID_HOUSE, STREET_ID, \"NUMBER\") VALUES (3, 1, '99999')");
   EXPECT_EQ(db_->query("SELECT ID_HOUSE, SORTNUM FROM HOUSE ORDER BY SORTNUM, \"NUMBER\""),
@@ -297,14 +319,17 @@ TEST_F(MeteringTemplate, HouseSortKeyFollowsTheNumberOnly) {
 }
 
 TEST_F(MeteringTemplate, BoundAlarmChangesOnlyOnACrossing) {
-  db_->execute("INSERT INTO BOUNDS (CHANNEL_ID, PARAM, VMIN, VMAX, STATUS) VALUES (5, 10001, 10,"
-               " 20, 0)");
+  db_->execute(
+      "INSERT INTO BOUNDS (CHANNEL_ID, PARAM, VMIN, VMAX, STATUS) VALUES (5, 10001, 10,"
+      " 20, 0)");
   auto state = [this] {
-    return db_->query("SELECT STATUS, CAST(STIME AS VARCHAR(24)), CAST(SVALUE AS INTEGER)"
-                      " FROM BOUNDS");
+    return db_->query(
+        "SELECT STATUS, CAST(STIME AS VARCHAR(24)), CAST(SVALUE AS INTEGER)"
+        " FROM BOUNDS");
   };
-  db_->execute("INSERT INTO LASTRHV (CHANNEL_ID, PARAM, R_VALUE, REC_DATE) VALUES (5, 10001, 25,"
-               " '2024-03-01 10:00:00')");
+  db_->execute(
+      "INSERT INTO LASTRHV (CHANNEL_ID, PARAM, R_VALUE, REC_DATE) VALUES (5, 10001, 25,"
+      " '2024-03-01 10:00:00')");
   EXPECT_EQ(state(), (std::vector<Row>{{"1", "2024-03-01 10:00:00.0000", "25"}}));
   db_->execute("UPDATE LASTRHV SET R_VALUE = 21, REC_DATE = '2024-03-01 11:00:00'");
   EXPECT_EQ(state(), (std::vector<Row>{{"1", "2024-03-01 10:00:00.0000", "25"}}));
@@ -316,16 +341,19 @@ TEST_F(MeteringTemplate, BoundAlarmChangesOnlyOnACrossing) {
   EXPECT_EQ(state(), (std::vector<Row>{{"1", "2024-03-01 14:00:00.0000", "9"}}));
 
   // Values of other channels and parameters leave the bounds alone.
-  db_->execute("INSERT INTO LASTRHV (CHANNEL_ID, PARAM, R_VALUE, REC_DATE) VALUES (5, 10002, 15,"
-               " '2024-03-01 15:00:00')");
-  db_->execute("INSERT INTO LASTRHV (CHANNEL_ID, PARAM, R_VALUE, REC_DATE) VALUES (6, 10001, 15,"
-               " '2024-03-01 15:00:00')");
+  db_->execute(
+      "INSERT INTO LASTRHV (CHANNEL_ID, PARAM, R_VALUE, REC_DATE) VALUES (5, 10002, 15,"
+      " '2024-03-01 15:00:00')");
+  db_->execute(
+      "INSERT INTO LASTRHV (CHANNEL_ID, PARAM, R_VALUE, REC_DATE) VALUES (6, 10001, 15,"
+      " '2024-03-01 15:00:00')");
   EXPECT_EQ(state(), (std::vector<Row>{{"1", "2024-03-01 14:00:00.0000", "9"}}));
 }
 
 TEST_F(MeteringTemplate, NullBoundNeverRaisesTheAlarm) {
-  db_->execute("INSERT INTO BOUNDS (CHANNEL_ID, PARAM, VMIN, VMAX, STATUS) VALUES (5, 1, NULL, 20,"
-               " 0)");
+  db_->execute(
+      "INSERT INTO BOUNDS (CHANNEL_ID, PARAM, VMIN, VMAX, STATUS) VALUES (5, 1, NULL, 20,"
+      " 0)");
   db_->execute("INSERT INTO LASTRHV VALUES (5, 1, 5, '2024-03-01 10:00:00')");
   EXPECT_EQ(db_->scalar("SELECT STATUS FROM BOUNDS"), "0");
   db_->execute("UPDATE LASTRHV SET R_VALUE = 21");
@@ -341,8 +369,9 @@ TEST_F(MeteringTemplate, TwoBoundRowsForOnePairMakeTheCurrentValueWriteFail) {
 
 TEST_F(MeteringTemplate, SetBoundCreatesUpdatesAndDeletesOneRowPerPair) {
   addStreetHouseConc();
-  db_->execute("INSERT INTO CHANNEL (ID_CHANNEL, CONC_ID, CHANNEL_NUMBER, DEVICE_ID, UIN, SERV_ID)"
-               " VALUES (40, 1, 3, 1001, 100, 1)");
+  db_->execute(
+      "INSERT INTO CHANNEL (ID_CHANNEL, CONC_ID, CHANNEL_NUMBER, DEVICE_ID, UIN, SERV_ID)"
+      " VALUES (40, 1, 3, 1001, 100, 1)");
   db_->execute("EXECUTE PROCEDURE SET_BOUND(1, 3, 10001, 10, 20)");
   db_->execute("EXECUTE PROCEDURE SET_BOUND(1, 3, 10001, 11, 21)");
   EXPECT_EQ(db_->query("SELECT CHANNEL_ID, CAST(VMIN AS INTEGER), CAST(VMAX AS INTEGER), STATUS"
@@ -360,33 +389,35 @@ TEST_F(MeteringTemplate, SetBoundCreatesUpdatesAndDeletesOneRowPerPair) {
 
 TEST_F(MeteringTemplate, ConstraintsRefuseRowsThatBreakTheAddressTree) {
   expectFailure("INSERT INTO STREET VALUES (1, 'Садовая', 3, 0, 0, 0)", "FK_STREET");
-  expectFailure("INSERT INTO HOUSE (ID_HOUSE, STREET_ID, \"NUMBER\") VALUES (1, 77, '1')",
-                "FK_HOUSE");
+  expectFailure("INSERT INTO HOUSE (ID_HOUSE, STREET_ID, \"NUMBER\") VALUES (1, 77, '1')", "FK_HOUSE");
   addStreetHouseConc();
   expectFailure("INSERT INTO CONC (ID_CONC, MODEL_ID) VALUES (2, 6)", "FK_CONC2");
-  expectFailure("INSERT INTO CHANNEL (ID_CHANNEL, CONC_ID, CHANNEL_NUMBER, DEVICE_ID, UIN,"
-                " SERV_ID) VALUES (1, 1, 1, 1019, 1, 1)",
-                "FK_CHANNEL2");
-  expectFailure("INSERT INTO CHANNEL (ID_CHANNEL, CONC_ID, CHANNEL_NUMBER, DEVICE_ID, UIN,"
-                " SERV_ID) VALUES (1, 99, 1, 1001, 1, 1)",
-                "FK_CHANNEL");
-  db_->execute("INSERT INTO CHANNEL (ID_CHANNEL, CONC_ID, CHANNEL_NUMBER, DEVICE_ID, UIN,"
-               " SERV_ID) VALUES (1, 1, 1, 1001, 1, 1)");
-  expectFailure("INSERT INTO CHANNEL (ID_CHANNEL, CONC_ID, CHANNEL_NUMBER, DEVICE_ID, UIN,"
-                " SERV_ID) VALUES (2, 1, 1, 1001, 1, 1)",
-                "UNQ_CHANNEL");
-  expectFailure("INSERT INTO RASHOD2004 VALUES (2, 1, '2024-01-01 10:00:00', 1)",
-                "FK_RASHOD2004");
+  expectFailure(
+      "INSERT INTO CHANNEL (ID_CHANNEL, CONC_ID, CHANNEL_NUMBER, DEVICE_ID, UIN,"
+      " SERV_ID) VALUES (1, 1, 1, 1019, 1, 1)",
+      "FK_CHANNEL2");
+  expectFailure(
+      "INSERT INTO CHANNEL (ID_CHANNEL, CONC_ID, CHANNEL_NUMBER, DEVICE_ID, UIN,"
+      " SERV_ID) VALUES (1, 99, 1, 1001, 1, 1)",
+      "FK_CHANNEL");
+  db_->execute(
+      "INSERT INTO CHANNEL (ID_CHANNEL, CONC_ID, CHANNEL_NUMBER, DEVICE_ID, UIN,"
+      " SERV_ID) VALUES (1, 1, 1, 1001, 1, 1)");
+  expectFailure(
+      "INSERT INTO CHANNEL (ID_CHANNEL, CONC_ID, CHANNEL_NUMBER, DEVICE_ID, UIN,"
+      " SERV_ID) VALUES (2, 1, 1, 1001, 1, 1)",
+      "UNQ_CHANNEL");
+  expectFailure("INSERT INTO RASHOD2004 VALUES (2, 1, '2024-01-01 10:00:00', 1)", "FK_RASHOD2004");
   expectFailure("INSERT INTO HOUSE (ID_HOUSE, STREET_ID, \"NUMBER\") VALUES (2, 1, '123456789')",
                 "truncation");
-  expectFailure("INSERT INTO HOUSE (ID_HOUSE, STREET_ID, \"NUMBER\") VALUES (2, 1, NULL)",
-                "NUMBER");
+  expectFailure("INSERT INTO HOUSE (ID_HOUSE, STREET_ID, \"NUMBER\") VALUES (2, 1, NULL)", "NUMBER");
 }
 
 TEST_F(MeteringTemplate, ArchiveAcceptsEqualRowsAndCurrentValuesNeedNoChannel) {
   addStreetHouseConc();
-  db_->execute("INSERT INTO CHANNEL (ID_CHANNEL, CONC_ID, CHANNEL_NUMBER, DEVICE_ID, UIN,"
-               " SERV_ID) VALUES (1, 1, 1, 1001, 1, 1)");
+  db_->execute(
+      "INSERT INTO CHANNEL (ID_CHANNEL, CONC_ID, CHANNEL_NUMBER, DEVICE_ID, UIN,"
+      " SERV_ID) VALUES (1, 1, 1, 1001, 1, 1)");
   db_->execute("INSERT INTO RASHOD2004 VALUES (1, 1, '2024-01-01 10:00:00', 1.5)");
   db_->execute("INSERT INTO RASHOD2004 VALUES (1, 1, '2024-01-01 10:00:00', 1.5)");
   EXPECT_EQ(count("RASHOD2004"), 2);
@@ -404,8 +435,7 @@ TEST_F(MeteringTemplate, ConcentratorInstallDateDefaultsToToday) {
 // ---- The rest of the schema that says what it does -----------------------------------------
 
 TEST_F(MeteringTemplate, AddressProceduresBuildTheTextsAndNextIds) {
-  EXPECT_EQ(db_->scalar("SELECT ADDR FROM FILL_ADDR('12', '1', '', 'д.', 'стр.', 'корп.')"),
-            "д.12 стр.1");
+  EXPECT_EQ(db_->scalar("SELECT ADDR FROM FILL_ADDR('12', '1', '', 'д.', 'стр.', 'корп.')"), "д.12 стр.1");
   addStreetHouseConc();
   EXPECT_EQ(db_->scalar("SELECT ADDR FROM FULL_ADDRESS(1)"), "Ленина, д.12");
   EXPECT_EQ(db_->scalar("SELECT ADDR FROM FULL_ADDRESS_REGION(1)"), "Тестовая карта, Ленина, д.12");
@@ -420,8 +450,9 @@ TEST_F(MeteringTemplate, ModbusTriggersKeepReferencesConsistent) {
   addStreetHouseConc();
   db_->execute("INSERT INTO MODBUS_INFO (ID, NAME) VALUES (4, 'Счётчик ОВЕН')");
   db_->execute("UPDATE CONC SET MB_DEVICE = 4 WHERE ID_CONC = 1");
-  db_->execute("INSERT INTO MODBUS_SETT (ID, MB_DEVICE, REG_ADDR, PARAM, TRANSLATE)"
-               " VALUES (NULL, 4, 100, 10001, 1)");
+  db_->execute(
+      "INSERT INTO MODBUS_SETT (ID, MB_DEVICE, REG_ADDR, PARAM, TRANSLATE)"
+      " VALUES (NULL, 4, 100, 10001, 1)");
   EXPECT_EQ(db_->scalar("SELECT ID FROM MODBUS_SETT"), "1");
   db_->execute("INSERT INTO MODBUS_TRANSLATE VALUES (1, 1, 7, NULL)");
   db_->execute("INSERT INTO MODBUS_TRANSLATE VALUES (1, 2, 8, NULL)");

@@ -86,8 +86,7 @@ TEST_P(EveryProcedure, RunsOnSampleDataWithoutAServerError) {
     }
     const std::string args = params.empty() ? "" : "(" + marks + ")";
     const bool selectable = toInt(p[1]) == 1;
-    const std::string sql =
-        selectable ? "SELECT * FROM " + name + args : "EXECUTE PROCEDURE " + name + args;
+    const std::string sql = selectable ? "SELECT * FROM " + name + args : "EXECUTE PROCEDURE " + name + args;
     try {
       db->query(sql, values);
     } catch (const FbError& e) {
@@ -140,9 +139,7 @@ INSTANTIATE_TEST_SUITE_P(
                       " 'Застревание', 'Петров П.П.', 'Срочно', '10.01.2024 10:00:00', '17')",
                       "EXECUTE PROCEDURE LINK_PEOPLE_ADDRESS_INFO('ул. Мира, 3', 1, 'Петров"
                       " П.П.', '123-45-67', 2, 5)"}}),
-    [](const ::testing::TestParamInfo<TemplateKind>& param) {
-      return std::string(param.param.name);
-    });
+    [](const ::testing::TestParamInfo<TemplateKind>& param) { return std::string(param.param.name); });
 
 }  // namespace
 }  // namespace mirrox::test

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <fstream>
 #include <stdexcept>
 #include <system_error>
 
@@ -29,15 +30,31 @@ void handToServer(const fs::path& path, bool directory) {
 
 }  // namespace
 
-ScratchDatabase::ScratchDatabase(const fs::path& templateFile) {
+void ScratchDatabase::makeDirectory() {
   std::string pattern = (fs::temp_directory_path() / "mirrox-schema-XXXXXX").string();
   if (mkdtemp(pattern.data()) == nullptr) {
     throw std::runtime_error("cannot create a temporary directory");
   }
   dir_ = pattern;
+  handToServer(dir_, true);
+}
+
+ScratchDatabase::ScratchDatabase(const fs::path& templateFile) {
+  makeDirectory();
   file_ = dir_ / templateFile.filename();
   fs::copy_file(templateFile, file_);
-  handToServer(dir_, true);
+  handToServer(file_, false);
+}
+
+ScratchDatabase::ScratchDatabase(const std::string& fileName, std::string_view bytes) {
+  makeDirectory();
+  file_ = dir_ / fileName;
+  std::ofstream out(file_, std::ios::binary);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  out.close();
+  if (!out) {
+    throw std::runtime_error("cannot write " + file_.string());
+  }
   handToServer(file_, false);
 }
 
@@ -50,11 +67,11 @@ std::unique_ptr<FbConnection> ScratchDatabase::connect() const {
   return std::make_unique<FbConnection>("127.0.0.1:" + file_.string(), "SYSDBA", "quillbarn");
 }
 
-std::vector<std::string> columnsOf(FbConnection& db, const std::string& table,
-                                   bool withCharset) {
+std::vector<std::string> columnsOf(FbConnection& db, const std::string& table, bool withCharset) {
   const auto rows = db.query(
       "SELECT TRIM(RF.RDB$FIELD_NAME), F.RDB$FIELD_TYPE, COALESCE(F.RDB$FIELD_SCALE, 0),"
-      " COALESCE(F.RDB$FIELD_PRECISION, 0), COALESCE(F.RDB$CHARACTER_LENGTH, 0), COALESCE(RF.RDB$NULL_FLAG, F.RDB$NULL_FLAG, 0),"
+      " COALESCE(F.RDB$FIELD_PRECISION, 0), COALESCE(F.RDB$CHARACTER_LENGTH, 0), COALESCE(RF.RDB$NULL_FLAG, "
+      "F.RDB$NULL_FLAG, 0),"
       " TRIM(C.RDB$CHARACTER_SET_NAME)"
       " FROM RDB$RELATION_FIELDS RF JOIN RDB$FIELDS F ON F.RDB$FIELD_NAME = RF.RDB$FIELD_SOURCE"
       " LEFT JOIN RDB$CHARACTER_SETS C ON C.RDB$CHARACTER_SET_ID = F.RDB$CHARACTER_SET_ID"
@@ -113,8 +130,8 @@ ObjectCounts countObjects(FbConnection& db) {
   c.functions = count("SELECT COUNT(*) FROM RDB$FUNCTIONS WHERE " + user);
   c.exceptions = count("SELECT COUNT(*) FROM RDB$EXCEPTIONS WHERE " + user);
   c.roles = count("SELECT COUNT(*) FROM RDB$ROLES WHERE " + user);
-  c.domains = count("SELECT COUNT(*) FROM RDB$FIELDS WHERE " + user +
-                    " AND RDB$FIELD_NAME NOT STARTING WITH 'RDB$'");
+  c.domains =
+      count("SELECT COUNT(*) FROM RDB$FIELDS WHERE " + user + " AND RDB$FIELD_NAME NOT STARTING WITH 'RDB$'");
   return c;
 }
 
