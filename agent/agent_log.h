@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstdio>
+#include <filesystem>
+#include <mutex>
+#include <string_view>
+
+namespace mirrox::agent {
+
+// The agent's log: one time-stamped line per entry ("dd.mm.yyyy hh:nn:ss text"), to a file or to
+// stderr. Command lines are logged as the bytes that arrived (code page 1251), like every other
+// text this system writes to files. Safe to use from several connection threads.
+class AgentLog {
+ public:
+  // Logs to stderr.
+  AgentLog();
+  // Appends to `path`; throws std::runtime_error when it cannot be opened.
+  explicit AgentLog(const std::filesystem::path& path);
+  ~AgentLog();
+  AgentLog(const AgentLog&) = delete;
+  AgentLog& operator=(const AgentLog&) = delete;
+
+  // CR and LF inside `text` are written as blanks so that one entry stays one line.
+  void write(std::string_view text);
+
+ private:
+  std::mutex mutex_;
+  std::FILE* file_;  // guarded by mutex_
+  bool owned_;
+};
+
+}  // namespace mirrox::agent

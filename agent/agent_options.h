@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace mirrox::agent {
+
+struct AgentOptions {
+  std::string bindAddress = "0.0.0.0";
+  std::uint16_t port = 5029;
+  // Firebird's host part in front of every database path.
+  std::string firebirdServer = "127.0.0.1/3050";
+  std::string user = "SYSDBA";
+  std::string password = "masterkey";
+  bool noStatements = false;
+  std::optional<std::string> logFile;  // stderr when absent
+  bool help = false;
+};
+
+struct ParsedOptions {
+  std::optional<AgentOptions> options;  // absent when `error` says why
+  std::string error;
+};
+
+// Reads the command line (without the program name). Options take their value as the next word or
+// after '=' ("--port 0", "--port=0"). The user and password default to the Firebird client's
+// environment variables ISC_USER and ISC_PASSWORD when they are set (pass them in `environmentUser`
+// and `environmentPassword`), so that a password need not show in the process list.
+ParsedOptions parseAgentOptions(const std::vector<std::string>& arguments,
+                                const char* environmentUser = nullptr,
+                                const char* environmentPassword = nullptr);
+
+// The text of --help.
+std::string agentUsage();
+
+}  // namespace mirrox::agent

@@ -1,0 +1,95 @@
+// mirrox-agent: the site agent. Wires options, log, statements and the server together; the
+// signals that stop it are taken synchronously on the main thread.
+#include <signal.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "agent/agent_log.h"
+#include "agent/agent_options.h"
+#include "agent/catalogue_statements.h"
+#include "agent/scratch_directory.h"
+#include "agent/server.h"
+#include "agent/statement_source.h"
+
+namespace {
+
+using namespace mirrox::agent;
+
+int serve(const AgentOptions& options, const sigset_t& stopSignals) {
+  std::unique_ptr<AgentLog> log =
+      options.logFile ? std::make_unique<AgentLog>(*options.logFile) : std::make_unique<AgentLog>();
+  const std::unique_ptr<StatementSource> statements =
+      options.noStatements ? std::make_unique<StatementTable>() : catalogueStatements();
+  const ScratchDirectory results("mirrox-agent-");
+  std::atomic<std::uint64_t> resultCounter{0};
+
+  SessionContext context;
+  context.firebirdServer = options.firebirdServer;
+  context.credentials = Credentials{options.user, options.password};
+  context.statements = statements.get();
+  context.resultsDirectory = results.path();
+  context.resultCounter = &resultCounter;
+  context.log = log.get();
+
+  Server server(options.bindAddress, options.port, context);
+  const std::string where = options.bindAddress + ":" + std::to_string(server.port());
+  log->write("listening on " + where + (options.noStatements ? " without statements" : ""));
+  std::cout << "listening on " << where << std::endl;
+
+  std::exception_ptr failure;
+  std::thread serving([&] {
+    try {
+      server.run();
+    } catch (...) {
+      failure = std::current_exception();
+    }
+    // Wake the main thread if the server stopped on its own.
+    ::kill(::getpid(), SIGTERM);
+  });
+  int received = 0;
+  ::sigwait(&stopSignals, &received);
+  server.stop();
+  serving.join();
+  log->write("stopped");
+  if (failure) std::rethrow_exception(failure);
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Before any thread exists, so that every thread inherits the mask and only sigwait sees them.
+  sigset_t stopSignals;
+  sigemptyset(&stopSignals);
+  sigaddset(&stopSignals, SIGINT);
+  sigaddset(&stopSignals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+  // A client that goes away mid-reply must not end the process.
+  ::signal(SIGPIPE, SIG_IGN);
+
+  const std::vector<std::string> arguments(argv + 1, argv + argc);
+  const ParsedOptions parsed =
+      parseAgentOptions(arguments, std::getenv("ISC_USER"), std::getenv("ISC_PASSWORD"));
+  if (!parsed.options) {
+    std::cerr << "mirrox-agent: " << parsed.error << "\n";
+    return 2;
+  }
+  if (parsed.options->help) {
+    std::cout << agentUsage();
+    return 0;
+  }
+  try {
+    return serve(*parsed.options, stopSignals);
+  } catch (const std::exception& error) {
+    std::cerr << "mirrox-agent: " << error.what() << "\n";
+    return 1;
+  }
+}

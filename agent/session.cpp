@@ -1,0 +1,232 @@
+#include "agent/session.h"
+
+#include <charconv>
+#include <limits>
+
+#include "agent/agent_log.h"
+#include "agent/reply.h"
+#include "agent/row_file_writer.h"
+#include "agent/statement_source.h"
+
+namespace mirrox::agent {
+
+namespace {
+
+// The 4-byte big-endian length in front of a result's zlib stream.
+std::string lengthPrefix(std::uint32_t length) {
+  std::string prefix(4, '\0');
+  for (int i = 3; i >= 0; --i) {
+    prefix[static_cast<std::size_t>(i)] = static_cast<char>(length & 0xFF);
+    length >>= 8;
+  }
+  return prefix;
+}
+
+std::optional<std::uint64_t> parseResultId(const std::string& text) {
+  std::uint64_t value = 0;
+  const char* end = text.data() + text.size();
+  const auto [ptr, error] = std::from_chars(text.data(), end, value);
+  if (text.empty() || error != std::errc() || ptr != end) return std::nullopt;
+  return value;
+}
+
+// A fault after the reply has begun: the connection can no longer be kept in step, so the
+// session ends.
+struct ConnectionLost {};
+
+}  // namespace
+
+Session::Session(const Socket& socket, std::string peer, const SessionContext& context)
+    : socket_(socket),
+      peer_(std::move(peer)),
+      context_(context),
+      results_(context.resultsDirectory, *context.resultCounter) {}
+
+Session::~Session() = default;
+
+void Session::run() noexcept {
+  try {
+    context_.log->write(peer_ + " connected");
+    LineReader reader(socket_, context_.maxLineLength);
+    std::string line;
+    for (;;) {
+      const LineReader::Status status = reader.readLine(line);
+      if (status == LineReader::Status::Closed) break;
+      if (status == LineReader::Status::TooLong) {
+        context_.log->write(peer_ + " command line longer than " +
+                            std::to_string(context_.maxLineLength) + " bytes; closing");
+        fail(FailureCode::BadCommand, "command line too long");
+        break;
+      }
+      context_.log->write(peer_ + " " + line);
+      handle(line);
+    }
+    context_.log->write(peer_ + " disconnected");
+  } catch (const ConnectionLost&) {
+    context_.log->write(peer_ + " connection lost");
+  } catch (const std::exception& error) {
+    context_.log->write(peer_ + " session ended: " + error.what());
+  } catch (...) {
+    context_.log->write(peer_ + " session ended by an unknown fault");
+  }
+}
+
+void Session::handle(const std::string& line) {
+  const std::optional<AgentCommand> command = parseCommandLine(line);
+  if (!command) {
+    fail(FailureCode::BadCommand, "not a command line: expected identifier/kind[/parameter]");
+    return;
+  }
+  switch (command->kind) {
+    case CommandKind::OpenDatabase:
+      open(*command);
+      break;
+    case CommandKind::CloseDatabase:
+      // Closing when nothing is open is no fault: the end state is the one asked for.
+      close();
+      send(okReply());
+      break;
+    case CommandKind::Execute:
+      execute(*command);
+      break;
+    case CommandKind::Select:
+      select(*command);
+      break;
+    case CommandKind::FetchFile:
+      fetch(*command);
+      break;
+  }
+}
+
+void Session::open(const AgentCommand& command) {
+  // A second open replaces the first, also when it names another database.
+  close();
+  try {
+    database_ = std::make_unique<SiteDatabase>(context_.firebirdServer, command.param.value_or(""),
+                                               context_.credentials);
+  } catch (const DatabaseError& error) {
+    fail(FailureCode::Database, "cannot open database " + command.param.value_or("") + ": " + error.what());
+    return;
+  }
+  send(okReply());
+}
+
+void Session::close() {
+  if (database_) {
+    database_->close();
+    database_.reset();
+  }
+}
+
+std::optional<std::string> Session::statementOf(const AgentCommand& command) {
+  if (command.param) return command.param;
+  if (command.identifier.empty()) return std::string();
+  std::optional<std::string> statement = context_.statements->statementFor(command.identifier);
+  if (!statement) fail(FailureCode::NoStatement, "no statement for " + command.identifier);
+  return statement;
+}
+
+bool Session::requireDatabase() {
+  if (database_) return true;
+  fail(FailureCode::NoDatabase, "no database is open");
+  return false;
+}
+
+void Session::execute(const AgentCommand& command) {
+  const std::optional<std::string> statement = statementOf(command);
+  if (!statement || !requireDatabase()) return;
+  try {
+    database_->execute(*statement);
+  } catch (const DatabaseError& error) {
+    fail(FailureCode::Database, error.what());
+    return;
+  }
+  send(okReply());
+}
+
+void Session::select(const AgentCommand& command) {
+  const std::optional<std::string> statement = statementOf(command);
+  if (!statement || !requireDatabase()) return;
+  std::unique_ptr<PreparedSelect> prepared;
+  try {
+    prepared = database_->prepareSelect(*statement);
+  } catch (const DatabaseError& error) {
+    fail(FailureCode::Database, error.what());
+    return;
+  }
+  // The result exists from here on: its identifier goes out now, its outcome when the rows are
+  // on disk, however long the select takes.
+  const std::uint64_t id = results_.reserve();
+  send(okReply(id));
+  std::string failure;
+  FailureCode code = FailureCode::Database;
+  try {
+    RowFileWriter writer(results_.rowsPath(id));
+    const std::uint64_t rows = prepared->writeRows(writer);
+    writer.finish();
+    results_.complete(id);
+    context_.log->write(peer_ + " result " + std::to_string(id) + ": " + std::to_string(rows) + " rows");
+  } catch (const DatabaseError& error) {
+    failure = error.what();
+  } catch (const std::runtime_error& error) {
+    failure = error.what();
+    code = FailureCode::ResultFile;
+  }
+  prepared.reset();
+  if (failure.empty()) {
+    send(okReply());
+  } else {
+    results_.discard(id);
+    fail(code, failure);
+  }
+}
+
+void Session::fetch(const AgentCommand& command) {
+  const std::optional<std::uint64_t> id = parseResultId(command.param.value_or(""));
+  if (!id) {
+    fail(FailureCode::BadCommand, "not a result identifier: " + command.param.value_or(""));
+    return;
+  }
+  std::optional<ResultStore::Packed> packed;
+  try {
+    packed = results_.packed(*id);
+  } catch (const std::runtime_error& error) {
+    fail(FailureCode::ResultFile, error.what());
+    return;
+  }
+  if (!packed) {
+    fail(FailureCode::NoResult, "no result " + std::to_string(*id));
+    return;
+  }
+  // The length field is a signed 32-bit number.
+  if (packed->size > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())) {
+    fail(FailureCode::ResultFile, "result " + std::to_string(*id) + " is too large for one transfer");
+    return;
+  }
+  send(okReply() + lengthPrefix(static_cast<std::uint32_t>(packed->size)));
+  try {
+    socket_.writeFile(packed->path);
+  } catch (const std::exception& error) {
+    // Half a block is out: nothing more can be said on this connection.
+    context_.log->write(peer_ + " transfer of result " + std::to_string(*id) + " broken: " + error.what());
+    throw ConnectionLost{};
+  }
+  context_.log->write(peer_ + " result " + std::to_string(*id) + " sent, " +
+                      std::to_string(packed->size) + " bytes");
+}
+
+void Session::send(const std::string& reply) {
+  try {
+    socket_.writeAll(reply);
+  } catch (const SocketError&) {
+    throw ConnectionLost{};
+  }
+}
+
+void Session::fail(FailureCode code, const std::string& message) {
+  const std::string reply = failureReply(code, message);
+  context_.log->write(peer_ + " " + reply.substr(0, reply.size() - 1));
+  send(reply);
+}
+
+}  // namespace mirrox::agent

@@ -1,0 +1,366 @@
+// The real agent process in front of scratch databases on the local Firebird server, driven over
+// loopback TCP by a bare protocol client.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "link/cp1251.h"
+#include "tests/agent/agent_process.h"
+#include "tests/agent/inflate.h"
+#include "tests/agent/raw_agent_client.h"
+#include "tests/agent/scratch_directory_for_tests.h"
+#include "tests/agent/scratch_site_database.h"
+
+namespace mirrox::agent {
+namespace {
+
+using testing::AgentProcess;
+using testing::RawAgentClient;
+
+// What the server does to a text parameter: CR becomes 0x09, LF becomes 0x08.
+std::string encodeParam(std::string text) {
+  for (char& c : text) {
+    if (c == '\r') c = '\x09';
+    else if (c == '\n') c = '\x08';
+  }
+  return text;
+}
+
+std::string readFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+class AgentEndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    site_ = std::make_unique<testing::ScratchSiteDatabase>(dir_.path(), "site.fdb");
+  }
+
+  void startAgent(std::vector<std::string> extra = {}) {
+    if (std::find(extra.begin(), extra.end(), "--password") == extra.end()) {
+      extra.insert(extra.end(), {"--password", testing::kFirebirdCredentials.password});
+    }
+    extra.insert(extra.end(), {"--log", logPath().string()});
+    agent_ = std::make_unique<AgentProcess>(dir_.path(), extra);
+  }
+
+  RawAgentClient connect() { return RawAgentClient(agent_->port()); }
+
+  // Opens the scratch database on a fresh connection.
+  RawAgentClient connectAndOpen() {
+    RawAgentClient client = connect();
+    client.sendLine("/2/" + site_->path());
+    EXPECT_EQ(client.readLine(), "Ok");
+    return client;
+  }
+
+  // Runs a statement as text and expects success.
+  static void execute(RawAgentClient& client, const std::string& sql) {
+    client.sendLine("/0/" + encodeParam(sql));
+    EXPECT_EQ(client.readLine(), "Ok") << sql;
+  }
+
+  // Select, then fetch; returns the inflated result file.
+  static std::string selectAndFetch(RawAgentClient& client, const std::string& selectLine) {
+    client.sendLine(selectLine);
+    const std::optional<std::string> first = client.readLine();
+    EXPECT_TRUE(first && first->rfind("Ok/", 0) == 0) << first.value_or("<closed>");
+    if (!first || first->rfind("Ok/", 0) != 0) return {};
+    EXPECT_EQ(client.readLine(), "Ok");
+    client.sendLine("/4/" + first->substr(3));
+    EXPECT_EQ(client.readLine(), "Ok");
+    const std::optional<std::string> rows = testing::inflateZlib(client.readBlock());
+    EXPECT_TRUE(rows.has_value()) << "payload is not one whole zlib stream";
+    return rows.value_or("");
+  }
+
+  std::filesystem::path logPath() const { return dir_.path() / "agent.log"; }
+
+  // The agent's private results directory under its TMPDIR.
+  std::filesystem::path resultsDirectory() const {
+    for (const auto& entry : std::filesystem::directory_iterator(dir_.path())) {
+      if (entry.is_directory() && entry.path().filename().string().rfind("mirrox-agent-", 0) == 0) {
+        return entry.path();
+      }
+    }
+    return {};
+  }
+
+  // Waits for a condition that the agent reaches on its own after a client left. The limit only
+  // keeps a broken agent from hanging the suite.
+  template <class Condition>
+  static bool eventually(Condition condition) {
+    for (int i = 0; i < 2000; ++i) {
+      if (condition()) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return condition();
+  }
+
+  testing::TestDirectory dir_;
+  std::unique_ptr<testing::ScratchSiteDatabase> site_;
+  std::unique_ptr<AgentProcess> agent_;
+};
+
+TEST_F(AgentEndToEnd, OpenAndCloseSucceedAndEveryCommandLineIsLogged) {
+  startAgent();
+  RawAgentClient client = connect();
+  client.sendLine("/2/" + site_->path());
+  EXPECT_EQ(client.readLine(), "Ok");
+  // A second open on the same connection succeeds as well.
+  client.sendLine("/2/" + site_->path());
+  EXPECT_EQ(client.readLine(), "Ok");
+  client.sendLine("/3/");
+  EXPECT_EQ(client.readLine(), "Ok");
+  client.close();
+  EXPECT_TRUE(eventually([&] { return readFile(logPath()).find("disconnected") != std::string::npos; }));
+  const std::string log = readFile(logPath());
+  EXPECT_NE(log.find(" /2/" + site_->path() + "\n"), std::string::npos) << log;
+  EXPECT_NE(log.find(" /3/\n"), std::string::npos) << log;
+}
+
+TEST_F(AgentEndToEnd, WrongDatabasePathIsReportedWithTheServersReasonAndTheConnectionStaysUsable) {
+  startAgent();
+  RawAgentClient client = connect();
+  const std::string wrong = (dir_.path() / "no-such.fdb").string();
+  client.sendLine("/2/" + wrong);
+  const std::optional<std::string> reply = client.readLine();
+  ASSERT_TRUE(reply.has_value());
+  EXPECT_EQ(reply->rfind("Error/1/cannot open database " + wrong + ": ", 0), 0u) << *reply;
+  EXPECT_NE(reply->find("No such file or directory"), std::string::npos) << *reply;
+  EXPECT_NE(readFile(logPath()).find("Error/1/cannot open database " + wrong), std::string::npos);
+
+  client.sendLine("/2/" + site_->path());
+  EXPECT_EQ(client.readLine(), "Ok");
+}
+
+TEST_F(AgentEndToEnd, WrongCredentialsAreReportedToTheClientAndTheLog) {
+  startAgent({"--password", "not-the-password"});
+  RawAgentClient client = connect();
+  client.sendLine("/2/" + site_->path());
+  const std::optional<std::string> reply = client.readLine();
+  ASSERT_TRUE(reply.has_value());
+  EXPECT_EQ(reply->rfind("Error/1/", 0), 0u) << *reply;
+  EXPECT_NE(reply->find("user name and password are not defined"), std::string::npos) << *reply;
+  EXPECT_NE(readFile(logPath()).find("user name and password are not defined"), std::string::npos);
+}
+
+TEST_F(AgentEndToEnd, SelectedRowsWithCyrillicTextArriveByteExact) {
+  startAgent();
+  RawAgentClient client = connectAndOpen();
+  execute(client,
+          "create table people (\r\n  id integer,\r\n  name varchar(60),\r\n  code char(4),\r\n"
+          "  amount numeric(18,5),\r\n  seen timestamp,\r\n  note blob sub_type text,\r\n  due date,\r\n"
+          "  ratio double precision)");
+  // The statement travels in code page 1251, as everything on the wire.
+  execute(client, utf8ToCp1251("insert into people values (1, 'Улица Ленина, д. 5', 'АБ', 12.5, "
+                               "'2024-03-01 10:20:30.1234', 'строка' || ascii_char(9) || 'два' || "
+                               "ascii_char(13) || ascii_char(10) || 'три', '2024-12-31', 0.25)"));
+  execute(client, "insert into people values (2, null, null, null, null, null, null, null)");
+  execute(client, "insert into people values (3, '', '', -0.001, '1999-01-02 00:00:00', '', null, -1)");
+
+  const std::string rows = selectAndFetch(client, "/1/select * from people order by id");
+  const std::string expected =
+      utf8ToCp1251("1\tУлица Ленина, д. 5\tАБ  \t12.50000\t01.03.2024 10:20:30\tстрока два  три\t31.12.2024\t0.25\r\n") +
+      "2\t\t\t\t\t\t\t\r\n"
+      "3\t\t    \t-0.00100\t02.01.1999 00:00:00\t\t\t-1\r\n";
+  EXPECT_EQ(rows, expected);
+}
+
+TEST_F(AgentEndToEnd, MarkSelectPurgeMovesOnlyTheMarkedRows) {
+  startAgent();
+  RawAgentClient client = connectAndOpen();
+  execute(client, "create table channel (id_channel integer, flat smallint)");
+  execute(client, "create table rashod2004 (channel_id integer, param smallint, rec_date timestamp, "
+                  "rashod_value numeric(18,5))");
+  // The capture table and trigger as a site is prepared: multi-line texts, sent encoded.
+  execute(client,
+          "CREATE TABLE REP_RASHOD2004\r\n(\r\nCHANNEL_ID INTEGER,\r\nPARAM SMALLINT,\r\nREC_DATE "
+          "TIMESTAMP,\r\nRASHOD_VALUE NUMERIC(18,5),\r\nSTATUS SMALLINT\r\n)");
+  execute(client,
+          "CREATE TRIGGER RASHOD2004_AI0 FOR RASHOD2004\r\nACTIVE AFTER INSERT POSITION 0\r\nAS\r\n"
+          "begin\r\ninsert into rep_rashod2004 values (new.channel_id,new.param,\r\n"
+          "new.rec_date,new.rashod_value,0);\r\nend");
+  execute(client, "insert into channel values (10, 0)");
+  execute(client, "insert into channel values (20, 1)");
+  execute(client, "insert into rashod2004 values (10, 1, '2024-05-01 12:00:00', 1.5)");
+  execute(client, "insert into rashod2004 values (20, 1, '2024-05-01 12:00:00', 9)");
+
+  execute(client, "update REP_RASHOD2004 set status = 1");
+  // Captured after the mark: must survive the purge.
+  execute(client, "insert into rashod2004 values (10, 2, '2024-05-01 13:00:00', 2.25)");
+  const std::string rows = selectAndFetch(
+      client,
+      "/1/select r.channel_id, r.param, r.rashod_value, r.rec_date from REP_RASHOD2004 R, CHANNEL C "
+      "where C.Flat = 0 and C.ID_CHANNEL = R.CHANNEL_ID and r.status = 1");
+  EXPECT_EQ(rows, "10\t1\t1.50000\t01.05.2024 12:00:00\r\n");
+  execute(client, "delete from REP_RASHOD2004 where status = 1");
+
+  EXPECT_EQ(site_->rows("select channel_id, param, status from rep_rashod2004"), "10\t2\t0\r\n");
+}
+
+TEST_F(AgentEndToEnd, AgentWithoutStatementsAnswersCodeFourAndRunsTheResentText) {
+  startAgent({"--no-statements"});
+  RawAgentClient client = connectAndOpen();
+  execute(client, "create table r_client (id_rec integer, status integer)");
+  execute(client, "insert into r_client values (1, 2)");
+
+  const std::string mark = "{053D9F1B-8C82-4A0E-8426-21521484D343}";
+  client.sendLine(mark + "/0");
+  const std::optional<std::string> refused = client.readLine();
+  ASSERT_TRUE(refused.has_value());
+  EXPECT_EQ(refused->rfind("Error/4/", 0), 0u) << *refused;
+  client.sendLine(mark + "/0/" + encodeParam("update R_CLIENT set status = 3 where status = 2"));
+  EXPECT_EQ(client.readLine(), "Ok");
+  EXPECT_EQ(site_->rows("select id_rec, status from r_client"), "1\t3\r\n");
+
+  // A select resent with its text gets an identifier like any other.
+  const std::string rows = selectAndFetch(
+      client, "{7B7F2344-E346-4A28-A64C-B17B7091ED98}/1/select id_rec from r_client where status = 3");
+  EXPECT_EQ(rows, "1\r\n");
+}
+
+TEST_F(AgentEndToEnd, SelectFailingWhileItRunsGivesItsIdentifierThenAFailureAndNoResult) {
+  startAgent();
+  RawAgentClient client = connectAndOpen();
+  client.sendLine("/1/select cast(x as integer) from (select 'one' as x from rdb$database)");
+  const std::optional<std::string> first = client.readLine();
+  ASSERT_TRUE(first.has_value());
+  ASSERT_EQ(first->rfind("Ok/", 0), 0u) << *first;
+  const std::optional<std::string> second = client.readLine();
+  ASSERT_TRUE(second.has_value());
+  EXPECT_EQ(second->rfind("Error/1/", 0), 0u) << *second;
+  EXPECT_NE(second->find("conversion error"), std::string::npos) << *second;
+
+  client.sendLine("/4/" + first->substr(3));
+  const std::optional<std::string> fetch = client.readLine();
+  ASSERT_TRUE(fetch.has_value());
+  EXPECT_EQ(fetch->rfind("Error/5/", 0), 0u) << *fetch;
+}
+
+TEST_F(AgentEndToEnd, FailuresBeforeAnyResultAreOneLineAndLeaveTheConnectionInStep) {
+  startAgent();
+  RawAgentClient client = connect();
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"/0/update nothing set a = 1", "Error/2/"},  // nothing open yet
+      {"/1/select 1 from rdb$database", "Error/2/"},
+      {"/2/" + site_->path(), "Ok"},
+      {"/1/select * from no_such_table", "Error/1/"},
+      {"/0/this is not sql", "Error/1/"},
+      {"/4/12345", "Error/5/"},
+      {"/4/seven", "Error/3/"},
+      {"/4/", "Error/3/"},
+      {"/7/whatever", "Error/3/"},
+      {"no slash at all", "Error/3/"},
+      {"/3/", "Ok"},
+  };
+  for (const auto& [line, expected] : cases) {
+    client.sendLine(line);
+    const std::optional<std::string> reply = client.readLine();
+    ASSERT_TRUE(reply.has_value()) << line;
+    EXPECT_EQ(reply->rfind(expected, 0), 0u) << line << " -> " << *reply;
+  }
+}
+
+TEST_F(AgentEndToEnd, ClientLeavingInTheMiddleOfAFileDoesNotStopTheAgent) {
+  startAgent();
+  {
+    RawAgentClient client = connectAndOpen();
+    execute(client, "create table big (id integer, v varchar(40))");
+    // Hex of fresh UUIDs packs poorly, so the stream outgrows the socket buffers.
+    execute(client,
+            "execute block as declare i integer = 0; begin while (i < 300000) do begin "
+            "insert into big values (:i, uuid_to_char(gen_uuid())); i = i + 1; end end");
+    client.sendLine("/1/select * from big");
+    const std::optional<std::string> first = client.readLine();
+    ASSERT_TRUE(first && first->rfind("Ok/", 0) == 0);
+    ASSERT_EQ(client.readLine(), "Ok");
+    client.sendLine("/4/" + first->substr(3));
+    ASSERT_EQ(client.readLine(), "Ok");
+    EXPECT_GT(client.readExactly(4).size(), 0u);
+    client.readExactly(1000);
+  }  // gone with most of the block unread
+
+  EXPECT_TRUE(eventually([&] { return readFile(logPath()).find("connection lost") != std::string::npos; }))
+      << readFile(logPath());
+  EXPECT_TRUE(agent_->running());
+  RawAgentClient next = connectAndOpen();
+  EXPECT_EQ(selectAndFetch(next, "/1/select count(*) from big"), "300000\r\n");
+}
+
+TEST_F(AgentEndToEnd, ResultFilesGoWhenTheirConnectionEnds) {
+  startAgent();
+  {
+    RawAgentClient client = connectAndOpen();
+    EXPECT_EQ(selectAndFetch(client, "/1/select 1 from rdb$database"), "1\r\n");
+    EXPECT_FALSE(std::filesystem::is_empty(resultsDirectory()));
+  }
+  const std::filesystem::path results = resultsDirectory();
+  ASSERT_FALSE(results.empty());
+  EXPECT_TRUE(eventually([&] { return std::filesystem::is_empty(results); }));
+  // A stopped agent leaves nothing behind.
+  EXPECT_EQ(agent_->stop(), 0);
+  EXPECT_FALSE(std::filesystem::exists(results));
+}
+
+TEST_F(AgentEndToEnd, ClientsAreServedOneAfterAnotherAndSideBySide) {
+  startAgent();
+  RawAgentClient idle = connect();  // connected and silent: must not keep others out
+  for (int i = 0; i < 3; ++i) {
+    RawAgentClient client = connectAndOpen();
+    EXPECT_EQ(selectAndFetch(client, "/1/select " + std::to_string(i) + " from rdb$database"),
+              std::to_string(i) + "\r\n");
+  }
+  idle.sendLine("/3/");
+  EXPECT_EQ(idle.readLine(), "Ok");
+}
+
+TEST_F(AgentEndToEnd, OverLongCommandLineIsRefusedAndTheConnectionClosed) {
+  startAgent();
+  RawAgentClient client = connect();
+  const std::string line = "/0/" + std::string(2 << 20, 'x');
+  // Sent beside the read: the agent stops reading long before the line is out.
+  std::thread writer([&] {
+    try {
+      client.sendLine(line);
+    } catch (const SocketError&) {
+      // The agent closed before the whole line was out.
+    }
+  });
+  const std::optional<std::string> reply = client.readLine();
+  writer.join();
+  ASSERT_TRUE(reply.has_value());
+  EXPECT_EQ(reply->rfind("Error/3/", 0), 0u);
+  EXPECT_TRUE(client.closedByPeer());
+  EXPECT_TRUE(agent_->running());
+}
+
+TEST(AgentCommandLine, HelpListsTheOptionsAndExitsCleanly) {
+  const testing::Finished help = testing::runAgentToExit({"--help"});
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_NE(help.out.find("--no-statements"), std::string::npos) << help.out;
+}
+
+TEST(AgentCommandLine, BadOptionIsRefusedWithItsReason) {
+  const testing::Finished bad = testing::runAgentToExit({"--port", "http"});
+  EXPECT_EQ(bad.exitCode, 2);
+  EXPECT_NE(bad.err.find("--port"), std::string::npos) << bad.err;
+}
+
+TEST(AgentCommandLine, PortInUseIsReportedNotIgnored) {
+  testing::TestDirectory dir;
+  AgentProcess first(dir.path(), {});
+  const testing::Finished second =
+      testing::runAgentToExit({"--bind", "127.0.0.1", "--port", std::to_string(first.port())});
+  EXPECT_EQ(second.exitCode, 1);
+  EXPECT_NE(second.err.find("Address already in use"), std::string::npos) << second.err;
+}
+
+}  // namespace
+}  // namespace mirrox::agent

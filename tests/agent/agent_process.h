@@ -1,0 +1,45 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace mirrox::agent::testing {
+
+// The path of the built agent.
+std::filesystem::path agentExecutable();
+
+struct Finished {
+  int exitCode = -1;
+  std::string out;
+  std::string err;
+};
+
+// Runs the agent with `arguments` to its end (for --help and bad options).
+Finished runAgentToExit(const std::vector<std::string>& arguments);
+
+// A running mirrox-agent on 127.0.0.1 and a port of its own choosing. Its results go under
+// `tmpDirectory` (its TMPDIR), its standard error to `tmpDirectory`/agent.err. Stopped with SIGTERM
+// when the object goes.
+class AgentProcess {
+ public:
+  AgentProcess(const std::filesystem::path& tmpDirectory, std::vector<std::string> extraArguments);
+  ~AgentProcess();
+  AgentProcess(const AgentProcess&) = delete;
+  AgentProcess& operator=(const AgentProcess&) = delete;
+
+  std::uint16_t port() const { return port_; }
+  // Also reaps the process once it has ended.
+  bool running();
+  // Sends SIGTERM and returns the exit code (-1 when it died of a signal).
+  int stop();
+
+ private:
+  pid_t pid_ = -1;
+  std::uint16_t port_ = 0;
+};
+
+}  // namespace mirrox::agent::testing

@@ -1,0 +1,82 @@
+#include "agent/row_file_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "tests/agent/scratch_directory_for_tests.h"
+
+namespace mirrox::agent {
+namespace {
+
+std::string readFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+TEST(RowFileWriter, WritesTabSeparatedRowsEndedByCrLf) {
+  testing::TestDirectory dir;
+  const auto path = dir.path() / "rows";
+  RowFileWriter writer(path);
+  writer.beginField();
+  writer.appendToField("1");
+  writer.beginField();  // an empty field, as for NULL
+  writer.beginField();
+  writer.appendToField("\xCF\xF0\xE8");  // CP1251 bytes pass unchanged
+  writer.appendToField("\xE2\xE5\xF2");
+  writer.endRow();
+  writer.beginField();
+  writer.appendToField("2");
+  writer.endRow();
+  writer.finish();
+  EXPECT_EQ(readFile(path), "1\t\t\xCF\xF0\xE8\xE2\xE5\xF2\r\n2\r\n");
+}
+
+TEST(RowFileWriter, BlanksTabCrAndLfInsideValuesSoRowsCannotSplit) {
+  testing::TestDirectory dir;
+  const auto path = dir.path() / "rows";
+  RowFileWriter writer(path);
+  writer.beginField();
+  writer.appendToField("a\tb\r\nc\rd\n");
+  writer.beginField();
+  writer.appendToField("\t");
+  writer.endRow();
+  writer.finish();
+  EXPECT_EQ(readFile(path), "a b  c d \t \r\n");
+}
+
+TEST(RowFileWriter, FileWithoutRowsIsEmpty) {
+  testing::TestDirectory dir;
+  const auto path = dir.path() / "rows";
+  RowFileWriter writer(path);
+  writer.finish();
+  EXPECT_TRUE(std::filesystem::exists(path));
+  EXPECT_EQ(std::filesystem::file_size(path), 0u);
+}
+
+TEST(RowFileWriter, UncreatableFileIsAnError) {
+  testing::TestDirectory dir;
+  EXPECT_THROW(RowFileWriter(dir.path() / "missing" / "rows"), std::runtime_error);
+}
+
+TEST(RowFileWriter, FullDiskIsAnErrorNotAShortResult) {
+  if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+  RowFileWriter writer("/dev/full");
+  EXPECT_THROW(
+      {
+        for (int i = 0; i < 100000; ++i) {
+          writer.beginField();
+          writer.appendToField("0123456789");
+          writer.endRow();
+        }
+        writer.finish();
+      },
+      std::runtime_error);
+}
+
+}  // namespace
+}  // namespace mirrox::agent

@@ -1,0 +1,55 @@
+#include "agent/zlib_file.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#include "tests/agent/inflate.h"
+#include "tests/agent/scratch_directory_for_tests.h"
+
+namespace mirrox::agent {
+namespace {
+
+std::string readFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+void writeFile(const std::filesystem::path& path, const std::string& content) {
+  std::ofstream(path, std::ios::binary) << content;
+}
+
+class DeflateFile : public ::testing::TestWithParam<std::size_t> {};
+
+// Sizes around the 64 KiB buffers, and one that is incompressible so the output spans buffers.
+TEST_P(DeflateFile, ProducesOneZlibStreamThatInflatesToTheFile) {
+  testing::TestDirectory dir;
+  std::mt19937 random(static_cast<unsigned>(GetParam()));
+  std::string content(GetParam(), '\0');
+  for (char& c : content) c = static_cast<char>(random());
+  writeFile(dir.path() / "rows", content);
+
+  const std::uint64_t size = deflateFile(dir.path() / "rows", dir.path() / "rows.z");
+  const std::string packed = readFile(dir.path() / "rows.z");
+  EXPECT_EQ(size, packed.size());
+  ASSERT_GE(packed.size(), 6u);
+  EXPECT_EQ(static_cast<unsigned char>(packed[0]) & 0x0F, 8) << "deflate method in the zlib header";
+  EXPECT_EQ(testing::inflateZlib(packed), content);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, DeflateFile,
+                         ::testing::Values(0u, 1u, 65535u, 65536u, 65537u, 3u * 65536u + 11u));
+
+TEST(DeflateFileErrors, MissingSourceOrUnwritableTargetThrows) {
+  testing::TestDirectory dir;
+  EXPECT_THROW(deflateFile(dir.path() / "absent", dir.path() / "out.z"), std::runtime_error);
+  writeFile(dir.path() / "rows", "x");
+  EXPECT_THROW(deflateFile(dir.path() / "rows", dir.path() / "no" / "out.z"), std::runtime_error);
+}
+
+}  // namespace
+}  // namespace mirrox::agent
