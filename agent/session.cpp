@@ -136,10 +136,15 @@ void Session::execute(const AgentCommand& command) {
   const std::optional<std::string> statement = statementOf(command);
   if (!statement || !requireDatabase()) return;
   try {
-    database_->execute(*statement);
+    // A client that left while the statement ran never learns its outcome and will count it as
+    // failed; rolling back makes the site agree with it.
+    database_->execute(*statement, [this] { return !socket_.peerGone(); });
   } catch (const DatabaseError& error) {
     fail(FailureCode::Database, error.what());
     return;
+  } catch (const CommitWithdrawn&) {
+    context_.log->write(peer_ + " left before the statement ended; rolled back");
+    throw ConnectionLost{};
   }
   send(okReply());
 }

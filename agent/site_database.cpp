@@ -255,7 +255,7 @@ SiteDatabase::SiteDatabase(const std::string& server, const std::string& path,
 
 SiteDatabase::~SiteDatabase() = default;
 
-void SiteDatabase::execute(const std::string& sql) {
+void SiteDatabase::execute(const std::string& sql, const std::function<bool()>& mayCommit) {
   guarded([&] {
     ThrowingStatus status;
     Transaction transaction(handles_->attachment);
@@ -270,6 +270,8 @@ void SiteDatabase::execute(const std::string& sql) {
     } else {
       statement->execute(status.get(), transaction.get(), nullptr, nullptr, nullptr, nullptr);
     }
+    // The transaction's destructor rolls back.
+    if (mayCommit && !mayCommit()) throw CommitWithdrawn("commit withdrawn; the statement was rolled back");
     transaction.commit();
   });
 }

@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -44,6 +45,12 @@ Socket& Socket::operator=(Socket&& other) noexcept {
 
 void Socket::shutdownBoth() const noexcept {
   if (fd_ >= 0) ::shutdown(fd_, SHUT_RDWR);
+}
+
+bool Socket::peerGone() const noexcept {
+  pollfd fd{fd_, POLLRDHUP, 0};
+  if (::poll(&fd, 1, 0) <= 0) return false;
+  return (fd.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0;
 }
 
 void Socket::writeAll(std::string_view bytes) const {

@@ -33,6 +33,9 @@ class Socket {
   // returns; safe to call from another thread.
   void shutdownBoth() const noexcept;
 
+  // True when the peer has closed its side or the connection failed; does not wait.
+  bool peerGone() const noexcept;
+
   // Writes all bytes; throws SocketError when the peer is gone. Never raises SIGPIPE.
   void writeAll(std::string_view bytes) const;
   // Writes the whole file in fixed pieces (constant memory); throws SocketError or

@@ -294,6 +294,21 @@ TEST_F(AgentEndToEnd, ClientLeavingInTheMiddleOfAFileDoesNotStopTheAgent) {
   EXPECT_EQ(selectAndFetch(next, "/1/select count(*) from big"), "300000\r\n");
 }
 
+TEST_F(AgentEndToEnd, StatementOfAClientThatLeftWhileItRanIsRolledBack) {
+  startAgent();
+  {
+    RawAgentClient client = connectAndOpen();
+    execute(client, "create table t (id integer)");
+    // Inserts at once, then keeps the server busy far longer than the client takes to leave.
+    client.sendLine("/0/execute block as declare i integer = 0; begin insert into t values (1); "
+                    "while (i < 3000000) do i = i + 1; end");
+  }
+  EXPECT_TRUE(eventually([&] { return readFile(logPath()).find("rolled back") != std::string::npos; }))
+      << readFile(logPath());
+  EXPECT_EQ(site_->rows("select count(*) from t"), "0\r\n");
+  EXPECT_TRUE(agent_->running());
+}
+
 TEST_F(AgentEndToEnd, ResultFilesGoWhenTheirConnectionEnds) {
   startAgent();
   {
