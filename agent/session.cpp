@@ -167,12 +167,16 @@ void Session::select(const AgentCommand& command) {
   FailureCode code = FailureCode::Database;
   try {
     RowFileWriter writer(results_.rowsPath(id));
-    const std::uint64_t rows = prepared->writeRows(writer);
+    const std::uint64_t rows = prepared->writeRows(writer, [this] { return !socket_.peerGone(); });
     writer.finish();
     results_.complete(id);
     context_.log->write(peer_ + " result " + std::to_string(id) + ": " + std::to_string(rows) + " rows");
   } catch (const DatabaseError& error) {
     failure = error.what();
+  } catch (const SelectAbandoned& error) {
+    results_.discard(id);
+    context_.log->write(peer_ + " left while result " + std::to_string(id) + " was written: " + error.what());
+    throw ConnectionLost{};
   } catch (const std::runtime_error& error) {
     failure = error.what();
     code = FailureCode::ResultFile;

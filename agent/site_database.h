@@ -27,6 +27,12 @@ class CommitWithdrawn : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// A select stopped because its caller no longer wanted the rows.
+class SelectAbandoned : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
 struct Credentials {
   std::string user;
   std::string password;
@@ -79,7 +85,9 @@ class PreparedSelect {
   // Runs the statement and writes every row to `out`, streaming: one row in memory at a time.
   // Returns the number of rows. Throws DatabaseError, or std::runtime_error from the writer.
   // A statement without result columns yields no rows; an executable procedure yields its one row.
-  std::uint64_t writeRows(RowFileWriter& out);
+  // `keepGoing`, when given, is asked every few thousand rows; false stops the select and throws
+  // SelectAbandoned, so that nobody's select keeps the site busy.
+  std::uint64_t writeRows(RowFileWriter& out, const std::function<bool()>& keepGoing = {});
 
  private:
   std::unique_ptr<Handles> handles_;

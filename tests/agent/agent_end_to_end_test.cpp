@@ -309,6 +309,23 @@ TEST_F(AgentEndToEnd, StatementOfAClientThatLeftWhileItRanIsRolledBack) {
   EXPECT_TRUE(agent_->running());
 }
 
+TEST_F(AgentEndToEnd, SelectOfAClientThatLeftIsStoppedNotRunToItsEnd) {
+  startAgent();
+  {
+    RawAgentClient client = connectAndOpen();
+    // Millions of rows: far more than the time the client takes to leave.
+    client.sendLine("/1/select a.rdb$type_name, b.rdb$type_name, c.rdb$type_name "
+                    "from rdb$types a, rdb$types b, rdb$types c");
+    const std::optional<std::string> first = client.readLine();
+    ASSERT_TRUE(first && first->rfind("Ok/", 0) == 0) << first.value_or("<closed>");
+  }
+  EXPECT_TRUE(eventually([&] { return readFile(logPath()).find("select abandoned") != std::string::npos; }))
+      << readFile(logPath());
+  EXPECT_TRUE(eventually([&] { return std::filesystem::is_empty(resultsDirectory()); }));
+  RawAgentClient next = connectAndOpen();
+  EXPECT_EQ(selectAndFetch(next, "/1/select 5 from rdb$database"), "5\r\n");
+}
+
 TEST_F(AgentEndToEnd, ResultFilesGoWhenTheirConnectionEnds) {
   startAgent();
   {
