@@ -326,6 +326,24 @@ TEST_F(AgentEndToEnd, SelectOfAClientThatLeftIsStoppedNotRunToItsEnd) {
   EXPECT_EQ(selectAndFetch(next, "/1/select 5 from rdb$database"), "5\r\n");
 }
 
+TEST_F(AgentEndToEnd, ResultThatCannotBePackedFailsItsFetchAndKeepsTheConnectionInStep) {
+  startAgent();
+  RawAgentClient client = connectAndOpen();
+  client.sendLine("/1/select 1 from rdb$database");
+  const std::optional<std::string> first = client.readLine();
+  ASSERT_TRUE(first && first->rfind("Ok/", 0) == 0);
+  ASSERT_EQ(client.readLine(), "Ok");
+  // Someone cleaned the agent's directory behind its back.
+  for (const auto& entry : std::filesystem::directory_iterator(resultsDirectory())) {
+    std::filesystem::remove(entry.path());
+  }
+  client.sendLine("/4/" + first->substr(3));
+  const std::optional<std::string> reply = client.readLine();
+  ASSERT_TRUE(reply.has_value());
+  EXPECT_EQ(reply->rfind("Error/6/", 0), 0u) << *reply;
+  EXPECT_EQ(selectAndFetch(client, "/1/select 2 from rdb$database"), "2\r\n");
+}
+
 TEST_F(AgentEndToEnd, ResultFilesGoWhenTheirConnectionEnds) {
   startAgent();
   {
@@ -383,6 +401,20 @@ TEST(AgentCommandLine, BadOptionIsRefusedWithItsReason) {
   const testing::Finished bad = testing::runAgentToExit({"--port", "http"});
   EXPECT_EQ(bad.exitCode, 2);
   EXPECT_NE(bad.err.find("--port"), std::string::npos) << bad.err;
+}
+
+TEST(AgentCommandLine, UnwritableLogIsReportedAtStart) {
+  const testing::Finished started =
+      testing::runAgentToExit({"--bind", "127.0.0.1", "--port", "0", "--log", "/no/such/dir/agent.log"});
+  EXPECT_EQ(started.exitCode, 1);
+  EXPECT_NE(started.err.find("cannot open log file /no/such/dir/agent.log"), std::string::npos) << started.err;
+}
+
+TEST(AgentCommandLine, MissingPlaceForResultsIsReportedAtStart) {
+  const testing::Finished started =
+      testing::runAgentToExit({"--bind", "127.0.0.1", "--port", "0"}, {"TMPDIR=/no/such/dir"});
+  EXPECT_EQ(started.exitCode, 1);
+  EXPECT_NE(started.err.find("cannot create a directory for results"), std::string::npos) << started.err;
 }
 
 TEST(AgentCommandLine, PortInUseIsReportedNotIgnored) {

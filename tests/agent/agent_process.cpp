@@ -93,10 +93,11 @@ int waitExit(pid_t pid) {
 
 std::filesystem::path agentExecutable() { return std::filesystem::path(MIRROX_BIN_DIR) / "mirrox-agent"; }
 
-Finished runAgentToExit(const std::vector<std::string>& arguments) {
+Finished runAgentToExit(const std::vector<std::string>& arguments,
+                        const std::vector<std::string>& environment) {
   Pipe out;
   Pipe err;
-  const pid_t pid = spawnAgent(arguments, out.write, err.write, {});
+  const pid_t pid = spawnAgent(arguments, out.write, err.write, environment);
   out.closeWrite();
   err.closeWrite();
   Finished finished;
