@@ -173,59 +173,6 @@ TEST_F(AgentEndToEnd, SelectedRowsWithCyrillicTextArriveByteExact) {
   EXPECT_EQ(rows, expected);
 }
 
-TEST_F(AgentEndToEnd, MarkSelectPurgeMovesOnlyTheMarkedRows) {
-  startAgent();
-  RawAgentClient client = connectAndOpen();
-  execute(client, "create table channel (id_channel integer, flat smallint)");
-  execute(client, "create table rashod2004 (channel_id integer, param smallint, rec_date timestamp, "
-                  "rashod_value numeric(18,5))");
-  // The capture table and trigger as a site is prepared: multi-line texts, sent encoded.
-  execute(client,
-          "CREATE TABLE REP_RASHOD2004\r\n(\r\nCHANNEL_ID INTEGER,\r\nPARAM SMALLINT,\r\nREC_DATE "
-          "TIMESTAMP,\r\nRASHOD_VALUE NUMERIC(18,5),\r\nSTATUS SMALLINT\r\n)");
-  execute(client,
-          "CREATE TRIGGER RASHOD2004_AI0 FOR RASHOD2004\r\nACTIVE AFTER INSERT POSITION 0\r\nAS\r\n"
-          "begin\r\ninsert into rep_rashod2004 values (new.channel_id,new.param,\r\n"
-          "new.rec_date,new.rashod_value,0);\r\nend");
-  execute(client, "insert into channel values (10, 0)");
-  execute(client, "insert into channel values (20, 1)");
-  execute(client, "insert into rashod2004 values (10, 1, '2024-05-01 12:00:00', 1.5)");
-  execute(client, "insert into rashod2004 values (20, 1, '2024-05-01 12:00:00', 9)");
-
-  execute(client, "update REP_RASHOD2004 set status = 1");
-  // Captured after the mark: must survive the purge.
-  execute(client, "insert into rashod2004 values (10, 2, '2024-05-01 13:00:00', 2.25)");
-  const std::string rows = selectAndFetch(
-      client,
-      "/1/select r.channel_id, r.param, r.rashod_value, r.rec_date from REP_RASHOD2004 R, CHANNEL C "
-      "where C.Flat = 0 and C.ID_CHANNEL = R.CHANNEL_ID and r.status = 1");
-  EXPECT_EQ(rows, "10\t1\t1.50000\t01.05.2024 12:00:00\r\n");
-  execute(client, "delete from REP_RASHOD2004 where status = 1");
-
-  EXPECT_EQ(site_->rows("select channel_id, param, status from rep_rashod2004"), "10\t2\t0\r\n");
-}
-
-TEST_F(AgentEndToEnd, AgentWithoutStatementsAnswersCodeFourAndRunsTheResentText) {
-  startAgent({"--no-statements"});
-  RawAgentClient client = connectAndOpen();
-  execute(client, "create table r_client (id_rec integer, status integer)");
-  execute(client, "insert into r_client values (1, 2)");
-
-  const std::string mark = "{053D9F1B-8C82-4A0E-8426-21521484D343}";
-  client.sendLine(mark + "/0");
-  const std::optional<std::string> refused = client.readLine();
-  ASSERT_TRUE(refused.has_value());
-  EXPECT_EQ(refused->rfind("Error/4/", 0), 0u) << *refused;
-  client.sendLine(mark + "/0/" + encodeParam("update R_CLIENT set status = 3 where status = 2"));
-  EXPECT_EQ(client.readLine(), "Ok");
-  EXPECT_EQ(site_->rows("select id_rec, status from r_client"), "1\t3\r\n");
-
-  // A select resent with its text gets an identifier like any other.
-  const std::string rows = selectAndFetch(
-      client, "{7B7F2344-E346-4A28-A64C-B17B7091ED98}/1/select id_rec from r_client where status = 3");
-  EXPECT_EQ(rows, "1\r\n");
-}
-
 TEST_F(AgentEndToEnd, SelectFailingWhileItRunsGivesItsIdentifierThenAFailureAndNoResult) {
   startAgent();
   RawAgentClient client = connectAndOpen();

@@ -113,7 +113,10 @@ AgentProcess::AgentProcess(const std::filesystem::path& tmpDirectory, std::vecto
   Pipe out;
   const int err = ::open((tmpDirectory / "agent.err").c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
   if (err < 0) throw std::runtime_error("cannot create agent.err");
-  pid_ = spawnAgent(arguments, out.write, err, {"TMPDIR=" + tmpDirectory.string()});
+  // In sanitizer builds the agent's own leak check must not blame the Firebird client library.
+  pid_ = spawnAgent(arguments, out.write, err,
+                    {"TMPDIR=" + tmpDirectory.string(),
+                     "LSAN_OPTIONS=suppressions=" MIRROX_FIXTURES_DIR "/agent/lsan.supp"});
   ::close(err);
   out.closeWrite();
 
