@@ -316,6 +316,9 @@ TEST_F(AgentEndToEnd, ClientsAreServedOneAfterAnotherAndSideBySide) {
   }
   idle.sendLine("/3/");
   EXPECT_EQ(idle.readLine(), "Ok");
+  // Stopping does not wait for a connected client to leave on its own.
+  EXPECT_EQ(agent_->stop(), 0);
+  EXPECT_TRUE(idle.closedByPeer());
 }
 
 TEST_F(AgentEndToEnd, OverLongCommandLineIsRefusedAndTheConnectionClosed) {
