@@ -10,10 +10,11 @@
 #include <cerrno>
 #include <cstring>
 
+#include "schema/template_resources.h"
+
 namespace mirrox {
 namespace {
 
-constexpr const char* kResources[] = {":/DB/DB_L", ":/DB/DB_J"};
 constexpr qint64 kChunk = 1 << 16;
 
 std::string createError(const std::filesystem::path& path, const std::string& reason) {
@@ -54,8 +55,9 @@ void shareWithServer(int fd) {
 }  // namespace
 
 std::optional<std::string> WriteTemplate(const std::filesystem::path& path, int dbType) {
-  if (dbType != 0 && dbType != 1) return createError(path, "Unknown database type.");
-  QFile resource(kResources[dbType]);
+  const char* resourcePath = templateResourcePath(dbType);
+  if (resourcePath == nullptr) return createError(path, "Unknown database type.");
+  QFile resource(resourcePath);
   if (!resource.open(QIODevice::ReadOnly)) {
     return createError(path, "The program carries no template for this database.");
   }

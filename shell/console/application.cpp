@@ -9,11 +9,15 @@
 #include <QTableWidget>
 #include <chrono>
 
+#include "link/tcp_client.h"
 #include "shell/console/app_icon.h"
+#include "shell/console/console_commands.h"
 #include "shell/console/console_texts.h"
+#include "shell/console/dialogs.h"
 #include "shell/console/main_window.h"
 #include "shell/event_log_file.h"
 #include "shell/object_registry.h"
+#include "shell/replication_thread.h"
 #include "shell/single_instance.h"
 #include "shell/template_writer.h"
 
@@ -26,9 +30,12 @@ constexpr std::chrono::milliseconds kAutoStartWait{30000};
 
 }  // namespace
 
-MirroxApplication::MirroxApplication(QStringList arguments, Clock& clock)
+MirroxApplication::MirroxApplication(QStringList arguments, Clock& clock, ConsoleOperations operations,
+                                     std::function<int(TReplicationThread&, int)> replicate)
     : arguments_(std::move(arguments)),
       clock_(clock),
+      operations_(std::move(operations)),
+      replicate_(std::move(replicate)),
       paths_(AppPaths::forExecutableDir(QCoreApplication::applicationDirPath().toStdString())),
       title_(QString::fromStdString(applicationTitle(QFileInfo(QCoreApplication::applicationFilePath()).fileName().toStdString()))) {}
 
@@ -55,10 +62,16 @@ int MirroxApplication::run() {
 
   // Main window creation.
   logFile_ = std::make_unique<EventLogFile>(paths_.logDir, clock_);
+  tcp_ = std::make_unique<TcpClient>();
   window_ = std::make_unique<TfrmRepWnd>(*logFile_);
   registry_ = std::make_unique<ObjectRegistry>(paths_.settingsFile, clock_, *window_);
   window_->setRegistry(registry_.get());
   window_->setStartupStep([this] { startupStep(); });
+  window_->setCloseDecider([this] { return allowClose(); });
+  dialogs_ = std::make_unique<QtDialogs>();
+  commands_ = std::make_unique<ConsoleCommands>(*window_, *registry_, *dialogs_, clock_, paths_, title_, operations_,
+                                                SchedulerAccess{[this]() -> TReplicationThread& { return thread(); },
+                                                                [this] { startScheduler(); }});
   logFile_->trimAtStart();
   window_->LogLine(" -= Запуск приложения =- ");
   if (onlyArgumentIs("/auto")) {
@@ -91,6 +104,7 @@ void MirroxApplication::startupStep() {
   window_->LogLine("");
   registry_->LoadObjects();
   window_->objectTable()->setRowCount(registry_->count());
+  if (registry_->count() > 0) window_->objectTable()->selectRow(0);
   window_->ShowStatus(texts::kRestingStatus);
   window_->LogLine("---------------------------");
 
@@ -107,13 +121,33 @@ void MirroxApplication::startupStep() {
     }
     window_->LogLine("Создан файл серверной БД: \r\n" + path.string());
   }
+  thread();
 
   QMetaObject::invokeMethod(this, &MirroxApplication::onStartupMessage, Qt::QueuedConnection);
 }
 
 void MirroxApplication::onStartupMessage() {
   logFile_->ensureLogDir();
-  if (firstArgumentIs("/auto")) hideToTray();
+  if (firstArgumentIs("/auto")) {
+    hideToTray();
+    if (thread_) thread_->resume();
+  }
+}
+
+TReplicationThread& MirroxApplication::thread() {
+  if (!thread_) {
+    thread_ = std::make_unique<TReplicationThread>(*window_, *registry_, *tcp_, clock_, paths_.logDir, replicate_);
+  }
+  return *thread_;
+}
+
+void MirroxApplication::startScheduler() { thread().resume(); }
+
+bool MirroxApplication::allowClose() {
+  if (!thread_ || thread_->suspended() || thread_->isFinished()) return true;
+  // The scheduler ends after its current object or within a second, then ends the application.
+  thread_->requestStop();
+  return false;
 }
 
 void MirroxApplication::onCloseRequestFromSecondInstance() {
@@ -137,6 +171,8 @@ void MirroxApplication::restoreFromTray() {
 }
 
 void MirroxApplication::exitStep() {
+  if (thread_) thread_->stopAndWait();
+  thread_.reset();
   try {
     registry_->SaveObjectState(window_->period(), window_->night());
   } catch (const ProfileWriteError& error) {

@@ -6,14 +6,19 @@
 
 #include "link/clock.h"
 #include "shell/app_paths.h"
+#include "shell/console/console_commands.h"
 
 class QSystemTrayIcon;
 
 namespace mirrox {
 
+class ConsoleCommands;
+class Dialogs;
 class EventLogFile;
 class ObjectRegistry;
 class SingleInstance;
+class TReplicationThread;
+class TcpClient;
 class TfrmRepWnd;
 
 // The program's life cycle: single instance and the command-line words, the main window's
@@ -22,8 +27,10 @@ class MirroxApplication : public QObject {
   Q_OBJECT
 
  public:
-  // `arguments` are the command-line arguments without the program name.
-  MirroxApplication(QStringList arguments, Clock& clock);
+  // `arguments` are the command-line arguments without the program name. `operations` binds the
+  // console's commands to the agent link and the engine; `replicate` is the scheduler's run.
+  MirroxApplication(QStringList arguments, Clock& clock, ConsoleOperations operations,
+                    std::function<int(TReplicationThread&, int)> replicate);
   ~MirroxApplication() override;
 
   // Runs the program to its end and returns the process exit code.
@@ -35,17 +42,26 @@ class MirroxApplication : public QObject {
   void startupStep();
   void onStartupMessage();
   void onCloseRequestFromSecondInstance();
+  bool allowClose();
+  TReplicationThread& thread();
+  void startScheduler();
   void hideToTray();
   void restoreFromTray();
   void exitStep();
 
   QStringList arguments_;
   Clock& clock_;
+  ConsoleOperations operations_;
+  std::function<int(TReplicationThread&, int)> replicate_;
   AppPaths paths_;
   QString title_;
   std::unique_ptr<EventLogFile> logFile_;
+  std::unique_ptr<TcpClient> tcp_;  // `TCP`, the one agent connection
   std::unique_ptr<TfrmRepWnd> window_;
   std::unique_ptr<ObjectRegistry> registry_;
+  std::unique_ptr<Dialogs> dialogs_;
+  std::unique_ptr<ConsoleCommands> commands_;
+  std::unique_ptr<TReplicationThread> thread_;
   std::unique_ptr<QSystemTrayIcon> tray_;
 };
 

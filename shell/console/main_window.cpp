@@ -1,5 +1,6 @@
 #include "shell/console/main_window.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -7,7 +8,10 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTableWidget>
@@ -46,10 +50,10 @@ TfrmRepWnd::TfrmRepWnd(EventLogFile& logFile, QWidget* parent) : QMainWindow(par
   auto* central = new QWidget(this);
   auto* columns = new QHBoxLayout(central);
 
-  auto* tableGroup = new QGroupBox("Таблица репликации баз данных ", central);
-  tableGroup->setObjectName("tableGroup");
-  auto* tableLayout = new QVBoxLayout(tableGroup);
-  table_ = new QTableWidget(0, static_cast<int>(kColumns.size()), tableGroup);
+  tableGroup_ = new QGroupBox("Таблица репликации баз данных ", central);
+  tableGroup_->setObjectName("tableGroup");
+  auto* tableLayout = new QVBoxLayout(tableGroup_);
+  table_ = new QTableWidget(0, static_cast<int>(kColumns.size()), tableGroup_);
   table_->setObjectName("objectTable");
   table_->horizontalHeader()->setMinimumSectionSize(0);
   QStringList headers;
@@ -64,12 +68,13 @@ TfrmRepWnd::TfrmRepWnd(EventLogFile& logFile, QWidget* parent) : QMainWindow(par
   table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   table_->setSortingEnabled(false);
   table_->setMinimumWidth(540);
+  // A press on a row, with either button, makes it the object of the table's commands.
+  connect(table_, &QTableWidget::cellPressed, this, [this](int row, int) { selectedIndex_ = row; });
   tableLayout->addWidget(table_);
-  columns->addWidget(tableGroup);
+  columns->addWidget(tableGroup_);
 
   auto* controls = new QVBoxLayout;
   auto* scheduleGroup = new QGroupBox(central);
-  scheduleGroup->setObjectName("scheduleGroup");
   auto* scheduleLayout = new QVBoxLayout(scheduleGroup);
   auto* periodRow = new QHBoxLayout;
   periodLabel_ = new QLabel("Период репликации (мин.)", scheduleGroup);
@@ -86,6 +91,10 @@ TfrmRepWnd::TfrmRepWnd(EventLogFile& logFile, QWidget* parent) : QMainWindow(par
   scheduleLayout->addWidget(nightBox_);
   controls->addWidget(scheduleGroup);
 
+  startButton_ = new QPushButton("Запуск репликации", central);
+  startButton_->setObjectName("startButton");
+  controls->addWidget(startButton_);
+
   logView_ = new QPlainTextEdit(central);
   logView_->setObjectName("logView");
   logView_->setReadOnly(true);
@@ -98,8 +107,49 @@ TfrmRepWnd::TfrmRepWnd(EventLogFile& logFile, QWidget* parent) : QMainWindow(par
   statusLabel_->setObjectName("statusLine");
   statusBar()->addWidget(statusLabel_, 1);
 
-  setFixedSize(900, 520);
+  buildMenus();
+  setFixedSize(900, 540);
 }
+
+void TfrmRepWnd::buildMenus() {
+  auto action = [this](QMenu* menu, const char* text) {
+    QAction* a = menu->addAction(QString::fromUtf8(text));
+    return a;
+  };
+  fileMenu_ = menuBar()->addMenu("Файл");
+  actions_.addObject = action(fileMenu_, "Добавить объект");
+  fileMenu_->addSeparator();
+  actions_.checkAll = action(fileMenu_, "Проверить соединение для всех объектов");
+  actions_.replicateAll = action(fileMenu_, "Общая репликация данных");
+  fileMenu_->addSeparator();
+  actions_.exit = action(fileMenu_, "Выход");
+  extraMenu_ = menuBar()->addMenu("Дополнительно");
+  actions_.lockComputer = action(extraMenu_, "Блокировать компьютер");
+  helpMenu_ = menuBar()->addMenu("Справка");
+  actions_.about = action(helpMenu_, "О программе");
+
+  contextMenu_ = new QMenu(this);
+  actions_.properties = action(contextMenu_, "Свойства");
+  actions_.checkConnection = action(contextMenu_, "Проверить соединение с БД");
+  actions_.ping = action(contextMenu_, "Проверка сети (ping)");
+  contextMenu_->addSeparator();
+  actions_.replicate = action(contextMenu_, "Репликация данных");
+  actions_.replicateSinceDate = action(contextMenu_, "Репликация данных с даты");
+  contextMenu_->addSeparator();
+  actions_.prepare = action(contextMenu_, "Подготовить к репликации");
+  contextMenu_->addSeparator();
+  actions_.remove = action(contextMenu_, "Удалить");
+  connect(table_, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& pos) { contextMenu_->popup(table_->viewport()->mapToGlobal(pos)); });
+  setContextMenuAvailable(true);
+  connect(actions_.exit, &QAction::triggered, this, &QWidget::close);
+}
+
+void TfrmRepWnd::setContextMenuAvailable(bool available) {
+  table_->setContextMenuPolicy(available ? Qt::CustomContextMenu : Qt::NoContextMenu);
+}
+
+bool TfrmRepWnd::contextMenuAvailable() const { return table_->contextMenuPolicy() == Qt::CustomContextMenu; }
 
 void TfrmRepWnd::LogLine(const std::string& text) {
   logFile_.append(text);
@@ -115,9 +165,30 @@ void TfrmRepWnd::ShowStatus(const std::string& text) {
   QApplication::processEvents();
 }
 
-int TfrmRepWnd::period() const { return periodEditor_->value(); }
+int TfrmRepWnd::period() { return periodEditor_->value(); }
 
 bool TfrmRepWnd::night() const { return nightBox_->isChecked(); }
+
+int TfrmRepWnd::SelectedIndex() const { return table_->rowCount() == 0 ? -1 : selectedIndex_; }
+
+void TfrmRepWnd::SetBusy(bool busy) {
+  startButton_->setEnabled(!busy);
+  tableGroup_->setEnabled(!busy);
+  fileMenu_->menuAction()->setEnabled(!busy);
+  extraMenu_->menuAction()->setEnabled(!busy);
+  periodEditor_->setEnabled(!busy);
+  setContextMenuAvailable(!busy);
+}
+
+void TfrmRepWnd::lockForScheduler() {
+  startButton_->setEnabled(false);
+  fileMenu_->menuAction()->setEnabled(false);
+  periodEditor_->setEnabled(false);
+  setContextMenuAvailable(false);
+}
+
+// exit(), not quit(): quit() would ask the windows to close once more, and this one refuses.
+void TfrmRepWnd::threadEnded() { QApplication::exit(0); }
 
 void TfrmRepWnd::scheduleLoaded(int periodMinutes, bool nightFlag) {
   periodEditor_->setValue(periodMinutes);  // the editor brings it within 1..240
@@ -126,9 +197,12 @@ void TfrmRepWnd::scheduleLoaded(int periodMinutes, bool nightFlag) {
   periodLabel_->setEnabled(!nightFlag);
 }
 
-void TfrmRepWnd::objectAdded(int index) {
-  if (table_->rowCount() <= index) table_->setRowCount(index + 1);
+void TfrmRepWnd::objectAdded(int index) { showObject(index); }
+
+void TfrmRepWnd::showObject(int index) {
+  if (registry_ != nullptr) table_->setRowCount(registry_->count());
   fillRow(index);
+  table_->viewport()->update();
 }
 
 void TfrmRepWnd::objectChanged(int index) {
@@ -179,7 +253,7 @@ void TfrmRepWnd::closeEvent(QCloseEvent* event) {
     return;
   }
   event->accept();
-  QApplication::quit();
+  QApplication::exit(0);
 }
 
 }  // namespace mirrox

@@ -1,5 +1,4 @@
-// Runs real copies of the built program, each in its own directory with its own settings file,
-// log and database directory, and a private TMPDIR so that its single-instance lock is its own.
+// Single instance, the command-line words and the exit step, on real copies of the program.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -8,6 +7,7 @@
 #include "link/cp1251.h"
 #include "tests/common/child_process.h"
 #include "tests/common/temp_dir.h"
+#include "tests/shell/program_copy.h"
 
 namespace mirrox {
 namespace {
@@ -17,45 +17,19 @@ using test::ChildProcess;
 using test::eventually;
 using test::readFile;
 
-class ProgramCopy : public ::testing::Test {
+class SingleInstance : public ProgramCopy {
  protected:
-  ProgramCopy() {
-    std::filesystem::copy_file(std::filesystem::path(MIRROX_BIN_DIR) / "mirrox", dir_ / "mirrox");
-    std::filesystem::create_directory(dir_ / "tmp");
-    std::filesystem::create_directory(dir_ / "Log");
-    // Existing database files are never touched, so these stand-ins keep the start-up quiet.
-    std::filesystem::create_directory(dir_ / "DB");
-    test::writeFile(dir_ / "DB" / "serverdb.gdb", "");
-    test::writeFile(dir_ / "DB" / "journal.db", "");
-  }
-
-  std::unique_ptr<ChildProcess> start(const std::vector<std::string>& args) {
-    return std::make_unique<ChildProcess>(dir_ / "mirrox", args,
-                                          std::map<std::string, std::string>{{"QT_QPA_PLATFORM", "offscreen"},
-                                                                             {"TMPDIR", (dir_ / "tmp").string()}},
-                                          dir_.path(), dir_ / "output.txt");
-  }
-  std::string log() const { return cp1251ToUtf8(readFile(dir_ / "Log" / "mirrox.txt")); }
-  std::size_t count(const std::string& text) const {
-    const std::string all = log();
-    std::size_t n = 0;
-    for (auto pos = all.find(text); pos != std::string::npos; pos = all.find(text, pos + 1)) ++n;
-    return n;
-  }
-  // The start-up step has run once the separator line is in the log.
-  bool startedUp() const { return count("---------------------------\r\n") > 0; }
-
-  test::TempDir dir_;
+  SingleInstance() { standInDatabases(); }
 };
 
-TEST_F(ProgramCopy, CloseWithNoInstanceRunningEndsAtOnceWithoutALogLine) {
+TEST_F(SingleInstance, CloseWithNoInstanceRunningEndsAtOnceWithoutALogLine) {
   auto closer = start({"close"});
   EXPECT_EQ(closer->waitFor(20s), 0);
   EXPECT_FALSE(std::filesystem::exists(dir_ / "Log" / "mirrox.txt"));
   EXPECT_FALSE(std::filesystem::exists(dir_ / "mirrox.ini"));
 }
 
-TEST_F(ProgramCopy, SecondStartEndsSilentlyAndCloseEndsTheFirstWhichSavesItsState) {
+TEST_F(SingleInstance, SecondStartEndsSilentlyAndCloseEndsTheFirstWhichSavesItsState) {
   test::writeFile(dir_ / "mirrox.ini", utf8ToCp1251("[Main]\r\nperiod=15\r\nchk=1\r\n[3]\r\nods=Котельная\r\n"
                                                     "host=127.0.0.1\r\nf32=777\r\ndtime=18.01.2009\r\n"));
   auto first = start({});
@@ -81,7 +55,7 @@ TEST_F(ProgramCopy, SecondStartEndsSilentlyAndCloseEndsTheFirstWhichSavesItsStat
   EXPECT_NE(ini.find("f32=777\r\ndtime=18.01.2009\r\n"), std::string::npos) << ini;
 }
 
-TEST_F(ProgramCopy, AutoWithASecondArgumentStartsWithoutWaitingForTheDatabaseServer) {
+TEST_F(SingleInstance, AutoWithASecondArgumentStartsWithoutWaitingForTheDatabaseServer) {
   auto first = start({"/auto", "now"});
   ASSERT_TRUE(eventually([&] { return startedUp(); })) << log();
   EXPECT_EQ(log().find("Ожидание запуска сервера БД"), std::string::npos);
@@ -92,7 +66,7 @@ TEST_F(ProgramCopy, AutoWithASecondArgumentStartsWithoutWaitingForTheDatabaseSer
   EXPECT_NE(readFile(dir_ / "mirrox.ini").find("[Main]\r\nperiod=10\r\nchk=0\r\n"), std::string::npos);
 }
 
-TEST_F(ProgramCopy, UnwritableDatabaseDirectoryStopsTheStartUpButTheProgramStillClosesCleanly) {
+TEST_F(SingleInstance, UnwritableDatabaseDirectoryStopsTheStartUpButTheProgramStillClosesCleanly) {
   std::filesystem::remove_all(dir_ / "DB");
   test::writeFile(dir_ / "DB", "a file where the database directory should be");
   auto first = start({});
@@ -105,7 +79,7 @@ TEST_F(ProgramCopy, UnwritableDatabaseDirectoryStopsTheStartUpButTheProgramStill
   EXPECT_TRUE(std::filesystem::exists(dir_ / "mirrox.ini"));
 }
 
-TEST_F(ProgramCopy, CrashedInstanceDoesNotBlockTheNextStart) {
+TEST_F(SingleInstance, CrashedInstanceDoesNotBlockTheNextStart) {
   auto first = start({});
   ASSERT_TRUE(eventually([&] { return startedUp(); }));
   first.reset();  // killed: its lock and socket files stay behind

@@ -1,8 +1,6 @@
-#include "shell/console/gui_handoff.h"
+#include "shell/gui_handoff.h"
 
 #include <QThread>
-
-#include "shell/console/main_window.h"
 
 namespace mirrox {
 
@@ -12,10 +10,6 @@ void runOnGuiThread(QObject* guiObject, const std::function<void()>& call) {
     return;
   }
   QMetaObject::invokeMethod(guiObject, call, Qt::BlockingQueuedConnection);
-}
-
-void PublishStatus(TfrmRepWnd& window, const std::string& statusText) {
-  runOnGuiThread(&window, [&] { window.LogLine(statusText); });
 }
 
 }  // namespace mirrox

@@ -2,11 +2,8 @@
 
 #include <QObject>
 #include <functional>
-#include <string>
 
 namespace mirrox {
-
-class TfrmRepWnd;
 
 // Runs `call` on the thread that owns `guiObject` (the GUI thread) and returns once it has run:
 // the synchronous hand-off by which the scheduler thread reaches the window. On the GUI thread
@@ -14,9 +11,5 @@ class TfrmRepWnd;
 // REQUIRES: while another thread waits here, the GUI thread keeps running its event loop (the
 // exit step serves hand-offs while it waits for the scheduler to end).
 void runOnGuiThread(QObject* guiObject, const std::function<void()>& call);
-
-// `PublishStatus`: the one way the engine and the agent link report to the log. The text goes
-// to LogLine on the GUI thread, from whichever thread runs the replication.
-void PublishStatus(TfrmRepWnd& window, const std::string& statusText);
 
 }  // namespace mirrox

@@ -1,0 +1,115 @@
+#include "shell/console/set_form.h"
+
+#include <QButtonGroup>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+#include <climits>
+
+#include "shell/console/dialogs.h"
+
+namespace mirrox {
+
+TSetForm::TSetForm(const std::filesystem::path& dbDir, Dialogs& dialogs, QWidget* parent)
+    : QDialog(parent), dbDir_(dbDir) {
+  setObjectName("TSetForm");
+  setWindowTitle("Свойства");
+  setModal(true);
+  auto* layout = new QVBoxLayout(this);
+
+  auto* remote = new QGroupBox("Параметры соединения с удаленным клиентом", this);
+  auto* remoteForm = new QFormLayout(remote);
+  eName = new QLineEdit(remote);
+  eIP = new QLineEdit(remote);
+  ePort = new QSpinBox(remote);
+  ePort->setRange(INT_MIN, INT_MAX);
+  ePort->setButtonSymbols(QAbstractSpinBox::UpDownArrows);
+  auto* typeBox = new QWidget(remote);
+  auto* typeRow = new QHBoxLayout(typeBox);
+  typeRow->setContentsMargins(0, 0, 0, 0);
+  rbMetering = new QRadioButton("Учет", typeBox);
+  rbJournal = new QRadioButton("События и Заявки", typeBox);
+  auto* typeGroup = new QButtonGroup(this);
+  typeGroup->addButton(rbMetering, 0);
+  typeGroup->addButton(rbJournal, 1);
+  typeRow->addWidget(rbMetering);
+  typeRow->addWidget(rbJournal);
+  edtRemoteDBPath = new QLineEdit(remote);
+  remoteForm->addRow("Имя", eName);
+  remoteForm->addRow("IP-адрес", eIP);
+  remoteForm->addRow("Порт", ePort);
+  remoteForm->addRow("Тип базы данных", typeBox);
+  remoteForm->addRow("Расположение БД:", edtRemoteDBPath);
+  layout->addWidget(remote);
+
+  auto* local = new QGroupBox("Локальная БД", this);
+  auto* localLayout = new QVBoxLayout(local);
+  localLayout->addWidget(new QLabel("Сохранять полученные данные в БД:", local));
+  auto* pathRow = new QHBoxLayout;
+  edtf1 = new QLineEdit(local);
+  browseButton = new QPushButton("...", local);
+  pathRow->addWidget(edtf1, 1);
+  pathRow->addWidget(browseButton);
+  localLayout->addLayout(pathRow);
+  layout->addWidget(local);
+
+  auto* info = new QGroupBox("Информация", this);
+  auto* infoForm = new QFormLayout(info);
+  eLastReplicationTime = new QLineEdit(info);
+  infoForm->addRow("Время последней репликации", eLastReplicationTime);
+  layout->addWidget(info);
+
+  auto* buttons = new QHBoxLayout;
+  okButton = new QPushButton("OK", this);
+  cancelButton = new QPushButton("Cancel", this);
+  okButton->setDefault(true);
+  buttons->addStretch(1);
+  buttons->addWidget(okButton);
+  buttons->addWidget(cancelButton);
+  layout->addLayout(buttons);
+
+  connect(okButton, &QPushButton::clicked, this, &QDialog::accept);
+  connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
+  connect(typeGroup, &QButtonGroup::idClicked, this, [this](int type) { fillDefaultPaths(type); });
+  connect(browseButton, &QPushButton::clicked, this, [this, &dialogs] {
+    if (const auto name = dialogs.openFileName(this, edtf1->text())) edtf1->setText(*name);
+  });
+  setFixedSize(sizeHint());
+}
+
+int TSetForm::port() const {
+  bool ok = false;
+  const int value = ePort->cleanText().toInt(&ok);
+  return ok ? value : 0;
+}
+
+int TSetForm::dbType() const { return rbJournal->isChecked() ? 1 : 0; }
+
+void TSetForm::setDbType(int type) {
+  const bool changed = dbType() != type || (!rbMetering->isChecked() && !rbJournal->isChecked());
+  (type == 1 ? rbJournal : rbMetering)->setChecked(true);
+  if (changed) fillDefaultPaths(type);
+}
+
+void TSetForm::setDbTypeEnabled(bool enabled) {
+  rbMetering->setEnabled(enabled);
+  rbJournal->setEnabled(enabled);
+}
+
+void TSetForm::fillDefaultPaths(int type) {
+  if (type == 1) {
+    edtRemoteDBPath->setText("C:\\1Tovin\\Kardo Vedar\\VEDAR\\journal.db");
+    edtf1->setText(QString::fromStdString((dbDir_ / "journal.db").string()));
+  } else {
+    edtRemoteDBPath->setText("C:\\1Tovin\\Kardo Vedar\\OPC Server\\original.gdb");
+    edtf1->setText(QString::fromStdString((dbDir_ / "serverdb.gdb").string()));
+  }
+}
+
+}  // namespace mirrox

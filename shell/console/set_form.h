@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QDialog>
+#include <filesystem>
+
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QSpinBox;
+
+namespace mirrox {
+
+class Dialogs;
+
+// The object properties dialog, in add or edit mode. It only holds the fields; the console
+// validates and applies them.
+class TSetForm : public QDialog {
+  Q_OBJECT
+
+ public:
+  // `dbDir` holds the two local databases that the default paths point to.
+  TSetForm(const std::filesystem::path& dbDir, Dialogs& dialogs, QWidget* parent = nullptr);
+
+  QLineEdit* eName;
+  QLineEdit* eIP;
+  QSpinBox* ePort;
+  QRadioButton* rbMetering;
+  QRadioButton* rbJournal;
+  QLineEdit* edtRemoteDBPath;
+  QLineEdit* edtf1;
+  QPushButton* browseButton;
+  QLineEdit* eLastReplicationTime;
+  QPushButton* okButton;
+  QPushButton* cancelButton;
+
+  // The port as typed: a text that is not a number counts as 0.
+  int port() const;
+  int dbType() const;
+  // Selects a type; when the choice changes, both path fields get that type's defaults.
+  void setDbType(int type);
+  // The type choice of an existing object cannot change.
+  void setDbTypeEnabled(bool enabled);
+
+ private:
+  void fillDefaultPaths(int type);
+
+  std::filesystem::path dbDir_;
+};
+
+}  // namespace mirrox

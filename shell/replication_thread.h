@@ -1,0 +1,94 @@
+#pragma once
+
+#include <QThread>
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "link/clock.h"
+#include "link/run_context.h"
+
+namespace mirrox {
+
+class ObjectRegistry;
+class TcpClient;
+
+// What the scheduler needs from the window, all run on the GUI thread by synchronous hand-off.
+class SchedulerConsole {
+ public:
+  virtual ~SchedulerConsole() = default;
+  // The object the hand-offs are queued to; it lives on the GUI thread.
+  virtual QObject* guiObject() = 0;
+  // Takes the start button, the "Файл" menu, the period editor and the table's context menu
+  // away for the rest of the run.
+  virtual void lockForScheduler() = 0;
+  virtual int period() = 0;
+  virtual void ShowStatus(const std::string& text) = 0;
+  virtual void LogLine(const std::string& text) = 0;
+  // `ThreadEndMessage`: posted, never sent, when the thread ends.
+  virtual void threadEnded() = 0;
+};
+
+// The scheduler: replicates every object once per period, unattended, and is the context of
+// every replication run, including the console's runs on the GUI thread while it is suspended.
+// Created suspended; resume() starts it once; it never suspends again.
+class TReplicationThread : public QThread, public RunContext {
+  Q_OBJECT
+
+ public:
+  // One replication run of the object at an index: 0 on success. May throw; the loop swallows it.
+  using ReplicateFn = std::function<int(TReplicationThread&, int)>;
+
+  static constexpr std::chrono::milliseconds kTick{1000};
+
+  TReplicationThread(SchedulerConsole& console, ObjectRegistry& registry, TcpClient& tcp, Clock& clock,
+                     std::filesystem::path logDir, ReplicateFn replicate);
+  ~TReplicationThread() override;
+
+  std::string StatusText;
+  std::atomic<int> CurrentIndex{-1};
+
+  // Starts the loop; later calls do nothing.
+  void resume();
+  bool suspended() const { return !resumed_; }
+  // The stop request: seen within about a second while waiting, or after the current object.
+  void requestStop() { stop_ = true; }
+
+  // Sets the stop request and waits for the thread to end, serving its hand-offs meanwhile. A
+  // thread that never ran is started with the request set, so it ends without a cycle.
+  // GUI thread only.
+  void stopAndWait();
+
+  // RunContext
+  std::string& statusText() override { return StatusText; }
+  void publishStatus() override;
+  bool stopRequested() const override { return stop_; }
+  std::optional<AgentSite> agentSite(int index) const override;
+  void setResultId(int index, std::int32_t resultId) override;
+  TcpClient& tcp() override { return tcp_; }
+  std::filesystem::path logDir() const override { return logDir_; }
+
+  ObjectRegistry& registry() { return registry_; }
+  Clock& clock() { return clock_; }
+
+ protected:
+  void run() override;
+
+ private:
+  void handOff(const std::function<void()>& call);
+  DateTime nextRunAfter(DateTime from);
+  void runCycle();
+
+  SchedulerConsole& console_;
+  ObjectRegistry& registry_;
+  TcpClient& tcp_;
+  Clock& clock_;
+  std::filesystem::path logDir_;
+  ReplicateFn replicate_;
+  std::atomic<bool> stop_{false};
+  bool resumed_ = false;
+};
+
+}  // namespace mirrox

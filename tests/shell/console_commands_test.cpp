@@ -1,0 +1,371 @@
+// The console's commands on real widgets (offscreen), with a seam that answers the modal dialogs.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTableWidget>
+#include <QTest>
+#include <memory>
+
+#include "link/cp1251.h"
+#include "link/pinger2.h"
+#include "link/send_command.h"
+#include "link/tcp_client.h"
+#include "shell/console/about_box.h"
+#include "shell/console/console_commands.h"
+#include "shell/console/dialogs.h"
+#include "shell/console/main_window.h"
+#include "shell/console/set_form.h"
+#include "tests/common/child_process.h"
+#include "tests/common/manual_clock.h"
+#include "tests/common/temp_dir.h"
+#include "tests/support/fake_agent.h"
+
+namespace mirrox {
+namespace {
+
+using testing_support::FakeAgent;
+using testing_support::Script;
+
+struct Box {
+  QString text;
+  QString caption;
+};
+
+class ScriptedDialogs : public Dialogs {
+ public:
+  void message(QWidget*, const QString& text, const QString& caption) override { boxes.push_back({text, caption}); }
+  void error(QWidget*, const QString& text) override { errors.push_back(text); }
+  bool exec(QDialog& dialog) override {
+    ++shown;
+    if (answer) answer(dialog);
+    return dialog.result() == QDialog::Accepted;
+  }
+  std::optional<QString> inputText(QWidget*, const QString& caption, const QString& prompt, const QString&) override {
+    inputs.push_back(caption + "|" + prompt);
+    return nextInput;
+  }
+  std::optional<QString> openFileName(QWidget*, const QString&) override { return std::nullopt; }
+
+  std::function<void(QDialog&)> answer;
+  std::optional<QString> nextInput;
+  std::vector<Box> boxes;
+  std::vector<QString> errors;
+  std::vector<QString> inputs;
+  int shown = 0;
+};
+
+class ConsoleTest : public ::testing::Test {
+ protected:
+  ConsoleTest()
+      : clock_(encodeDateTime({2009, 1, 18, 12, 0, 0, 0})),
+        logFile_(dir_.path(), clock_),
+        window_(logFile_),
+        registry_(dir_ / "mirrox.ini", clock_, window_),
+        paths_(AppPaths::forExecutableDir(dir_.path())) {
+    window_.setRegistry(&registry_);
+    ops_.checkConnection = [](TReplicationThread& t, int i) { return CheckConnection(t, i); };
+    ops_.ping = [](const std::string& host, int timeoutMs) { return PingHost(host, timeoutMs); };
+    ops_.replicate = [this](TReplicationThread&, int i) {
+      replicated_.push_back(i);
+      return i == 1 ? 1 : 0;
+    };
+    ops_.replicateSinceDate = [this](TReplicationThread&, int i, const std::string& date) {
+      sinceDates_.push_back(std::to_string(i) + " " + date);
+      return 0;
+    };
+    ops_.prepare = [this](TReplicationThread&, int i) { prepared_.push_back(i); };
+    ops_.disconnectLocalDatabase = [this] { ++localDisconnects_; };
+    ops_.lockWorkstation = [this] { ++locks_; };
+  }
+  ~ConsoleTest() override {
+    if (thread_) thread_->stopAndWait();
+  }
+
+  void load(const std::string& ini) {
+    test::writeFile(dir_ / "mirrox.ini", utf8ToCp1251(ini));
+    registry_.LoadObjects();
+    window_.objectTable()->setRowCount(registry_.count());
+    commands_ = std::make_unique<ConsoleCommands>(
+        window_, registry_, dialogs_, clock_, paths_, "Mirrox", ops_,
+        SchedulerAccess{[this]() -> TReplicationThread& { return thread(); }, [this] { thread().resume(); }});
+  }
+  TReplicationThread& thread() {
+    if (!thread_) {
+      thread_ = std::make_unique<TReplicationThread>(window_, registry_, tcp_, clock_, dir_.path(),
+                                                     [](TReplicationThread&, int) { return 0; });
+    }
+    return *thread_;
+  }
+  std::string ini() const { return cp1251ToUtf8(test::readFile(dir_ / "mirrox.ini")); }
+  QString cell(int row, int column) const {
+    const QTableWidgetItem* item = window_.objectTable()->item(row, column);
+    return item == nullptr ? QString() : item->text();
+  }
+  // Fills the properties dialog as an operator would and presses OK.
+  void answerProperties(const QString& ip, const QString& port, const QString& name = "Новый",
+                        bool journal = false) {
+    dialogs_.answer = [=, this](QDialog& dialog) {
+      auto& form = dynamic_cast<TSetForm&>(dialog);
+      typeEnabled_ = form.rbJournal->isEnabled();
+      if (journal) QTest::mouseClick(form.rbJournal, Qt::LeftButton);
+      form.eName->clear();
+      form.eName->insert(name);  // the test key map knows Latin keys only
+      form.eIP->clear();
+      QTest::keyClicks(form.eIP, ip);
+      QLineEdit* portText = form.ePort->findChild<QLineEdit*>();
+      portText->clear();
+      QTest::keyClicks(portText, port);
+      QTest::mouseClick(form.okButton, Qt::LeftButton);
+    };
+  }
+
+  test::TempDir dir_;
+  test::ManualClock clock_;
+  EventLogFile logFile_;
+  TfrmRepWnd window_;
+  ObjectRegistry registry_;
+  AppPaths paths_;
+  TcpClient tcp_;
+  ScriptedDialogs dialogs_;
+  ConsoleOperations ops_;
+  std::vector<int> replicated_;
+  std::vector<std::string> sinceDates_;
+  std::vector<int> prepared_;
+  int localDisconnects_ = 0;
+  int locks_ = 0;
+  bool typeEnabled_ = false;
+  std::unique_ptr<ConsoleCommands> commands_;
+  std::unique_ptr<TReplicationThread> thread_;
+};
+
+TEST_F(ConsoleTest, AddWithMissingRegistrationDataShowsTheErrorBoxAndWritesNothing) {
+  load("[4]\r\nods=a\r\n");
+  const std::string before = ini();
+  for (const auto& [ip, port] : std::vector<std::pair<QString, QString>>{{"", "5029"}, {"10.0.0.1", "0"}, {"10.0.0.1", ""}}) {
+    answerProperties(ip, port);
+    window_.actions().addObject->trigger();
+  }
+  EXPECT_EQ(dialogs_.errors, (std::vector<QString>(3, QString::fromUtf8("Указаны не все регистрационные данные"))));
+  EXPECT_EQ(registry_.count(), 1);
+  EXPECT_EQ(window_.objectTable()->rowCount(), 1);
+  EXPECT_EQ(ini(), before);
+}
+
+TEST_F(ConsoleTest, AddAppendsARowAndASectionAfterTheHighest) {
+  load("[4]\r\nods=a\r\n[9]\r\nods=b\r\n");
+  answerProperties("192.168.100.200:5029", "5030", "Котельная", true);
+  window_.actions().addObject->trigger();
+  ASSERT_EQ(registry_.count(), 3);
+  EXPECT_TRUE(typeEnabled_);
+  EXPECT_EQ(cell(2, 0), "3");
+  EXPECT_EQ(cell(2, 2), QString::fromUtf8("Заявки"));
+  EXPECT_EQ(cell(2, 3), "192.168.100.200");  // the first 15 of 20 characters
+  EXPECT_EQ(cell(2, 4), "19.12 12:00");
+  EXPECT_EQ(cell(2, 5), "Ok");
+  const std::string section = ini().substr(ini().find("[10]"));
+  EXPECT_EQ(section, "[10]\r\nods=Котельная\r\nhost=192.168.100.200:5029\r\nport=5030\r\ndb_path=" +
+                         (dir_ / "DB" / "journal.db").string() +
+                         "\r\nremote_db_path=C:\\1Tovin\\Kardo Vedar\\VEDAR\\journal.db\r\ndb_type=1\r\n");
+}
+
+TEST_F(ConsoleTest, EditChangesRowAndFileButNotTypeStatusOrTime) {
+  load("[1]\r\nods=a\r\nhost=10.0.0.1\r\nport=5029\r\ndb_path=/x.gdb\r\ndb_type=1\r\n[2]\r\nods=b\r\n");
+  registry_.at(0).SetLinkOk(false);
+  const DateTime time = registry_.at(0).LastReplicationTime;
+  answerProperties("10.0.0.2", "6000", "Изменено");
+  window_.actions().properties->trigger();
+  EXPECT_FALSE(typeEnabled_);
+  EXPECT_EQ(cell(0, 1), QString::fromUtf8("Изменено"));
+  EXPECT_EQ(cell(0, 3), "10.0.0.2");
+  EXPECT_EQ(cell(0, 5), QString::fromUtf8("Ошибка"));
+  EXPECT_EQ(registry_.at(0).LastReplicationTime, time);
+  EXPECT_EQ(registry_.at(0).DbType, 1);
+  EXPECT_NE(ini().find("[1]\r\nods=Изменено\r\nhost=10.0.0.2\r\nport=6000\r\ndb_path=/x.gdb\r\n"), std::string::npos)
+      << ini();
+  EXPECT_EQ(registry_.count(), 2);
+}
+
+TEST_F(ConsoleTest, CancelledDialogChangesNothing) {
+  load("[1]\r\nods=a\r\n");
+  const std::string before = ini();
+  dialogs_.answer = [](QDialog& dialog) { QTest::mouseClick(dynamic_cast<TSetForm&>(dialog).cancelButton, Qt::LeftButton); };
+  window_.actions().addObject->trigger();
+  window_.actions().properties->trigger();
+  EXPECT_EQ(dialogs_.shown, 2);
+  EXPECT_EQ(registry_.count(), 1);
+  EXPECT_EQ(ini(), before);
+}
+
+TEST_F(ConsoleTest, CheckAllSummarisesEveryObjectAndMarksTheUnreachableOne) {
+  FakeAgent first({Script().reply("Ok").reply("Ok")});
+  FakeAgent third({Script().reply("Ok").reply("Ok")});
+  int closedPort = 0;
+  {
+    FakeAgent gone({});
+    closedPort = gone.port();
+  }
+  load("[1]\r\nods=Первый\r\nhost=127.0.0.1\r\nport=" + std::to_string(first.port()) +
+       "\r\n[2]\r\nods=Второй\r\nhost=127.0.0.1\r\nport=" + std::to_string(closedPort) +
+       "\r\n[3]\r\nods=Третий\r\nhost=127.0.0.1\r\nport=" + std::to_string(third.port()) + "\r\n");
+  window_.actions().checkAll->trigger();
+  ASSERT_EQ(dialogs_.boxes.size(), 1u);
+  EXPECT_EQ(dialogs_.boxes[0].caption, QString::fromUtf8("Состояние компьютерной сети"));
+  EXPECT_EQ(dialogs_.boxes[0].text, QString::fromUtf8("Первый OK \r\nВторой Ошибка\r\nТретий OK \r\n"));
+  EXPECT_EQ(cell(1, 5), QString::fromUtf8("Ошибка"));
+  EXPECT_EQ(cell(2, 5), "Ok");
+  EXPECT_EQ(window_.statusLabel()->text(), QString::fromUtf8(" Приложение запущено в режиме настройки карты"));
+  EXPECT_TRUE(window_.startButton()->isEnabled());
+}
+
+TEST_F(ConsoleTest, ConnectionCheckAndPingOfTheSelectedObject) {
+  FakeAgent agent({Script().reply("Ok").reply("Ok")});
+  load("[1]\r\nods=a\r\nhost=127.0.0.1\r\nport=" + std::to_string(agent.port()) + "\r\n");
+  window_.actions().checkConnection->trigger();
+  window_.actions().ping->trigger();
+  ASSERT_EQ(dialogs_.boxes.size(), 2u);
+  EXPECT_EQ(dialogs_.boxes[0].text, QString::fromUtf8("Успешное соединение"));
+  EXPECT_EQ(dialogs_.boxes[0].caption, "Mirrox");
+  EXPECT_EQ(dialogs_.boxes[1].text, QString::fromUtf8("Успешно"));
+  EXPECT_EQ(cell(0, 5), "Ok");
+  window_.actions().checkConnection->trigger();  // the agent takes no second connection
+  EXPECT_EQ(dialogs_.boxes.back().text, QString::fromUtf8("Соединение невозможно"));
+  EXPECT_EQ(cell(0, 5), QString::fromUtf8("Ошибка"));
+}
+
+TEST_F(ConsoleTest, ReplicateSelectedSetsStatusAndTimeOnlyOnSuccess) {
+  load("[1]\r\nods=a\r\n[2]\r\nods=b\r\n");
+  window_.actions().replicate->trigger();
+  EXPECT_EQ(cell(0, 4), "18.01 12:00");
+  QTest::mouseClick(window_.objectTable()->viewport(), Qt::LeftButton, {},
+                    window_.objectTable()->visualItemRect(window_.objectTable()->item(1, 1)).center());
+  EXPECT_EQ(window_.SelectedIndex(), 1);
+  window_.actions().replicate->trigger();
+  EXPECT_EQ(replicated_, (std::vector<int>{0, 1}));
+  EXPECT_EQ(cell(1, 5), QString::fromUtf8("Ошибка"));
+  EXPECT_EQ(cell(1, 4), "19.12 12:00");
+  EXPECT_TRUE(dialogs_.boxes.empty());
+}
+
+TEST_F(ConsoleTest, SinceDateAcceptsOnlyAWholeDateFromEighteenthOfJanuary2000) {
+  load("[1]\r\nods=a\r\n");
+  for (const char* text : {"17.01.2000", "31.02.2010", "18.01.2000'", "1.1.10", ""}) {
+    dialogs_.nextInput = QString::fromUtf8(text);
+    window_.actions().replicateSinceDate->trigger();
+  }
+  EXPECT_EQ(dialogs_.boxes.size(), 5u);
+  EXPECT_EQ(dialogs_.boxes[0].text, QString::fromUtf8("Не верный формат даты"));
+  dialogs_.nextInput = "18.01.2000";
+  window_.actions().replicateSinceDate->trigger();
+  dialogs_.nextInput.reset();  // cancel
+  window_.actions().replicateSinceDate->trigger();
+  EXPECT_EQ(sinceDates_, (std::vector<std::string>{"0 18.01.2000"}));
+  EXPECT_EQ(dialogs_.inputs.front(), QString::fromUtf8("Запрос архива с указанной даты|Введите дату в формате ДД.ММ.ГГГГ"));
+}
+
+TEST_F(ConsoleTest, EmptyTableIgnoresObjectCommandsButRemoveStillAnswers) {
+  load("");
+  EXPECT_EQ(window_.SelectedIndex(), -1);
+  dialogs_.nextInput = "18.01.2009";
+  for (QAction* action : {window_.actions().properties, window_.actions().checkConnection, window_.actions().ping,
+                          window_.actions().replicate, window_.actions().replicateSinceDate,
+                          window_.actions().prepare}) {
+    action->trigger();
+  }
+  EXPECT_EQ(dialogs_.shown, 0);
+  EXPECT_TRUE(dialogs_.inputs.empty());
+  EXPECT_TRUE(replicated_.empty());
+  EXPECT_TRUE(prepared_.empty());
+  window_.actions().remove->trigger();
+  ASSERT_EQ(dialogs_.boxes.size(), 1u);
+  EXPECT_EQ(dialogs_.boxes[0].text, QString::fromUtf8("Недоступно в данной версии!"));
+}
+
+TEST_F(ConsoleTest, BusyStateLeavesOnlyHelpAndClose) {
+  load("[1]\r\nods=a\r\n");
+  window_.SetBusy(true);
+  EXPECT_FALSE(window_.startButton()->isEnabled());
+  EXPECT_FALSE(window_.objectTable()->isEnabled());
+  EXPECT_FALSE(window_.fileMenu()->menuAction()->isEnabled());
+  EXPECT_FALSE(window_.extraMenu()->menuAction()->isEnabled());
+  EXPECT_FALSE(window_.periodEditor()->isEnabled());
+  EXPECT_FALSE(window_.contextMenuAvailable());
+  EXPECT_TRUE(window_.helpMenu()->menuAction()->isEnabled());
+  window_.SetBusy(false);
+  EXPECT_TRUE(window_.startButton()->isEnabled());
+  EXPECT_TRUE(window_.objectTable()->isEnabled());
+  EXPECT_TRUE(window_.extraMenu()->menuAction()->isEnabled());
+  EXPECT_TRUE(window_.periodEditor()->isEnabled());
+  EXPECT_TRUE(window_.contextMenuAvailable());
+}
+
+TEST_F(ConsoleTest, ReplicateAllLogsTheSummaryAndLocksTheConsoleForTheScheduler) {
+  load("[1]\r\nods=Первый\r\n[2]\r\nods=Второй\r\n");
+  const std::string timeBefore = registry_.at(0).LastReplicationText;
+  window_.actions().replicateAll->trigger();
+  EXPECT_EQ(replicated_, (std::vector<int>{0, 1}));
+  EXPECT_EQ(registry_.at(0).LastReplicationText, timeBefore);
+  const std::string log = cp1251ToUtf8(test::readFile(logFile_.path()));
+  EXPECT_NE(log.find("Результат репликации всех ОДС:\r\nПервый OK \r\nВторой Ошибка\r\n\r\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("12:00:00 \r\nOk-----\r\n"), std::string::npos);
+  EXPECT_NE(log.find("Запуск основного потока репликации...\r\n"), std::string::npos);
+
+  ASSERT_TRUE(thread_ && !thread_->suspended());
+  ASSERT_TRUE(test::eventually([&] {
+    QCoreApplication::processEvents();
+    return !window_.startButton()->isEnabled();
+  }));
+  EXPECT_FALSE(window_.startButton()->isEnabled());
+  EXPECT_FALSE(window_.fileMenu()->menuAction()->isEnabled());
+  EXPECT_FALSE(window_.periodEditor()->isEnabled());
+  EXPECT_FALSE(window_.contextMenuAvailable());
+  EXPECT_TRUE(window_.extraMenu()->menuAction()->isEnabled());
+  EXPECT_TRUE(window_.helpMenu()->menuAction()->isEnabled());
+  EXPECT_TRUE(window_.objectTable()->isEnabled());
+}
+
+TEST_F(ConsoleTest, StartButtonDisconnectsTheLocalDatabaseAndStartsTheScheduler) {
+  load("[1]\r\nods=a\r\n");
+  QTest::mouseClick(window_.startButton(), Qt::LeftButton);
+  EXPECT_EQ(localDisconnects_, 1);
+  ASSERT_TRUE(thread_);
+  EXPECT_FALSE(thread_->suspended());
+}
+
+TEST_F(ConsoleTest, OtherCommandsReachTheirOperations) {
+  load("[1]\r\nods=a\r\n");
+  window_.actions().prepare->trigger();
+  window_.actions().lockComputer->trigger();
+  EXPECT_EQ(prepared_, (std::vector<int>{0}));
+  EXPECT_EQ(locks_, 1);
+  dialogs_.answer = [](QDialog& dialog) {
+    auto& about = dynamic_cast<TAboutBox&>(dialog);
+    EXPECT_EQ(about.windowTitle(), QString::fromUtf8("О программе..."));
+    EXPECT_EQ(about.versionLabel()->text(), QString::fromUtf8("Версия: ") + TAboutBox::fileVersion());
+    about.accept();
+  };
+  window_.actions().about->trigger();
+  EXPECT_EQ(dialogs_.shown, 1);
+}
+
+TEST_F(ConsoleTest, OperationThatThrowsStillReturnsTheConsoleToIdle) {
+  load("[1]\r\nods=a\r\n");
+  ops_.replicate = [](TReplicationThread&, int) -> int { throw std::runtime_error("Ошибка в ходе репликации"); };
+  commands_ = std::make_unique<ConsoleCommands>(
+      window_, registry_, dialogs_, clock_, paths_, "Mirrox", ops_,
+      SchedulerAccess{[this]() -> TReplicationThread& { return thread(); }, [this] { thread().resume(); }});
+  window_.actions().replicate->trigger();
+  EXPECT_TRUE(window_.startButton()->isEnabled());
+  EXPECT_EQ(window_.statusLabel()->text(), QString::fromUtf8(" Приложение запущено в режиме настройки карты"));
+  EXPECT_NE(window_.logView()->toPlainText().indexOf(QString::fromUtf8("Ошибка в ходе репликации")), -1);
+}
+
+}  // namespace
+}  // namespace mirrox
