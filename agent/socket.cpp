@@ -10,7 +10,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <vector>
 
 namespace mirrox::agent {
@@ -64,18 +63,13 @@ void Socket::writeAll(std::string_view bytes) const {
   }
 }
 
-void Socket::writeFile(const std::filesystem::path& path) const {
-  struct Closer {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-  };
-  std::unique_ptr<std::FILE, Closer> file(std::fopen(path.c_str(), "rb"));
-  if (!file) throw std::runtime_error("cannot open " + path.string() + ": " + std::strerror(errno));
+void Socket::writeFile(std::FILE* file) const {
   std::vector<char> buffer(1 << 16);
   for (;;) {
-    const std::size_t got = std::fread(buffer.data(), 1, buffer.size(), file.get());
+    const std::size_t got = std::fread(buffer.data(), 1, buffer.size(), file);
     if (got > 0) writeAll(std::string_view(buffer.data(), got));
     if (got < buffer.size()) {
-      if (std::ferror(file.get())) throw std::runtime_error("cannot read " + path.string());
+      if (std::ferror(file)) throw std::runtime_error("cannot read a result file");
       return;
     }
   }

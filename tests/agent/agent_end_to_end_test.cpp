@@ -273,7 +273,7 @@ TEST_F(AgentEndToEnd, SelectOfAClientThatLeftIsStoppedNotRunToItsEnd) {
   EXPECT_EQ(selectAndFetch(next, "/1/select 5 from rdb$database"), "5\r\n");
 }
 
-TEST_F(AgentEndToEnd, ResultThatCannotBePackedFailsItsFetchAndKeepsTheConnectionInStep) {
+TEST_F(AgentEndToEnd, ResultLostFromDiskFailsItsFetchAndKeepsTheConnectionInStep) {
   startAgent();
   RawAgentClient client = connectAndOpen();
   client.sendLine("/1/select 1 from rdb$database");
