@@ -166,7 +166,7 @@ void Session::select(const AgentCommand& command) {
   // on disk, however long the select takes.
   const std::uint64_t id = results_.reserve();
   send(okReply(id));
-  std::string failure;
+  std::optional<std::string> failure;
   FailureCode code = FailureCode::Database;
   try {
     RowFileWriter writer(results_.rowsPath(id));
@@ -189,11 +189,11 @@ void Session::select(const AgentCommand& command) {
     code = FailureCode::ResultFile;
   }
   prepared.reset();
-  if (failure.empty()) {
+  if (!failure) {
     send(okReply());
   } else {
     results_.discard(id);
-    fail(code, failure);
+    fail(code, *failure);
   }
 }
 
