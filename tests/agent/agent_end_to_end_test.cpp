@@ -173,6 +173,29 @@ TEST_F(AgentEndToEnd, SelectedRowsWithCyrillicTextArriveByteExact) {
   EXPECT_EQ(rows, expected);
 }
 
+TEST_F(AgentEndToEnd, EveryKindOfColumnAndStatementGivesRowsInTheResultFileForm) {
+  startAgent();
+  RawAgentClient client = connectAndOpen();
+  execute(client, "create table t (id integer)");
+  execute(client,
+          "create procedure p returns (a integer, b varchar(10)) as\r\nbegin\r\n  a = 7;\r\n  b = 'x';\r\nend");
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"select cast('12:34:56.789' as time), true, false, cast(null as boolean) from rdb$database",
+       "12:34:56\t1\t0\t\r\n"},
+      {"select cast(1.5 as float), cast(-123.456 as numeric(9,3)), 9223372036854775807, "
+       "cast(-7 as smallint) from rdb$database",
+       "1.5\t-123.456\t9223372036854775807\t-7\r\n"},
+      // An executable procedure gives its one row of outputs.
+      {"execute procedure p", "7\tx\r\n"},
+      // A statement without rows gives an empty result, not a failure.
+      {"insert into t values (1)", ""},
+      {"select id from t where id < 0", ""},
+  };
+  for (const auto& [sql, rows] : cases) {
+    EXPECT_EQ(selectAndFetch(client, "/1/" + encodeParam(sql)), rows) << sql;
+  }
+}
+
 TEST_F(AgentEndToEnd, SelectFailingWhileItRunsGivesItsIdentifierThenAFailureAndNoResult) {
   startAgent();
   RawAgentClient client = connectAndOpen();
