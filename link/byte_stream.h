@@ -23,8 +23,8 @@ class ByteStream {
   // Writes every byte or throws.
   virtual void write(std::string_view bytes) = 0;
   // Waits for at least one byte, at most `limit` (no limit when empty), and returns how many bytes
-  // it stored (at least 1). Throws "Read Timeout" when the limit passes without data and
-  // "Connection Closed Gracefully." when the peer closed the connection.
+  // it stored; 0 only when the limit passed without data. Throws "Connection Closed Gracefully."
+  // when the peer closed the connection.
   virtual std::size_t read(std::span<char> into, std::optional<std::chrono::milliseconds> limit) = 0;
 };
 

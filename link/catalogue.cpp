@@ -10,12 +10,10 @@ namespace {
 
 // Addresses only: safe to build before the commands themselves are initialised.
 constexpr std::array<const TCommand*, 11> kWithGuid = {
-    &OriginalRep::CmdSelectAddress, &OriginalRep::CmdSelectCurrentValues,
-    &OriginalRep::CmdMarkArchive,   &OriginalRep::CmdSelectArchive,
-    &OriginalRep::CmdPurgeArchive,  &JournalRep::CmdMarkRequests,
-    &JournalRep::CmdSelectRequests, &JournalRep::CmdPurgeRequests,
-    &JournalRep::CmdMarkEvents,     &JournalRep::CmdSelectEvents,
-    &JournalRep::CmdPurgeEvents,
+    &OriginalRep::CmdSelectAddress, &OriginalRep::CmdSelectCurrentValues, &OriginalRep::CmdMarkArchive,
+    &OriginalRep::CmdSelectArchive, &OriginalRep::CmdPurgeArchive,        &JournalRep::CmdMarkRequests,
+    &JournalRep::CmdSelectRequests, &JournalRep::CmdPurgeRequests,        &JournalRep::CmdMarkEvents,
+    &JournalRep::CmdSelectEvents,   &JournalRep::CmdPurgeEvents,
 };
 
 }  // namespace

@@ -17,6 +17,8 @@ class LinkFault : public std::runtime_error {
 inline constexpr const char* kReadTimeoutMessage = "Read Timeout";
 inline constexpr const char* kMaxLineLengthMessage = "Max line length exceeded.";
 inline constexpr const char* kClosedGracefullyMessage = "Connection Closed Gracefully.";
+// An unlimited wait given up because the program is stopping.
+inline constexpr const char* kStopRequestedMessage = "Stopped at the operator's request.";
 
 // "Socket Error # <errno>\r\n<text of errno>".
 std::string socketErrorMessage(int error);

@@ -4,13 +4,12 @@ namespace mirrox::OriginalRep {
 
 // Lines of a multi-line statement are separated by CR LF; the last line has no terminator.
 
-const TCommand CmdSelectAddress{
-    "{C5403F4B-19F2-4B23-8C9F-29909F0C761C}", KindSelect,
-    "select s.id_street, h.id_house, s.name, h.number, h.building, h.korpus,\r\n"
-    "co.model_id, co.ip_address, co.ip_port, co.rs_num, c.*\r\n"
-    "from street s, house h, conc co, channel c\r\n"
-    "where s.id_street = h.street_id and h.id_house = co.house_id\r\n"
-    "and co.id_conc = c.conc_id and c.flat = 0"};
+const TCommand CmdSelectAddress{"{C5403F4B-19F2-4B23-8C9F-29909F0C761C}", KindSelect,
+                                "select s.id_street, h.id_house, s.name, h.number, h.building, h.korpus,\r\n"
+                                "co.model_id, co.ip_address, co.ip_port, co.rs_num, c.*\r\n"
+                                "from street s, house h, conc co, channel c\r\n"
+                                "where s.id_street = h.street_id and h.id_house = co.house_id\r\n"
+                                "and co.id_conc = c.conc_id and c.flat = 0"};
 
 const TCommand CmdSelectCurrentValues{
     "{29819AB9-0808-4463-AB4D-DE6B3FCFB34A}", KindSelect,

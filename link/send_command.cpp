@@ -61,10 +61,25 @@ std::int32_t exchange(RunContext& thread, int index, const TCommand& command) {
   return kSendOk;
 }
 
+// For the length of one exchange an unlimited wait gives way to the program's stop request.
+class StopCheckScope {
+ public:
+  explicit StopCheckScope(RunContext& thread) : tcp_(thread.tcp()) {
+    tcp_.setStopCheck([&thread] { return thread.stopRequested(); });
+  }
+  ~StopCheckScope() { tcp_.setStopCheck(nullptr); }
+  StopCheckScope(const StopCheckScope&) = delete;
+  StopCheckScope& operator=(const StopCheckScope&) = delete;
+
+ private:
+  TcpClient& tcp_;
+};
+
 }  // namespace
 
 std::int32_t SendCommand(RunContext& thread, int index, const TCommand& command) {
   const TCommand copy = command;
+  const StopCheckScope stopCheck(thread);
   try {
     const std::int32_t result = exchange(thread, index, copy);
     if (result == kSendFileNotReceived) {

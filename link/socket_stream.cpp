@@ -107,7 +107,7 @@ std::size_t SocketStream::read(std::span<char> into, std::optional<std::chrono::
       if (errno == EINTR) continue;
       throw LinkFault(socketErrorMessage(errno));
     }
-    if (ready == 0) throw LinkFault(kReadTimeoutMessage);
+    if (ready == 0) return 0;
     const ssize_t got = ::recv(fd_, into.data(), into.size(), 0);
     if (got > 0) return static_cast<std::size_t>(got);
     if (got == 0) throw LinkFault(kClosedGracefullyMessage);

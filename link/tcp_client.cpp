@@ -41,6 +41,20 @@ void TcpClient::writeLine(std::string_view line) {
   stream_->write(bytes);
 }
 
+std::size_t TcpClient::readSome(std::span<char> into) {
+  if (readTimeout_) {
+    const std::size_t got = stream_->read(into, readTimeout_);
+    if (got == 0) throw LinkFault(kReadTimeoutMessage);
+    return got;
+  }
+  for (;;) {
+    const auto slice = stopRequested_ ? std::optional(limits_.stopPollInterval) : std::nullopt;
+    const std::size_t got = stream_->read(into, slice);
+    if (got > 0) return got;
+    if (stopRequested_ && stopRequested_()) throw LinkFault(kStopRequestedMessage);
+  }
+}
+
 void TcpClient::receiveMore() {
   if (consumed_ > 0 && consumed_ == buffer_.size()) {
     buffer_.clear();
@@ -53,7 +67,7 @@ void TcpClient::receiveMore() {
   buffer_.resize(old + kReceiveChunk);
   std::size_t got = 0;
   try {
-    got = stream_->read(std::span<char>(buffer_.data() + old, kReceiveChunk), readTimeout_);
+    got = readSome(std::span<char>(buffer_.data() + old, kReceiveChunk));
   } catch (...) {
     buffer_.resize(old);
     throw;
@@ -94,7 +108,7 @@ void TcpClient::readExact(std::span<char> into) {
   // The buffer is empty now (or `into` is full); read the rest straight into place, so that
   // nothing beyond the requested bytes is taken from the connection.
   while (filled < into.size()) {
-    filled += stream_->read(into.subspan(filled), readTimeout_);
+    filled += readSome(into.subspan(filled));
   }
 }
 

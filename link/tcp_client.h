@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -21,6 +22,8 @@ struct LinkLimits {
   // The longest reply line accepted, counted in bytes before its LF.
   std::size_t maxLineLength = 16384;
   KeepAlive keepAlive{};
+  // How often an unlimited wait looks at the stop request.
+  std::chrono::milliseconds stopPollInterval{1000};
 };
 
 // The one agent connection of the process (`TCP`). It remembers the host and port it last pointed
@@ -44,6 +47,9 @@ class TcpClient {
 
   // No limit when empty.
   void setReadTimeout(std::optional<std::chrono::milliseconds> limit) { readTimeout_ = limit; }
+  // Asked every stopPollInterval during an unlimited wait; when it answers true the wait ends with
+  // a LinkFault. Without it an unlimited wait ends only with data, a close or a dead connection.
+  void setStopCheck(std::function<bool()> stopRequested) { stopRequested_ = std::move(stopRequested); }
   std::optional<std::chrono::milliseconds> readTimeout() const { return readTimeout_; }
 
   // Sends the bytes followed by CR LF.
@@ -57,13 +63,16 @@ class TcpClient {
 
  private:
   void receiveMore();
+  // One read under the current limit; throws "Read Timeout" when it passes.
+  std::size_t readSome(std::span<char> into);
 
   LinkLimits limits_;
   std::unique_ptr<ByteStream> stream_;
   std::string host_;
   int port_ = 0;
   std::optional<std::chrono::milliseconds> readTimeout_;
-  std::string buffer_;     // received, not yet consumed: buffer_[consumed_..]
+  std::function<bool()> stopRequested_;
+  std::string buffer_;  // received, not yet consumed: buffer_[consumed_..]
   std::size_t consumed_ = 0;
 };
 

@@ -10,8 +10,8 @@
 #
 # Firebird refuses to compile a trigger or procedure that calls an external function it cannot
 # load at that moment, so the engine runs from a private copy of its configuration (FIREBIRD)
-# whose UdfAccess allows Firebird's own UDF directory and a directory holding the freshly built
-# sort-key library under its module name "testudf.dll". A private lock directory keeps the
+# whose UdfAccess allows one directory: the freshly built sort-key library under its module name
+# "testudf.dll" and Firebird's own UDF libraries. A private lock directory keeps the
 # embedded engine apart from a running server. The file appears at --output only when every
 # statement succeeded.
 set -euo pipefail
@@ -47,12 +47,18 @@ done
 # The character set module finds its configuration through its own location, so it is copied,
 # not linked.
 cp "$fb_home/intl/libfbintl.so" "$root/intl/"
+# Only the private directory is open to the engine, so the fresh library is the one that loads,
+# never a copy installed for the server; Firebird's own UDF libraries are linked in beside it.
 cp "$udf" "$root/udf/testudf.dll"
-printf 'UdfAccess = Restrict %s;%s\n' "$fb_home/UDF" "$root/udf" > "$root/firebird.conf"
+for lib in "$fb_home"/UDF/*.so; do
+  ln -s "$lib" "$root/udf/"
+done
+printf 'UdfAccess = Restrict %s\n' "$root/udf" > "$root/firebird.conf"
 export FIREBIRD=$root FIREBIRD_LOCK=$root/lock
 
 db=$work/$(basename "$output").building
 rm -f "$db"
+trap 'rm -f "$db"' ERR
 script=$work/$(basename "$output").sql
 {
   echo "SET NAMES UTF8;"

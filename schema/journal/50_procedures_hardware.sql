@@ -1,7 +1,8 @@
 /* Journal database: hardware events, their filter groups and the forwarders' queue.
    Parameters declared without a character set are NONE: their bytes are taken as they come (the
-   connection sends WIN1251). Each such text is copied into a WIN1251 variable before it is
-   compared, so comparisons and searches work on one character set. */
+   connection sends WIN1251). Each such text is copied into a WIN1251 variable before anything
+   else touches it: an expression that mixes a NONE text with a literal would convert the text to
+   the literal's character set and refuse its Cyrillic bytes as a malformed string. */
 
 SET TERM ^ ;
 
@@ -240,7 +241,9 @@ RETURNS (RECORD_ID INTEGER)
 AS
 DECLARE VARIABLE NOTE VARCHAR(256) CHARACTER SET WIN1251;
 BEGIN
-  NOTE = COALESCE("COMMENT", '');
+  NOTE = "COMMENT";
+  IF (NOTE IS NULL) THEN
+    NOTE = '';
   SELECT RECORD_ID FROM SELECT_ID_FOR_HARDWARE_ALERT(:TAG_NAME) INTO :RECORD_ID;
   IF (RECORD_ID <> -1) THEN
   BEGIN
@@ -259,7 +262,9 @@ RETURNS (RECORD_ID INTEGER)
 AS
 DECLARE VARIABLE NOTE VARCHAR(256) CHARACTER SET WIN1251;
 BEGIN
-  NOTE = COALESCE("COMMENT", '');
+  NOTE = "COMMENT";
+  IF (NOTE IS NULL) THEN
+    NOTE = '';
   SELECT RECORD_ID FROM SELECT_ID_FOR_HARDWARE_ALERT(:TAG_NAME) INTO :RECORD_ID;
   IF (RECORD_ID <> -1) THEN
   BEGIN
@@ -278,7 +283,9 @@ RETURNS (RECORD_ID INTEGER)
 AS
 DECLARE VARIABLE NOTE VARCHAR(256) CHARACTER SET WIN1251;
 BEGIN
-  NOTE = COALESCE("COMMENT", '');
+  NOTE = "COMMENT";
+  IF (NOTE IS NULL) THEN
+    NOTE = '';
   SELECT RECORD_ID FROM SELECT_ID_FOR_HARDWARE_ALERT(:TAG_ITEM) INTO :RECORD_ID;
   IF (RECORD_ID <> -1) THEN
   BEGIN

@@ -51,8 +51,7 @@ MIRROX_UDF_EXPORT char* PrepareRateScale(const char* nightHours) {
 
 // F_IPU_DATA(CSTRING(128) split, TIMESTAMP, DOUBLE PRECISION amount) RETURNS CSTRING(128)
 // FREE_IT: the split with the amount added to the tariff of the timestamp's hour; '' stays ''.
-MIRROX_UDF_EXPORT char* ProceedRateData(const char* state, const ISC_TIMESTAMP* at,
-                                        const double* amount) {
+MIRROX_UDF_EXPORT char* ProceedRateData(const char* state, const ISC_TIMESTAMP* at, const double* amount) {
   auto scale = mirrox::udf::parseRateScale(argument(state));
   if (!scale) {
     return serverString("");

@@ -17,7 +17,8 @@ std::uint16_t referenceCrc(std::string_view bytes) {
   unsigned crc = 0;
   for (unsigned char byte : bytes) {
     crc ^= static_cast<unsigned>(byte) << 8;
-    for (int bit = 0; bit < 8; ++bit) crc = (crc & 0x8000) ? ((crc << 1) ^ 0x1021) & 0xFFFF : (crc << 1) & 0xFFFF;
+    for (int bit = 0; bit < 8; ++bit)
+      crc = (crc & 0x8000) ? ((crc << 1) ^ 0x1021) & 0xFFFF : (crc << 1) & 0xFFFF;
   }
   return static_cast<std::uint16_t>(crc);
 }

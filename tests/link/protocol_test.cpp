@@ -32,15 +32,15 @@ TEST_P(ParseReplyTable, GivesResultValueAndText) {
 
 INSTANTIATE_TEST_SUITE_P(
     Replies, ParseReplyTable,
-    testing::Values(ReplyCase{"Ok", 0, 0, ""},                      //
-                    ReplyCase{"Ok/17", 0, 17, ""},                  //
-                    ReplyCase{"Ok/17/more text", 0, 0, ""},         // a value must not be followed by "/"
-                    ReplyCase{"Ok/", 0, 0, ""},                     //
-                    ReplyCase{"Ok/abc", 0, 0, ""},                  //
-                    ReplyCase{"Ok/-5", 0, -5, ""},                  //
-                    ReplyCase{"Ok/99999999999", 0, 0, ""},          // does not fit 32 bits
-                    ReplyCase{"ok/17", 1, 17, ""},                  // case-sensitive: 17 is the code
-                    ReplyCase{"Ok ", 1, 10, ""},                    //
+    testing::Values(ReplyCase{"Ok", 0, 0, ""},               //
+                    ReplyCase{"Ok/17", 0, 17, ""},           //
+                    ReplyCase{"Ok/17/more text", 0, 0, ""},  // a value must not be followed by "/"
+                    ReplyCase{"Ok/", 0, 0, ""},              //
+                    ReplyCase{"Ok/abc", 0, 0, ""},           //
+                    ReplyCase{"Ok/-5", 0, -5, ""},           //
+                    ReplyCase{"Ok/99999999999", 0, 0, ""},   // does not fit 32 bits
+                    ReplyCase{"ok/17", 1, 17, ""},           // case-sensitive: 17 is the code
+                    ReplyCase{"Ok ", 1, 10, ""},             //
                     ReplyCase{"Error/4/no statement", 1, 4, "no statement"},
                     ReplyCase{"Error/7/path /a/b.gdb: not found", 1, 7, "path /a/b.gdb: not found"},
                     ReplyCase{"Error/x/message", 1, 10, "message"},  // code not a number
@@ -51,7 +51,9 @@ INSTANTIATE_TEST_SUITE_P(
                     ReplyCase{"/3/text", 1, 3, "text"}));
 
 TEST(EncodeParam, TurnsLineBreaksIntoBackspaceAndTabAndKeepsTheLength) {
-  EXPECT_EQ(EncodeParam("a\r\nb"), "a\x09\x08" "b");
+  EXPECT_EQ(EncodeParam("a\r\nb"),
+            "a\x09\x08"
+            "b");
   EXPECT_EQ(EncodeParam("\n\r"), "\x08\x09");
   // Existing TAB and backspace bytes pass unchanged, so decoding is not a true inverse for them.
   EXPECT_EQ(EncodeParam("x\ty\bz"), "x\ty\bz");
@@ -75,7 +77,9 @@ TEST(CommandLine, ResendCarriesTheEncodedStatement) {
   const std::string line = commandLine(OriginalRep::MeteringPrepScript[1], true);
   EXPECT_EQ(line.substr(0, 3), "/0/");
   EXPECT_EQ(line.find('\r'), std::string::npos);
-  EXPECT_NE(line.find("RASHOD2004\x09\x08" "ACTIVE"), std::string::npos);
+  EXPECT_NE(line.find("RASHOD2004\x09\x08"
+                      "ACTIVE"),
+            std::string::npos);
 }
 
 TEST(CommandLine, GenericCommandsBeginWithASlash) {
@@ -93,7 +97,9 @@ TEST(ParseCommandLine, ReadsWhatTheServerSends) {
   EXPECT_EQ(guid->kind, KindSelect);
   EXPECT_FALSE(guid->param);
 
-  auto withText = parseCommandLine("{X}/0/a\x09\x08" "b/c");
+  auto withText = parseCommandLine(
+      "{X}/0/a\x09\x08"
+      "b/c");
   ASSERT_TRUE(withText);
   EXPECT_EQ(withText->param, "a\r\nb/c");
 

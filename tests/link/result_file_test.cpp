@@ -30,8 +30,9 @@ constexpr std::chrono::milliseconds kPatient = 10s;
 std::string rows(std::size_t count) {
   std::string text;
   for (std::size_t i = 0; i < count; ++i) {
-    text += std::to_string(i) + "\t\xD3\xEB\xE8\xF6\xE0 " + std::to_string(i * 7 % 113) + "\t12.05.2024 10:" +
-            std::to_string(10 + i % 50) + ":00\t" + std::to_string(i * 31 % 1000) + ".125\r\n";
+    text += std::to_string(i) + "\t\xD3\xEB\xE8\xF6\xE0 " + std::to_string(i * 7 % 113) +
+            "\t12.05.2024 10:" + std::to_string(10 + i % 50) + ":00\t" + std::to_string(i * 31 % 1000) +
+            ".125\r\n";
   }
   return text;
 }
@@ -78,13 +79,15 @@ TEST_P(PayloadSize, ArrivesWholeAndLeavesTheNextByteOnTheConnection) {
   EXPECT_EQ(agent.lines(), (std::vector<std::string>{"/4/17\r\n"}));
   EXPECT_EQ(compressed(), payload);
   EXPECT_EQ(result(), content);
-  EXPECT_EQ(published(), (std::vector<std::string>{"Файл Ok. Размер(б): " + std::to_string(size),
-                                                   "Декомпрессия. Размер (б): " + std::to_string(content.size())}));
+  EXPECT_EQ(published(),
+            (std::vector<std::string>{"Файл Ok. Размер(б): " + std::to_string(size),
+                                      "Декомпрессия. Размер (б): " + std::to_string(content.size())}));
   EXPECT_EQ(SendCommand(*context_, 0, OriginalRep::CmdSelectArchive), kSendOk) << status();
   EXPECT_EQ(context_->sites[0].resultId, 99);
 }
 
-INSTANTIATE_TEST_SUITE_P(Sizes, PayloadSize, testing::Values(12u, 1023u, 1024u, 1025u, 1500u, 2048u, 5120u, 40000u));
+INSTANTIATE_TEST_SUITE_P(Sizes, PayloadSize,
+                         testing::Values(12u, 1023u, 1024u, 1025u, 1500u, 2048u, 5120u, 40000u));
 
 TEST_F(ResultFileTest, LargeResultInflatesThroughManyBufferFulls) {
   const std::string content = rows(20000);  // about 1 MB, compresses well: many full output buffers
@@ -146,7 +149,8 @@ INSTANTIATE_TEST_SUITE_P(
                                 }},
                     CorruptCase{"StreamCutShort", [](std::string p) { return p.substr(0, p.size() / 2); }},
                     CorruptCase{"TrailerMissing", [](std::string p) { return p.substr(0, p.size() - 4); }},
-                    CorruptCase{"NotZlibAtAll", [](std::string) { return std::string("plain text, no stream"); }}),
+                    CorruptCase{"NotZlibAtAll",
+                                [](std::string) { return std::string("plain text, no stream"); }}),
     [](const testing::TestParamInfo<CorruptCase>& row) { return std::string(row.param.name); });
 
 TEST_F(ResultFileTest, BytesAfterTheEndOfTheStreamAreIgnored) {
@@ -161,7 +165,8 @@ TEST_F(ResultFileTest, BytesAfterTheEndOfTheStreamAreIgnored) {
 TEST_F(ResultFileTest, PayloadShorterThanItsLengthTimesOutAndDropsTheConnection) {
   useShortLimit();
   const std::string payload = zlibCompress(rows(500));
-  FakeAgent agent({Script().reply("Ok").fileBlock(static_cast<std::int32_t>(payload.size() + 100), payload).stall()});
+  FakeAgent agent(
+      {Script().reply("Ok").fileBlock(static_cast<std::int32_t>(payload.size() + 100), payload).stall()});
   EXPECT_EQ(fetch(agent), kSendFileNotReceived);
   EXPECT_EQ(status(), "Ошибка получения файла");
   EXPECT_TRUE(published().empty());
@@ -191,11 +196,8 @@ TEST_F(ResultFileTest, ResetInTheMiddleOfTheFileFailsTheFetch) {
 TEST_F(ResultFileTest, SecondFetchReplacesBothFiles) {
   const std::string first = rows(400);
   const std::string second = rows(3);
-  FakeAgent agent({Script()
-                       .reply("Ok")
-                       .fileBlock(zlibCompress(first))
-                       .reply("Ok")
-                       .fileBlock(zlibCompress(second))});
+  FakeAgent agent(
+      {Script().reply("Ok").fileBlock(zlibCompress(first)).reply("Ok").fileBlock(zlibCompress(second))});
   EXPECT_EQ(fetch(agent), kSendOk);
   EXPECT_EQ(SendCommand(*context_, 0, fetchResultCommand(18)), kSendOk) << status();
   EXPECT_EQ(result(), second);
@@ -215,7 +217,8 @@ TEST_F(ResultFileTest, CompressedFileThatCannotBeCreatedBreaksTheExchange) {
   std::filesystem::create_directory(dir_.file("repl.rc~"));
   FakeAgent agent({Script().reply("Ok").fileBlock(zlibCompress("x"))});
   EXPECT_EQ(fetch(agent), kSendBroken);
-  EXPECT_EQ(status().rfind("Cannot create file \"" + dir_.file("repl.rc~").string() + "\". Is a directory", 0), 0u)
+  EXPECT_EQ(
+      status().rfind("Cannot create file \"" + dir_.file("repl.rc~").string() + "\". Is a directory", 0), 0u)
       << status();
   EXPECT_EQ(status().back(), ' ');
   EXPECT_TRUE(published().empty());

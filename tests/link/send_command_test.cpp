@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <future>
 #include <memory>
 #include <string>
 
@@ -61,9 +62,10 @@ TEST_F(SendCommandTest, ResendsStatementAfterErrorFour) {
   const int site = addSite(agent);
   EXPECT_EQ(send(site, OriginalRep::CmdPurgeArchive), kSendOk);
   EXPECT_EQ(status(), "");
-  EXPECT_EQ(agent.lines(), (std::vector<std::string>{
-                               "{D82E24F5-4EE6-43E1-AC6A-718C3CEF5C2D}/0\r\n",
-                               "{D82E24F5-4EE6-43E1-AC6A-718C3CEF5C2D}/0/delete from REP_RASHOD2004 where status = 1\r\n"}));
+  EXPECT_EQ(agent.lines(),
+            (std::vector<std::string>{
+                "{D82E24F5-4EE6-43E1-AC6A-718C3CEF5C2D}/0\r\n",
+                "{D82E24F5-4EE6-43E1-AC6A-718C3CEF5C2D}/0/delete from REP_RASHOD2004 where status = 1\r\n"}));
 }
 
 TEST_F(SendCommandTest, SecondErrorFourIsAnOrdinaryFailure) {
@@ -82,8 +84,13 @@ TEST_F(SendCommandTest, MultiLineStatementTravelsAsOneLineWithLineBreaksEncoded)
   const auto lines = agent.lines();
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0], "/0/update t\x09\x08set a = '\tx'\r\n");
-  EXPECT_EQ(lines[1], "/0/CREATE TABLE REP_RASHOD2004 (\x09\x08" "CHANNEL_ID INTEGER,\x09\x08" "PARAM SMALLINT,\x09\x08"
-                      "REC_DATE TIMESTAMP,\x09\x08" "RASHOD_VALUE NUMERIC(18,5),\x09\x08" "STATUS SMALLINT\x09\x08)\r\n");
+  EXPECT_EQ(lines[1],
+            "/0/CREATE TABLE REP_RASHOD2004 (\x09\x08"
+            "CHANNEL_ID INTEGER,\x09\x08"
+            "PARAM SMALLINT,\x09\x08"
+            "REC_DATE TIMESTAMP,\x09\x08"
+            "RASHOD_VALUE NUMERIC(18,5),\x09\x08"
+            "STATUS SMALLINT\x09\x08)\r\n");
 }
 
 TEST_F(SendCommandTest, GenericCommandsCarryTheirParameterInCodePage1251) {
@@ -93,7 +100,8 @@ TEST_F(SendCommandTest, GenericCommandsCarryTheirParameterInCodePage1251) {
   EXPECT_EQ(send(site, CmdCloseDatabase), kSendOk);
   EXPECT_EQ(send(site, fetchResultCommand(17)), kSendFailed);
   EXPECT_EQ(status(), "no result");
-  EXPECT_EQ(agent.lines(), (std::vector<std::string>{"/2/C:\\\xC1\xE0\xE7\xFB\\site.gdb\r\n", "/3/\r\n", "/4/17\r\n"}));
+  EXPECT_EQ(agent.lines(),
+            (std::vector<std::string>{"/2/C:\\\xC1\xE0\xE7\xFB\\site.gdb\r\n", "/3/\r\n", "/4/17\r\n"}));
 }
 
 TEST_F(SendCommandTest, FailureReplyLeavesTheConnectionUsable) {
@@ -151,6 +159,20 @@ TEST_F(SendCommandTest, SelectRepliesMayTakeLongerThanTheReadLimit) {
   EXPECT_EQ(context().tcp().readTimeout(), std::optional<std::chrono::milliseconds>(100ms));
 }
 
+TEST_F(SendCommandTest, StopRequestEndsAnUnlimitedSelectWait) {
+  LinkLimits limits;
+  limits.stopPollInterval = 20ms;
+  context_ = std::make_unique<TestContext>(dir_.path(), limits);
+  FakeAgent agent({Script().readLine().stall()});
+  const int site = addSite(agent);
+  auto exchange = std::async(std::launch::async, [&] { return send(site, JournalRep::CmdSelectRequests); });
+  ASSERT_TRUE(agent.waitForLines(1, kPatient));
+  context().stop = true;
+  EXPECT_EQ(exchange.get(), kSendBroken);
+  EXPECT_EQ(status(), "Stopped at the operator's request. {7B7F2344-E346-4A28-A64C-B17B7091ED98}");
+  EXPECT_FALSE(context().tcp().connected());
+}
+
 TEST_F(SendCommandTest, OtherRepliesTimeOutAfterTheReadLimit) {
   useLimit(kShort);
   FakeAgent agent({Script().readLine().stall()});
@@ -162,7 +184,8 @@ TEST_F(SendCommandTest, OtherRepliesTimeOutAfterTheReadLimit) {
 
 TEST_F(SendCommandTest, LateReplyAfterATimeoutIsNeverTakenForTheNextAnswer) {
   useLimit(kShort);
-  FakeAgent agent({Script().readLine().pause(500ms).send("Ok/1\n"), Script().reply("Error/9/fresh connection")});
+  FakeAgent agent(
+      {Script().readLine().pause(500ms).send("Ok/1\n"), Script().reply("Error/9/fresh connection")});
   const int site = addSite(agent);
   EXPECT_EQ(send(site, CmdCloseDatabase), kSendBroken);
   EXPECT_EQ(status(), "Read Timeout ");  // a generic command leaves the message and one blank
@@ -204,7 +227,8 @@ TEST_F(SendCommandTest, AgentResettingTheConnectionGivesTheSocketError) {
   FakeAgent agent({Script().readLine().reset()});
   const int site = addSite(agent);
   EXPECT_EQ(send(site, OriginalRep::CmdMarkArchive), kSendBroken);
-  EXPECT_EQ(status(), "Socket Error # 104\r\nConnection reset by peer {A429281C-D55B-44BA-B96B-26FEDBC2015E}");
+  EXPECT_EQ(status(),
+            "Socket Error # 104\r\nConnection reset by peer {A429281C-D55B-44BA-B96B-26FEDBC2015E}");
 }
 
 TEST_F(SendCommandTest, RefusedConnectGivesTheSocketError) {

@@ -1,11 +1,11 @@
+#include "schema/template_resources.h"
+
 #include <gtest/gtest.h>
 
 #include <QByteArray>
 #include <QFile>
-
+#include <ostream>
 #include <string>
-
-#include "schema/template_resources.h"
 
 namespace {
 
@@ -21,6 +21,8 @@ struct TemplateCase {
   int dbType;
   const char* builtFile;
 };
+
+void PrintTo(const TemplateCase& c, std::ostream* os) { *os << "type " << c.dbType; }
 
 class EmbeddedTemplate : public ::testing::TestWithParam<TemplateCase> {};
 
@@ -43,8 +45,7 @@ INSTANTIATE_TEST_SUITE_P(BothKinds, EmbeddedTemplate,
                          ::testing::Values(TemplateCase{0, MIRROX_METERING_TEMPLATE},
                                            TemplateCase{1, MIRROX_JOURNAL_TEMPLATE}),
                          [](const ::testing::TestParamInfo<TemplateCase>& param) {
-                           return param.param.dbType == 0 ? std::string("Metering")
-                                                         : std::string("Journal");
+                           return param.param.dbType == 0 ? std::string("Metering") : std::string("Journal");
                          });
 
 TEST(TemplateResourcePath, NamesTheResourcesOfBothTypesAndNothingElse) {

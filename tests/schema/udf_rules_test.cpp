@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -15,23 +16,21 @@ struct SortKeyCase {
   int key;
 };
 
+void PrintTo(const SortKeyCase& c, std::ostream* os) { *os << "'" << c.number << "'"; }
+
 class HouseSortKey : public ::testing::TestWithParam<SortKeyCase> {};
 
 TEST_P(HouseSortKey, IsTheLeadingNumberCappedToSmallint) {
-  EXPECT_EQ(houseSortKey(GetParam().number), GetParam().key) << "number '" << GetParam().number
-                                                               << "'";
+  EXPECT_EQ(houseSortKey(GetParam().number), GetParam().key) << "number '" << GetParam().number << "'";
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Numbers, HouseSortKey,
-    ::testing::Values(SortKeyCase{"2", 2}, SortKeyCase{"10", 10}, SortKeyCase{"2а", 2},
-                      SortKeyCase{"2/1", 2}, SortKeyCase{"  17к2", 17}, SortKeyCase{"", 0},
-                      SortKeyCase{"стр", 0}, SortKeyCase{"-5", 0}, SortKeyCase{"32766", 32766},
-                      SortKeyCase{"32767", 32767}, SortKeyCase{"32768", 32767},
-                      SortKeyCase{"99999999", 32767}, SortKeyCase{"00012", 12}),
-    [](const ::testing::TestParamInfo<SortKeyCase>& param) {
-      return "Case" + std::to_string(param.index);
-    });
+    ::testing::Values(SortKeyCase{"2", 2}, SortKeyCase{"10", 10}, SortKeyCase{"2а", 2}, SortKeyCase{"2/1", 2},
+                      SortKeyCase{"  17к2", 17}, SortKeyCase{"", 0}, SortKeyCase{"стр", 0},
+                      SortKeyCase{"-5", 0}, SortKeyCase{"32766", 32766}, SortKeyCase{"32767", 32767},
+                      SortKeyCase{"32768", 32767}, SortKeyCase{"99999999", 32767}, SortKeyCase{"00012", 12}),
+    [](const ::testing::TestParamInfo<SortKeyCase>& param) { return "Case" + std::to_string(param.index); });
 
 TEST(HouseSortKeyOrder, OrdersNumbersAsAPersonWould) {
   std::vector<std::string> numbers = {"10", "2", "1а", "101", "9/3", "1"};
@@ -87,8 +86,8 @@ TEST(RateScale, KeepsFullPrecision) {
 }
 
 TEST(RateScale, ForeignTextIsRejected) {
-  for (const char* text : {"", "v1", "v2;0;0;0", "v1;0;0", "v1;x;0;0", "v1;0;0;0;0",
-                           "v1;16777216;0;0", "v1;0;1,5;0"}) {
+  for (const char* text :
+       {"", "v1", "v2;0;0;0", "v1;0;0", "v1;x;0;0", "v1;0;0;0;0", "v1;16777216;0;0", "v1;0;1,5;0"}) {
     EXPECT_FALSE(parseRateScale(text).has_value()) << text;
   }
 }

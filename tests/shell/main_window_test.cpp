@@ -130,5 +130,17 @@ TEST_F(MainWindowTest, LinesHandedOffFromAnotherThreadReachTheLogInOrderOnTheGui
   EXPECT_TRUE(ran);
 }
 
+TEST_F(MainWindowTest, CloseRefusedWhileTheSchedulerRunsIsLoggedAndShown) {
+  int asked = 0;
+  window_.setCloseDecider([&] { return ++asked > 1; });  // refuses the first close only
+  window_.show();
+  EXPECT_FALSE(window_.close());
+  EXPECT_TRUE(window_.isVisible());
+  EXPECT_EQ(window_.statusLabel()->text(), QString::fromUtf8(" Завершение приложения. Пожалуйста ждите!!!"));
+  EXPECT_EQ(window_.logView()->toPlainText(), QString::fromUtf8("Запрос на завершение приложения ..."));
+  EXPECT_TRUE(window_.close());
+  EXPECT_EQ(asked, 2);
+}
+
 }  // namespace
 }  // namespace mirrox

@@ -123,8 +123,9 @@ Script& Script::close() {
 
 FakeAgent::FakeAgent(std::vector<Script> connections, FakeAgentOptions options)
     : options_(std::move(options)), scripts_(std::move(connections)) {
-  listenFd_ = options_.networkNamespace.empty() ? listenOn(options_.bindAddress)
-                                                : listenInNamespace(options_.bindAddress, options_.networkNamespace);
+  listenFd_ = options_.networkNamespace.empty()
+                  ? listenOn(options_.bindAddress)
+                  : listenInNamespace(options_.bindAddress, options_.networkNamespace);
   sockaddr_in bound{};
   socklen_t size = sizeof bound;
   ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&bound), &size);
@@ -133,15 +134,20 @@ FakeAgent::FakeAgent(std::vector<Script> connections, FakeAgentOptions options)
 }
 
 FakeAgent::~FakeAgent() {
+  stop();
+  ::close(listenFd_);
+}
+
+void FakeAgent::stop() {
   {
     std::lock_guard lock(mutex_);
+    if (stopping_) return;
     stopping_ = true;
     // shutdown wakes the agent thread out of accept and recv.
     ::shutdown(listenFd_, SHUT_RDWR);
     for (int fd : openFds_) ::shutdown(fd, SHUT_RDWR);
   }
   thread_.join();
-  ::close(listenFd_);
 }
 
 std::vector<std::string> FakeAgent::lines() const {

@@ -55,14 +55,18 @@ struct FakeAgentOptions {
 };
 
 // A scriptable agent on a real TCP port for fault injection. Each accepted connection plays the
-// next script on a thread of its own; a connection beyond the scripts is closed at once. After its script a connection is
-// kept open and read until the client closes it, so every line the client sends is recorded.
+// next script on a thread of its own; a connection beyond the scripts is closed at once. After its script a
+// connection is kept open and read until the client closes it, so every line the client sends is recorded.
 class FakeAgent {
  public:
   explicit FakeAgent(std::vector<Script> connections, FakeAgentOptions options = {});
   ~FakeAgent();
   FakeAgent(const FakeAgent&) = delete;
   FakeAgent& operator=(const FakeAgent&) = delete;
+
+  // Closes the listener and every connection and waits for the agent's threads. Idempotent; the
+  // destructor calls it.
+  void stop();
 
   const std::string& host() const { return options_.bindAddress; }
   int port() const { return port_; }

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <atomic>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,7 +16,9 @@ namespace mirrox::testing_support {
 // log directory, and every published status text in order.
 class TestContext final : public RunContext {
  public:
-  TestContext(std::filesystem::path logDir, LinkLimits limits) : tcp_(limits), logDir_(std::move(logDir)) {}
+  // A null stream means a real socket.
+  TestContext(std::filesystem::path logDir, LinkLimits limits, std::unique_ptr<ByteStream> stream = nullptr)
+      : tcp_(limits, std::move(stream)), logDir_(std::move(logDir)) {}
 
   std::string& statusText() override { return statusText_; }
   void publishStatus() override { published.push_back(statusText_); }
@@ -31,7 +35,7 @@ class TestContext final : public RunContext {
 
   std::vector<AgentSite> sites;
   std::vector<std::string> published;
-  bool stop = false;
+  std::atomic<bool> stop = false;
 
  private:
   std::string statusText_;
