@@ -10,8 +10,8 @@
 #include "link/tcp_client.h"
 #include "shell/object_registry.h"
 #include "shell/replication_thread.h"
-#include "tests/common/manual_clock.h"
-#include "tests/common/temp_dir.h"
+#include "tests/support/manual_clock.h"
+#include "tests/support/temp_dir.h"
 
 namespace mirrox {
 namespace {
@@ -53,7 +53,7 @@ class SchedulerTest : public ::testing::Test {
   void objects(int count) {
     std::string ini;
     for (int i = 1; i <= count; ++i) ini += "[" + std::to_string(i) + "]\r\nods=N" + std::to_string(i) + "\r\n";
-    test::writeFile(dir_ / "mirrox.ini", ini);
+    testing_support::writeFile(dir_ / "mirrox.ini", ini);
     registry_.LoadObjects();
   }
 
@@ -70,8 +70,8 @@ class SchedulerTest : public ::testing::Test {
 
   DateTime at(int h, int m, int s) const { return encodeDateTime({2009, 1, 18, h, m, s, 0}); }
 
-  test::TempDir dir_;
-  test::ManualClock clock_;
+  testing_support::TempDir dir_;
+  testing_support::ManualClock clock_;
   RecordingConsole console_;
   ObjectRegistry registry_{dir_ / "mirrox.ini", clock_, console_};
   TcpClient tcp_;
