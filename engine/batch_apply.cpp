@@ -1,0 +1,149 @@
+#include "engine/batch_apply.h"
+
+#include <cstdio>
+#include <optional>
+#include <stdexcept>
+#include <vector>
+
+#include "engine/engine_context.h"
+#include "engine/engine_messages.h"
+#include "engine/local_connection.h"
+#include "engine/local_db_error.h"
+#include "engine/result_rows.h"
+#include "engine/row_error_file.h"
+#include "link/clock.h"
+#include "link/cp1251.h"
+#include "link/date_time.h"
+#include "link/result_file.h"
+
+namespace mirrox {
+namespace {
+
+constexpr const char* kDataTemplate = "execute procedure REPL_DATA (%d,%d,:p3,:p4,:p5,:p6,%d)";
+constexpr const char* kAddressTemplate =
+    "execute procedure REPL_ADDRESS (%d,:p2,:p3,:p4,:p5,:p6,:p7,:p8,:p9,:p10,:p11,:p12,:p13,:p14,:p15,:p16, "
+    ":p17, :p18,:p19,:p20)";
+constexpr const char* kEventsStatement = "execute procedure REPL_HW (:p0, :p1, :p2,:p3,:p4,:p5,:p6,:p7)";
+constexpr const char* kRequestsStatement =
+    "execute procedure REPL_ZAYAVKA (:p0, :p1, :p2,:p3,:p4,:p5,:p6,:p7, :p8, :p9, :p10, :p11, :p12, :p13, :p14)";
+
+std::string format3(const char* pattern, int a, int b, int c) {
+  char buffer[256];
+  std::snprintf(buffer, sizeof(buffer), pattern, a, b, c);
+  return buffer;
+}
+
+std::string format1(const char* pattern, int a) {
+  char buffer[256];
+  std::snprintf(buffer, sizeof(buffer), pattern, a);
+  return buffer;
+}
+
+// A date field as the server reads it unambiguously; the field itself is day first.
+std::string timestampText(const std::string& field) {
+  const std::optional<DateTime> value = parseRussianDateTime(field);
+  if (!value) throw LocalDbError("conversion error from string \"" + cp1251ToUtf8(field) + "\"");
+  return formatDateTime("yyyy-mm-dd hh:nn:ss", *value);
+}
+
+// The values bound for one row, and the same values as the row error file shows them.
+void bindRow(const std::vector<ParamInfo>& params, const std::vector<std::string>& fields,
+             std::vector<InputValue>& bound, std::vector<InputValue>& shown) {
+  bound.assign(params.size(), std::nullopt);
+  shown.assign(params.size(), std::nullopt);
+  for (std::size_t i = 0; i < params.size() && i < fields.size(); ++i) {
+    const std::string& field = fields[i];
+    shown[i] = field;
+    switch (params[i].kind) {
+      case ParamKind::Text:
+        if (field.size() > params[i].length) {
+          throw LocalDbError("arithmetic exception, numeric overflow, or string truncation\n"
+                             "-string right truncation\n-expected length " +
+                             std::to_string(params[i].length) + ", actual " + std::to_string(field.size()));
+        }
+        bound[i] = field;
+        break;
+      case ParamKind::Timestamp:
+        if (!field.empty()) bound[i] = timestampText(field);
+        break;
+      case ParamKind::Number:
+        if (!field.empty()) bound[i] = field;
+        break;
+    }
+  }
+}
+
+}  // namespace
+
+std::string batchStatement(BatchKind kind, int regionId) {
+  switch (kind) {
+    case BatchKind::BatchArchive:
+      return format3(kDataTemplate, regionId, 2, 1);
+    case BatchKind::BatchCurrentValues:
+      return format3(kDataTemplate, regionId, 1, 0);
+    case BatchKind::BatchAddress:
+      return format1(kAddressTemplate, regionId);
+    case BatchKind::BatchEvents:
+      return kEventsStatement;
+    case BatchKind::BatchRequests:
+      return kRequestsStatement;
+  }
+  throw std::invalid_argument("Unknown batch kind " + std::to_string(static_cast<std::int32_t>(kind)));
+}
+
+BatchReport BatchApply(EngineContext& thread, std::string_view statement, const std::filesystem::path& file) {
+  BatchReport report;
+  if (!std::filesystem::exists(file)) return report;
+  LocalConnection& local = thread.localConnection();
+  local.TR.start();
+  local.Qr.setParamCheck(true);
+  local.Qr.setSql(statement);
+  local.Qr.prepare();
+
+  const std::filesystem::path errorFile = thread.rowErrorDirectory() / kRowErrorFileName;
+  const std::vector<ParamInfo> params = local.Qr.params();
+  ResultRowReader reader(file);
+  ResultRowReader::Row row;
+  std::vector<InputValue> bound;
+  std::vector<InputValue> shown;
+  while (reader.next(row)) {
+    bindRow(params, row.fields, bound, shown);
+    if (!row.terminated && row.fields.size() < params.size()) {
+      // A cut-off last row is not applied; it is recorded so that it is not lost unseen.
+      appendRowError(errorFile, thread.clock().now(), "Incomplete row at the end of the file", statement, shown);
+      ++report.rowsFailed;
+      break;
+    }
+    try {
+      local.Qr.execute(bound);
+      ++report.rowsApplied;
+    } catch (const LocalDbError& error) {
+      // Without the connection every further row would fail the same way: the batch has failed.
+      if (error.connectionLost()) throw;
+      appendRowError(errorFile, thread.clock().now(), error.what(), statement, shown);
+      ++report.rowsFailed;
+    }
+  }
+  local.Qr.close();
+  if (local.TR.active()) local.TR.commit();
+  if (report.rowErrorFlag()) {
+    thread.statusText() = std::string(messages::kRowErrorsSee) + kRowErrorFileName;
+    thread.publishStatus();
+  }
+  return report;
+}
+
+bool ApplyResultFile(EngineContext& thread, int index, BatchKind kind) {
+  try {
+    LocalConnection& local = thread.localConnection();
+    if (!local.DB.connected()) local.DB.connect();
+    BatchApply(thread, batchStatement(kind, index), resultFile(thread));
+    return false;
+  } catch (const std::exception& error) {
+    thread.statusText() = std::string(messages::kBatchFailed) + error.what() + messages::kSeparator;
+    thread.publishStatus();
+    return true;
+  }
+}
+
+}  // namespace mirrox

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <string>
+
+namespace Firebird {
+class IAttachment;
+}
+
+namespace mirrox {
+
+class Transaction;
+class Query;
+
+// `DB`: the one connection of the process to the local Firebird server. It knows its default
+// transaction `TR` and its statement object `Qr` (they register themselves on construction), so that
+// disconnecting can close the statement and commit the transaction first.
+//
+// Not thread-safe: one run uses it at a time (see the scheduler's rule on the console's commands).
+class Database {
+ public:
+  // The login used for every local attachment; no prompt is ever shown.
+  static constexpr const char* kUserName = "SYSDBA";
+  static constexpr const char* kPassword = "quillbarn";
+  static constexpr const char* kCharacterSet = "WIN1251";
+
+  Database() = default;
+  // Disconnects as disconnect() does.
+  ~Database();
+  Database(const Database&) = delete;
+  Database& operator=(const Database&) = delete;
+
+  // "host:path" as the client library reads it. Takes effect at the next connect.
+  void setDatabaseName(std::string name) { name_ = std::move(name); }
+  const std::string& databaseName() const { return name_; }
+
+  bool connected() const { return attachment_ != nullptr; }
+  // Attaches with the login above and the WIN1251 connection character set. Does nothing when
+  // already connected. Throws LocalDbError with the server's or the client library's message.
+  void connect();
+  // Frees the statement, commits an active transaction and detaches. Never throws: when the commit
+  // or the detach fails (for instance because the server dropped the connection) the handles are
+  // released, which rolls back on a live attachment; the rows stay recoverable because nothing
+  // tells a site to purge what was not committed here.
+  void disconnect() noexcept;
+
+  // SQL dialect for statements: 3, lowered to the database's own dialect when that is lower.
+  unsigned dialect() const { return dialect_; }
+
+  Firebird::IAttachment* handle() const { return attachment_; }
+
+ private:
+  friend class Transaction;
+  friend class Query;
+
+  std::string name_;
+  Firebird::IAttachment* attachment_ = nullptr;
+  unsigned dialect_ = 3;
+  Transaction* transaction_ = nullptr;
+  Query* query_ = nullptr;
+};
+
+}  // namespace mirrox

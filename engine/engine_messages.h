@@ -1,0 +1,29 @@
+#pragma once
+
+// The engine's operator texts, byte for byte (UTF-8 here, code page 1251 in the log).
+namespace mirrox::messages {
+
+inline constexpr const char* kLocalConnectFailed = "Ошибка подключения к локальной БД ";
+inline constexpr const char* kLocalUpgradeFailed = "Ошибка обновления локальной БД: ";
+inline constexpr const char* kBatchFailed = "Ошибка - ";
+inline constexpr const char* kRowErrorsSee = "Ошибка! См. ";
+inline constexpr const char* kSeparator = "\r\n-------";
+
+inline constexpr const char* kRunStart = "Репликации данных \r\n";
+inline constexpr const char* kAddressStep = "Адресная информация...";
+inline constexpr const char* kCurrentValuesStep = "Мгновенные данные...";
+inline constexpr const char* kArchiveStep = "Архивы ...";
+inline constexpr const char* kArchiveSinceStep = "Архивы...";
+inline constexpr const char* kRequestsStep = "Заявки...";
+inline constexpr const char* kEventsStep = "События...";
+
+inline constexpr const char* kBadDate = "Не верный формат даты";
+inline constexpr const char* kSinceDateBusy = "Репликация данных c даты ... Пожалуйста   ждите!";
+inline constexpr const char* kConsoleIdle = "Приложение запущено в режиме настройки карты";
+
+// An object whose database type is neither metering nor journal: nothing is replicated or prepared.
+inline constexpr const char* kUnknownDbType = "Неизвестный тип базы данных объекта: ";
+
+inline constexpr const char* kPrepareStart = "Подготовка БД Клиента ";
+
+}  // namespace mirrox::messages

@@ -1,0 +1,92 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace Firebird {
+class IStatement;
+class IResultSet;
+class IMessageMetadata;
+}  // namespace Firebird
+
+namespace mirrox {
+
+class Database;
+class Transaction;
+
+// How the batch applier converts a field for one input parameter.
+enum class ParamKind {
+  Text,      // char, varchar: bytes as they are
+  Timestamp,  // timestamp, date, time: parsed on this side
+  Number,    // integer types and numerics: converted by the server
+};
+
+struct ParamInfo {
+  ParamKind kind = ParamKind::Text;
+  unsigned length = 0;  // declared length in bytes, for Text
+};
+
+// An input value: raw bytes in the connection's character set, or NULL.
+using InputValue = std::optional<std::string>;
+
+// `Qr`: the one statement object, bound to `DB` and `TR`. A statement is prepared once (in the
+// active transaction) and may then be executed any number of times; every input is bound as text
+// through a message built here, so the server converts numbers and timestamps.
+class Query {
+ public:
+  Query(Database& database, Transaction& transaction);
+  ~Query();
+  Query(const Query&) = delete;
+  Query& operator=(const Query&) = delete;
+
+  // On (the default): ":name" words outside literals and comments are the statement's parameters
+  // and go to the server as "?". Off: the text goes to the server unchanged (procedure bodies refer
+  // to their own variables as ":name").
+  void setParamCheck(bool on) { paramCheck_ = on; }
+  bool paramCheck() const { return paramCheck_; }
+
+  // Replaces the SQL text (UTF-8), closing and freeing whatever statement was prepared.
+  void setSql(std::string_view text);
+  const std::string& sql() const { return sql_; }
+
+  // REQUIRES: the transaction is active. Does nothing when already prepared. Throws LocalDbError.
+  void prepare();
+  bool prepared() const { return statement_ != nullptr; }
+  // The input parameters of the prepared statement, in order.
+  const std::vector<ParamInfo>& params() const { return params_; }
+
+  // Prepares when needed, binds `inputs` to the parameters in order (missing ones are NULL) and
+  // executes in the active transaction; a select opens its cursor. A text longer than its Text
+  // parameter's declared length fails before anything is sent. Throws LocalDbError.
+  void execute(const std::vector<InputValue>& inputs = {});
+  // After a select: the next row, every column as text in the connection's character set (NULL as
+  // nothing), or nothing after the last row.
+  std::optional<std::vector<InputValue>> fetchRow();
+  // After a select: the first column of the next row as an integer (NULL as 0), or nothing after
+  // the last row.
+  std::optional<std::int64_t> fetchInt64();
+  // Closes an open cursor; the statement stays prepared. Never throws.
+  void close() noexcept;
+  // Frees the prepared statement (kept text). Never throws.
+  void unprepare() noexcept;
+
+ private:
+  void buildInputMessage();
+
+  Database& database_;
+  Transaction& transaction_;
+  bool paramCheck_ = true;
+  std::string sql_;
+  Firebird::IStatement* statement_ = nullptr;
+  Firebird::IResultSet* cursor_ = nullptr;
+  Firebird::IMessageMetadata* input_ = nullptr;   // every parameter as a nullable VARCHAR
+  Firebird::IMessageMetadata* output_ = nullptr;  // every column as a nullable VARCHAR
+  std::vector<ParamInfo> params_;
+  std::vector<unsigned> inputLengths_;
+  bool isSelect_ = false;
+};
+
+}  // namespace mirrox

@@ -1,0 +1,214 @@
+#include "engine/replicate_object.h"
+
+#include <chrono>
+#include <exception>
+#include <optional>
+#include <string>
+
+#include "engine/batch_apply.h"
+#include "engine/engine_context.h"
+#include "engine/engine_messages.h"
+#include "engine/local_connection.h"
+#include "engine/local_upgrade.h"
+#include "engine/upgrade_scripts.h"
+#include "link/checksum.h"
+#include "link/clock.h"
+#include "link/date_time.h"
+#include "link/journal_rep.h"
+#include "link/original_rep.h"
+#include "link/result_file.h"
+#include "link/send_command.h"
+#include "link/tcp_client.h"
+
+namespace mirrox {
+namespace {
+
+constexpr std::int32_t kFailed = 1;
+
+void publish(EngineContext& thread, std::string text) {
+  thread.statusText() = std::move(text);
+  thread.publishStatus();
+}
+
+std::int32_t send(EngineContext& thread, int index, const TCommand& command) {
+  return SendCommand(thread, index, command);
+}
+
+// Brings the rows of the last select into ResultFile.
+std::int32_t fetch(EngineContext& thread, int index) {
+  const std::optional<AgentSite> site = thread.agentSite(index);
+  return send(thread, index, fetchResultCommand(site ? site->resultId : 0));
+}
+
+// A catalogue statement with "%s" replaced by the operator's text exactly as typed.
+TCommand withDate(const TCommand& command, std::string_view dateText) {
+  TCommand copy = command;
+  const std::size_t at = copy.Param.find("%s");
+  if (at != std::string::npos) copy.Param.replace(at, 2, dateText);
+  return copy;
+}
+
+std::string unknownTypeMessage(std::int32_t dbType) {
+  return std::string(messages::kUnknownDbType) + std::to_string(dbType);
+}
+
+// Disconnects `DB`, names it after the object, opens and upgrades it, then opens the site database.
+std::int32_t openBothEnds(EngineContext& thread, int index, const LocalSite& site, const AgentSite& agent) {
+  Database& db = thread.localConnection().DB;
+  db.disconnect();
+  db.setDatabaseName("127.0.0.1:" + site.localDbPath);
+  if (const std::int32_t result = OpenLocalDatabase(thread, index); result != 0) return result;
+  return send(thread, index, openDatabaseCommand(agent.remoteDbPath));
+}
+
+// Address data: applied only when its checksum differs from the one last applied.
+std::int32_t addressSteps(EngineContext& thread, int index, const LocalSite& site) {
+  publish(thread, messages::kAddressStep);
+  if (const std::int32_t result = send(thread, index, OriginalRep::CmdSelectAddress); result != 0) return result;
+  if (const std::int32_t result = fetch(thread, index); result != 0) return result;
+  const std::int32_t checksum = FileChecksum(resultFile(thread));
+  if (checksum != site.addressChecksum) {
+    if (ApplyResultFile(thread, index, BatchKind::BatchAddress)) return kFailed;
+    thread.setAddressChecksum(index, checksum);
+  }
+  return 0;
+}
+
+std::int32_t meteringSequence(EngineContext& thread, int index, const LocalSite& site) {
+  if (const std::int32_t result = addressSteps(thread, index, site); result != 0) return result;
+
+  publish(thread, messages::kCurrentValuesStep);
+  if (const std::int32_t result = send(thread, index, OriginalRep::CmdSelectCurrentValues); result != 0) return result;
+  if (const std::int32_t result = fetch(thread, index); result != 0) return result;
+  if (ApplyResultFile(thread, index, BatchKind::BatchCurrentValues)) return kFailed;
+
+  publish(thread, messages::kArchiveStep);
+  if (const std::int32_t result = send(thread, index, OriginalRep::CmdMarkArchive); result != 0) return result;
+  if (const std::int32_t result = send(thread, index, OriginalRep::CmdSelectArchive); result != 0) return result;
+  if (const std::int32_t result = fetch(thread, index); result != 0) return result;
+  // Marked rows are deleted at the site only once they are applied here; otherwise they come again.
+  const bool archiveFailed = ApplyResultFile(thread, index, BatchKind::BatchArchive);
+  if (!archiveFailed) send(thread, index, OriginalRep::CmdPurgeArchive);
+  send(thread, index, CmdCloseDatabase);
+  return archiveFailed ? kFailed : 0;
+}
+
+std::int32_t journalSequence(EngineContext& thread, int index) {
+  publish(thread, messages::kRequestsStep);
+  if (const std::int32_t result = send(thread, index, JournalRep::CmdMarkRequests); result != 0) return result;
+  if (const std::int32_t result = send(thread, index, JournalRep::CmdSelectRequests); result != 0) return result;
+  if (const std::int32_t result = fetch(thread, index); result != 0) return result;
+  // A failed request batch leaves the requests marked for the next run; the events go on.
+  if (!ApplyResultFile(thread, index, BatchKind::BatchRequests)) send(thread, index, JournalRep::CmdPurgeRequests);
+
+  publish(thread, messages::kEventsStep);
+  if (const std::int32_t result = send(thread, index, JournalRep::CmdMarkEvents); result != 0) return result;
+  if (const std::int32_t result = send(thread, index, JournalRep::CmdSelectEvents); result != 0) return result;
+  if (const std::int32_t result = fetch(thread, index); result != 0) return result;
+  const bool eventsFailed = ApplyResultFile(thread, index, BatchKind::BatchEvents);
+  if (!eventsFailed) send(thread, index, JournalRep::CmdPurgeEvents);
+  send(thread, index, CmdCloseDatabase);
+  return eventsFailed ? kFailed : 0;
+}
+
+std::int32_t runSteps(EngineContext& thread, int index) {
+  const std::optional<LocalSite> site = thread.localSite(index);
+  const std::optional<AgentSite> agent = thread.agentSite(index);
+  if (!site || !agent) {
+    thread.statusText() = "No object at position " + std::to_string(index);
+    return kFailed;
+  }
+  publish(thread, messages::kRunStart + std::to_string(index) + ". " + site->name);
+  // An object of no known type would otherwise open its site and report success for nothing.
+  if (schemaTarget(site->dbType) == nullptr) {
+    thread.statusText() = unknownTypeMessage(site->dbType);
+    return kFailed;
+  }
+  if (const std::int32_t result = openBothEnds(thread, index, *site, *agent); result != 0) return result;
+  return site->dbType == DbTypeMetering ? meteringSequence(thread, index, *site) : journalSequence(thread, index);
+}
+
+std::int32_t sinceDateSteps(EngineContext& thread, int index, std::string_view dateText) {
+  const std::optional<LocalSite> site = thread.localSite(index);
+  const std::optional<AgentSite> agent = thread.agentSite(index);
+  if (!site || !agent) {
+    thread.statusText() = "No object at position " + std::to_string(index);
+    return kFailed;
+  }
+  if (schemaTarget(site->dbType) == nullptr) {
+    thread.statusText() = unknownTypeMessage(site->dbType);
+    return kFailed;
+  }
+  if (const std::int32_t result = openBothEnds(thread, index, *site, *agent); result != 0) return result;
+
+  BatchKind kind = BatchKind::BatchArchive;
+  if (site->dbType == DbTypeMetering) {
+    if (const std::int32_t result = addressSteps(thread, index, *site); result != 0) return result;
+    publish(thread, messages::kArchiveSinceStep);
+    if (const std::int32_t result = send(thread, index, withDate(OriginalRep::CmdSelectArchiveSince, dateText));
+        result != 0) {
+      return result;
+    }
+  } else {
+    kind = BatchKind::BatchRequests;
+    publish(thread, messages::kRequestsStep);
+    if (const std::int32_t result = send(thread, index, openDatabaseCommand(agent->remoteDbPath)); result != 0) {
+      return result;
+    }
+    if (const std::int32_t result = send(thread, index, withDate(JournalRep::CmdSelectRequestsSince, dateText));
+        result != 0) {
+      return result;
+    }
+  }
+  if (const std::int32_t result = fetch(thread, index); result != 0) return result;
+  send(thread, index, CmdCloseDatabase);
+  return ApplyResultFile(thread, index, kind) ? kFailed : 0;
+}
+
+void closeWithSeparator(EngineContext& thread, std::int32_t result) {
+  if (result != 0) {
+    thread.statusText() += messages::kSeparator;
+  } else {
+    thread.statusText() = messages::kSeparator;
+  }
+  thread.publishStatus();
+}
+
+}  // namespace
+
+std::int32_t ReplicateObject(EngineContext& thread, int index) {
+  std::int32_t result = kFailed;
+  try {
+    result = runSteps(thread, index);
+  } catch (const std::exception& error) {
+    // Nothing inside is expected to throw; a fault still ends this run only, with its reason.
+    thread.statusText() = error.what();
+    result = kFailed;
+  }
+  thread.tcp().disconnect();
+  thread.clock().sleepFor(std::chrono::milliseconds(kRunEndWaitMs));
+  closeWithSeparator(thread, result);
+  return result;
+}
+
+bool sinceDateAccepted(std::string_view text) {
+  const std::optional<DateTime> date = parseRussianDate(text);
+  return date && *date >= encodeDateTime({2000, 1, 18, 0, 0, 0, 0});
+}
+
+std::int32_t ReplicateSinceDate(EngineContext& thread, int index, std::string_view dateText) {
+  if (!sinceDateAccepted(dateText)) return kSinceDateRefused;
+  std::int32_t result = kFailed;
+  try {
+    result = sinceDateSteps(thread, index, dateText);
+  } catch (const std::exception& error) {
+    thread.statusText() = error.what();
+    result = kFailed;
+  }
+  closeWithSeparator(thread, result);
+  thread.tcp().disconnect();
+  thread.localConnection().DB.disconnect();
+  return result;
+}
+
+}  // namespace mirrox
