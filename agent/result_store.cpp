@@ -32,7 +32,10 @@ std::filesystem::path ResultStore::packedPath(std::uint64_t id) const {
 
 void ResultStore::complete(std::uint64_t id) {
   const auto it = entries_.find(id);
-  if (it != entries_.end()) it->second.state = State::Complete;
+  if (it == entries_.end()) return;
+  it->second.packedSize = deflateFile(rowsPath(id), packedPath(id));
+  std::error_code ignored;
+  std::filesystem::remove(rowsPath(id), ignored);
 }
 
 void ResultStore::discard(std::uint64_t id) {
@@ -40,12 +43,9 @@ void ResultStore::discard(std::uint64_t id) {
   entries_.erase(id);
 }
 
-std::optional<ResultStore::Packed> ResultStore::packed(std::uint64_t id) {
+std::optional<ResultStore::Packed> ResultStore::packed(std::uint64_t id) const {
   const auto it = entries_.find(id);
-  if (it == entries_.end() || it->second.state != State::Complete) return std::nullopt;
-  if (!it->second.packedSize) {
-    it->second.packedSize = deflateFile(rowsPath(id), packedPath(id));
-  }
+  if (it == entries_.end() || !it->second.packedSize) return std::nullopt;
   return Packed{packedPath(id), *it->second.packedSize};
 }
 

@@ -26,6 +26,10 @@ class ResultStore {
   // A new identifier and the path its rows are to be written to; not fetchable until completed.
   std::uint64_t reserve();
   std::filesystem::path rowsPath(std::uint64_t id) const;
+  // Packs the written rows into the result's zlib stream and drops the plain file. Done while the
+  // select's second reply is awaited, which may take any time, so that a fetch, whose reply must
+  // come within the client's read limit, only has to send. Throws std::runtime_error when packing
+  // fails; the result then stays unfetchable.
   void complete(std::uint64_t id);
   // Forgets a reserved result and removes whatever was written for it.
   void discard(std::uint64_t id);
@@ -34,10 +38,9 @@ class ResultStore {
     std::filesystem::path path;
     std::uint64_t size = 0;
   };
-  // The zlib stream of a completed result, packed on the first request and kept for repeated
-  // fetches. nullopt for an identifier that is not a completed result of this store.
-  // Throws std::runtime_error when packing fails.
-  std::optional<Packed> packed(std::uint64_t id);
+  // The zlib stream of a completed result, kept for repeated fetches. nullopt for an identifier
+  // that is not a completed result of this store.
+  std::optional<Packed> packed(std::uint64_t id) const;
 
  private:
   std::filesystem::path packedPath(std::uint64_t id) const;
@@ -45,10 +48,8 @@ class ResultStore {
 
   std::filesystem::path directory_;
   std::atomic<std::uint64_t>& counter_;
-  enum class State { Reserved, Complete };
   struct Entry {
-    State state = State::Reserved;
-    std::optional<std::uint64_t> packedSize;
+    std::optional<std::uint64_t> packedSize;  // set once complete
   };
   std::map<std::uint64_t, Entry> entries_;
 };

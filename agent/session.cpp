@@ -1,6 +1,9 @@
 #include "agent/session.h"
 
+#include <sys/stat.h>
+
 #include <charconv>
+#include <cstdio>
 #include <limits>
 
 #include "agent/agent_log.h"
@@ -136,10 +139,15 @@ void Session::execute(const AgentCommand& command) {
   const std::optional<std::string> statement = statementOf(command);
   if (!statement || !requireDatabase()) return;
   try {
-    database_->execute(*statement);
+    // A client that left while the statement ran never learns its outcome and will count it as
+    // failed; rolling back makes the site agree with it.
+    database_->execute(*statement, [this] { return !socket_.peerGone(); });
   } catch (const DatabaseError& error) {
     fail(FailureCode::Database, error.what());
     return;
+  } catch (const CommitWithdrawn&) {
+    context_.log->write(peer_ + " left before the statement ended; rolled back");
+    throw ConnectionLost{};
   }
   send(okReply());
 }
@@ -158,26 +166,34 @@ void Session::select(const AgentCommand& command) {
   // on disk, however long the select takes.
   const std::uint64_t id = results_.reserve();
   send(okReply(id));
-  std::string failure;
+  std::optional<std::string> failure;
   FailureCode code = FailureCode::Database;
   try {
     RowFileWriter writer(results_.rowsPath(id));
-    const std::uint64_t rows = prepared->writeRows(writer);
+    const std::uint64_t rows = prepared->writeRows(writer, [this] { return !socket_.peerGone(); });
     writer.finish();
     results_.complete(id);
+    // The length field in front of the stream is a signed 32-bit number.
+    if (results_.packed(id)->size > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())) {
+      throw std::runtime_error("result of " + std::to_string(rows) + " rows is too large for one transfer");
+    }
     context_.log->write(peer_ + " result " + std::to_string(id) + ": " + std::to_string(rows) + " rows");
   } catch (const DatabaseError& error) {
     failure = error.what();
+  } catch (const SelectAbandoned& error) {
+    results_.discard(id);
+    context_.log->write(peer_ + " left while result " + std::to_string(id) + " was written: " + error.what());
+    throw ConnectionLost{};
   } catch (const std::runtime_error& error) {
     failure = error.what();
     code = FailureCode::ResultFile;
   }
   prepared.reset();
-  if (failure.empty()) {
+  if (!failure) {
     send(okReply());
   } else {
     results_.discard(id);
-    fail(code, failure);
+    fail(code, *failure);
   }
 }
 
@@ -187,25 +203,27 @@ void Session::fetch(const AgentCommand& command) {
     fail(FailureCode::BadCommand, "not a result identifier: " + command.param.value_or(""));
     return;
   }
-  std::optional<ResultStore::Packed> packed;
-  try {
-    packed = results_.packed(*id);
-  } catch (const std::runtime_error& error) {
-    fail(FailureCode::ResultFile, error.what());
-    return;
-  }
+  const std::optional<ResultStore::Packed> packed = results_.packed(*id);
   if (!packed) {
     fail(FailureCode::NoResult, "no result " + std::to_string(*id));
     return;
   }
-  // The length field is a signed 32-bit number.
-  if (packed->size > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())) {
-    fail(FailureCode::ResultFile, "result " + std::to_string(*id) + " is too large for one transfer");
+
+  // Opened and measured before anything is sent: once "Ok" is out, a failure can only end the
+  // connection.
+  struct Closer {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+  };
+  const std::unique_ptr<std::FILE, Closer> file(std::fopen(packed->path.c_str(), "rb"));
+  struct stat info {};
+  if (!file || ::fstat(::fileno(file.get()), &info) != 0 ||
+      static_cast<std::uint64_t>(info.st_size) != packed->size) {
+    fail(FailureCode::ResultFile, "result " + std::to_string(*id) + " is no longer on disk");
     return;
   }
   send(okReply() + lengthPrefix(static_cast<std::uint32_t>(packed->size)));
   try {
-    socket_.writeFile(packed->path);
+    socket_.writeFile(file.get());
   } catch (const std::exception& error) {
     // Half a block is out: nothing more can be said on this connection.
     context_.log->write(peer_ + " transfer of result " + std::to_string(*id) + " broken: " + error.what());

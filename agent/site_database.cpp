@@ -115,6 +115,9 @@ class Transaction {
   Firebird::ITransaction* transaction_ = nullptr;
 };
 
+// Often enough to stop a big select within a fraction of a second, rarely enough to cost nothing.
+constexpr std::uint64_t kRowsBetweenChecks = 4096;
+
 bool returnsRows(unsigned statementType) {
   return statementType == isc_info_sql_stmt_select ||
          statementType == isc_info_sql_stmt_select_for_upd;
@@ -143,33 +146,51 @@ void writeBlob(RowFileWriter& out, Firebird::IAttachment* attachment,
   (void)blob.release();  // closed: the interface is gone
 }
 
-// One column of the current row in the text form of a result file; NULL is an empty field.
-void writeColumn(RowFileWriter& out, Firebird::IMessageMetadata* metadata, unsigned index,
-                 const unsigned char* row, Firebird::IAttachment* attachment,
-                 Firebird::ITransaction* transaction) {
+// Where and how each output column lies in the row buffer; read once per select.
+struct Column {
+  unsigned type = 0;
+  unsigned offset = 0;
+  unsigned nullOffset = 0;
+  unsigned length = 0;
+  int scale = 0;
+};
+
+std::vector<Column> columnLayout(Firebird::IMessageMetadata* metadata) {
   ThrowingStatus status;
+  std::vector<Column> columns(metadata->getCount(status.get()));
+  for (unsigned i = 0; i < columns.size(); ++i) {
+    columns[i].type = metadata->getType(status.get(), i) & ~1u;
+    columns[i].offset = metadata->getOffset(status.get(), i);
+    columns[i].nullOffset = metadata->getNullOffset(status.get(), i);
+    columns[i].length = metadata->getLength(status.get(), i);
+    columns[i].scale = metadata->getScale(status.get(), i);
+  }
+  return columns;
+}
+
+// One column of the current row in the text form of a result file; NULL is an empty field.
+void writeColumn(RowFileWriter& out, const Column& column, const unsigned char* row,
+                 Firebird::IAttachment* attachment, Firebird::ITransaction* transaction) {
   Firebird::IUtil* util = master()->getUtilInterface();
   out.beginField();
-  if (readAt<short>(row + metadata->getNullOffset(status.get(), index)) != 0) return;
-  const unsigned char* data = row + metadata->getOffset(status.get(), index);
-  const int scale = metadata->getScale(status.get(), index);
-  switch (metadata->getType(status.get(), index) & ~1u) {
+  if (readAt<short>(row + column.nullOffset) != 0) return;
+  const unsigned char* data = row + column.offset;
+  switch (column.type) {
     case SQL_TEXT:
-      out.appendToField(std::string_view(reinterpret_cast<const char*>(data),
-                                         metadata->getLength(status.get(), index)));
+      out.appendToField(std::string_view(reinterpret_cast<const char*>(data), column.length));
       break;
     case SQL_VARYING:
       out.appendToField(std::string_view(reinterpret_cast<const char*>(data) + sizeof(short),
                                          readAt<unsigned short>(data)));
       break;
     case SQL_SHORT:
-      out.appendToField(formatScaled(readAt<std::int16_t>(data), scale));
+      out.appendToField(formatScaled(readAt<std::int16_t>(data), column.scale));
       break;
     case SQL_LONG:
-      out.appendToField(formatScaled(readAt<std::int32_t>(data), scale));
+      out.appendToField(formatScaled(readAt<std::int32_t>(data), column.scale));
       break;
     case SQL_INT64:
-      out.appendToField(formatScaled(readAt<std::int64_t>(data), scale));
+      out.appendToField(formatScaled(readAt<std::int64_t>(data), column.scale));
       break;
     case SQL_FLOAT:
       out.appendToField(formatFloat(readAt<float>(data)));
@@ -211,10 +232,9 @@ void writeColumn(RowFileWriter& out, Firebird::IMessageMetadata* metadata, unsig
   }
 }
 
-void writeRow(RowFileWriter& out, Firebird::IMessageMetadata* metadata, unsigned columns,
-              const unsigned char* row, Firebird::IAttachment* attachment,
-              Firebird::ITransaction* transaction) {
-  for (unsigned i = 0; i < columns; ++i) writeColumn(out, metadata, i, row, attachment, transaction);
+void writeRow(RowFileWriter& out, const std::vector<Column>& columns, const unsigned char* row,
+              Firebird::IAttachment* attachment, Firebird::ITransaction* transaction) {
+  for (const Column& column : columns) writeColumn(out, column, row, attachment, transaction);
   out.endRow();
 }
 
@@ -255,7 +275,7 @@ SiteDatabase::SiteDatabase(const std::string& server, const std::string& path,
 
 SiteDatabase::~SiteDatabase() = default;
 
-void SiteDatabase::execute(const std::string& sql) {
+void SiteDatabase::execute(const std::string& sql, const std::function<bool()>& mayCommit) {
   guarded([&] {
     ThrowingStatus status;
     Transaction transaction(handles_->attachment);
@@ -270,6 +290,8 @@ void SiteDatabase::execute(const std::string& sql) {
     } else {
       statement->execute(status.get(), transaction.get(), nullptr, nullptr, nullptr, nullptr);
     }
+    // The transaction's destructor rolls back.
+    if (mayCommit && !mayCommit()) throw CommitWithdrawn("commit withdrawn; the statement was rolled back");
     transaction.commit();
   });
 }
@@ -299,14 +321,14 @@ PreparedSelect::PreparedSelect(std::unique_ptr<Handles> handles) : handles_(std:
 
 PreparedSelect::~PreparedSelect() = default;
 
-std::uint64_t PreparedSelect::writeRows(RowFileWriter& out) {
+std::uint64_t PreparedSelect::writeRows(RowFileWriter& out, const std::function<bool()>& keepGoing) {
   return guarded([&] {
     ThrowingStatus status;
     Firebird::IAttachment* attachment = handles_->attachment;
     Firebird::ITransaction* transaction = handles_->transaction->get();
     Firebird::IStatement* statement = handles_->statement.get();
     Handle<Firebird::IMessageMetadata> metadata(statement->getOutputMetadata(status.get()));
-    const unsigned columns = metadata->getCount(status.get());
+    const std::vector<Column> columns = columnLayout(metadata.get());
     std::vector<unsigned char> row(metadata->getMessageLength(status.get()));
     std::uint64_t rows = 0;
 
@@ -314,15 +336,18 @@ std::uint64_t PreparedSelect::writeRows(RowFileWriter& out) {
       Handle<Firebird::IResultSet> cursor(statement->openCursor(
           status.get(), transaction, nullptr, nullptr, metadata.get(), 0));
       while (cursor->fetchNext(status.get(), row.data()) == Firebird::IStatus::RESULT_OK) {
-        writeRow(out, metadata.get(), columns, row.data(), attachment, transaction);
+        writeRow(out, columns, row.data(), attachment, transaction);
         ++rows;
+        if (keepGoing && rows % kRowsBetweenChecks == 0 && !keepGoing()) {
+          throw SelectAbandoned("select abandoned after " + std::to_string(rows) + " rows");
+        }
       }
       cursor->close(status.get());
       (void)cursor.release();
-    } else if (columns > 0) {
+    } else if (!columns.empty()) {
       // An executable procedure with outputs: its one row of values.
       statement->execute(status.get(), transaction, nullptr, nullptr, metadata.get(), row.data());
-      writeRow(out, metadata.get(), columns, row.data(), attachment, transaction);
+      writeRow(out, columns, row.data(), attachment, transaction);
       rows = 1;
     } else {
       statement->execute(status.get(), transaction, nullptr, nullptr, nullptr, nullptr);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -16,6 +17,18 @@ class RowFileWriter;
 // The Firebird server refused something; the text is the server's own message (all its lines,
 // joined by blanks into one).
 class DatabaseError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// The statement ran, but the caller withdrew its consent to commit; everything was rolled back.
+class CommitWithdrawn : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// A select stopped because its caller no longer wanted the rows.
+class SelectAbandoned : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
@@ -43,7 +56,10 @@ class SiteDatabase {
 
   // Runs a statement that returns no rows (DDL, update, delete, execute procedure) and commits.
   // A statement that returns rows is run and its rows are dropped. Throws DatabaseError.
-  void execute(const std::string& sql);
+  // `mayCommit`, when given, is asked right before the commit; false rolls the work back and
+  // throws CommitWithdrawn (the agent's client left and will never learn the outcome, so it must
+  // find nothing changed).
+  void execute(const std::string& sql, const std::function<bool()>& mayCommit = {});
 
   // Prepares a statement whose rows become a result. Errors the server finds without running it
   // (syntax, unknown table) are thrown here as DatabaseError, before any result exists.
@@ -69,7 +85,9 @@ class PreparedSelect {
   // Runs the statement and writes every row to `out`, streaming: one row in memory at a time.
   // Returns the number of rows. Throws DatabaseError, or std::runtime_error from the writer.
   // A statement without result columns yields no rows; an executable procedure yields its one row.
-  std::uint64_t writeRows(RowFileWriter& out);
+  // `keepGoing`, when given, is asked every few thousand rows; false stops the select and throws
+  // SelectAbandoned, so that nobody's select keeps the site busy.
+  std::uint64_t writeRows(RowFileWriter& out, const std::function<bool()>& keepGoing = {});
 
  private:
   std::unique_ptr<Handles> handles_;

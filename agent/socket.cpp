@@ -3,13 +3,13 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <vector>
 
 namespace mirrox::agent {
@@ -46,6 +46,12 @@ void Socket::shutdownBoth() const noexcept {
   if (fd_ >= 0) ::shutdown(fd_, SHUT_RDWR);
 }
 
+bool Socket::peerGone() const noexcept {
+  pollfd fd{fd_, POLLRDHUP, 0};
+  if (::poll(&fd, 1, 0) <= 0) return false;
+  return (fd.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0;
+}
+
 void Socket::writeAll(std::string_view bytes) const {
   while (!bytes.empty()) {
     const ssize_t sent = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
@@ -57,18 +63,13 @@ void Socket::writeAll(std::string_view bytes) const {
   }
 }
 
-void Socket::writeFile(const std::filesystem::path& path) const {
-  struct Closer {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-  };
-  std::unique_ptr<std::FILE, Closer> file(std::fopen(path.c_str(), "rb"));
-  if (!file) throw std::runtime_error("cannot open " + path.string() + ": " + std::strerror(errno));
+void Socket::writeFile(std::FILE* file) const {
   std::vector<char> buffer(1 << 16);
   for (;;) {
-    const std::size_t got = std::fread(buffer.data(), 1, buffer.size(), file.get());
+    const std::size_t got = std::fread(buffer.data(), 1, buffer.size(), file);
     if (got > 0) writeAll(std::string_view(buffer.data(), got));
     if (got < buffer.size()) {
-      if (std::ferror(file.get())) throw std::runtime_error("cannot read " + path.string());
+      if (std::ferror(file)) throw std::runtime_error("cannot read a result file");
       return;
     }
   }

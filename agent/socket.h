@@ -2,7 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <filesystem>
+#include <cstdio>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -33,11 +33,14 @@ class Socket {
   // returns; safe to call from another thread.
   void shutdownBoth() const noexcept;
 
+  // True when the peer has closed its side or the connection failed; does not wait.
+  bool peerGone() const noexcept;
+
   // Writes all bytes; throws SocketError when the peer is gone. Never raises SIGPIPE.
   void writeAll(std::string_view bytes) const;
-  // Writes the whole file in fixed pieces (constant memory); throws SocketError or
-  // std::runtime_error (file unreadable).
-  void writeFile(const std::filesystem::path& path) const;
+  // Writes the rest of an open file in fixed pieces (constant memory); throws SocketError, or
+  // std::runtime_error when the file cannot be read.
+  void writeFile(std::FILE* file) const;
 
  private:
   int fd_ = -1;

@@ -48,11 +48,11 @@ done
 # not linked.
 cp "$fb_home/intl/libfbintl.so" "$root/intl/"
 # Only the private directory is open to the engine, so the fresh library is the one that loads,
-# never a copy installed for the server; Firebird's own UDF libraries are linked in beside it.
+# never a copy installed for the server; Firebird's own UDF libraries are copied in beside it (a
+# symbolic link resolves to a directory outside the allowed one, which the engine refuses).
 cp "$udf" "$root/udf/testudf.dll"
-for lib in "$fb_home"/UDF/*.so; do
-  ln -s "$lib" "$root/udf/"
-done
+cp "$fb_home"/UDF/*.so "$root/udf/"
+
 printf 'UdfAccess = Restrict %s\n' "$root/udf" > "$root/firebird.conf"
 export FIREBIRD=$root FIREBIRD_LOCK=$root/lock
 

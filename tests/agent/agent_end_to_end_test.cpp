@@ -173,57 +173,27 @@ TEST_F(AgentEndToEnd, SelectedRowsWithCyrillicTextArriveByteExact) {
   EXPECT_EQ(rows, expected);
 }
 
-TEST_F(AgentEndToEnd, MarkSelectPurgeMovesOnlyTheMarkedRows) {
+TEST_F(AgentEndToEnd, EveryKindOfColumnAndStatementGivesRowsInTheResultFileForm) {
   startAgent();
   RawAgentClient client = connectAndOpen();
-  execute(client, "create table channel (id_channel integer, flat smallint)");
-  execute(client, "create table rashod2004 (channel_id integer, param smallint, rec_date timestamp, "
-                  "rashod_value numeric(18,5))");
-  // The capture table and trigger as a site is prepared: multi-line texts, sent encoded.
+  execute(client, "create table t (id integer)");
   execute(client,
-          "CREATE TABLE REP_RASHOD2004\r\n(\r\nCHANNEL_ID INTEGER,\r\nPARAM SMALLINT,\r\nREC_DATE "
-          "TIMESTAMP,\r\nRASHOD_VALUE NUMERIC(18,5),\r\nSTATUS SMALLINT\r\n)");
-  execute(client,
-          "CREATE TRIGGER RASHOD2004_AI0 FOR RASHOD2004\r\nACTIVE AFTER INSERT POSITION 0\r\nAS\r\n"
-          "begin\r\ninsert into rep_rashod2004 values (new.channel_id,new.param,\r\n"
-          "new.rec_date,new.rashod_value,0);\r\nend");
-  execute(client, "insert into channel values (10, 0)");
-  execute(client, "insert into channel values (20, 1)");
-  execute(client, "insert into rashod2004 values (10, 1, '2024-05-01 12:00:00', 1.5)");
-  execute(client, "insert into rashod2004 values (20, 1, '2024-05-01 12:00:00', 9)");
-
-  execute(client, "update REP_RASHOD2004 set status = 1");
-  // Captured after the mark: must survive the purge.
-  execute(client, "insert into rashod2004 values (10, 2, '2024-05-01 13:00:00', 2.25)");
-  const std::string rows = selectAndFetch(
-      client,
-      "/1/select r.channel_id, r.param, r.rashod_value, r.rec_date from REP_RASHOD2004 R, CHANNEL C "
-      "where C.Flat = 0 and C.ID_CHANNEL = R.CHANNEL_ID and r.status = 1");
-  EXPECT_EQ(rows, "10\t1\t1.50000\t01.05.2024 12:00:00\r\n");
-  execute(client, "delete from REP_RASHOD2004 where status = 1");
-
-  EXPECT_EQ(site_->rows("select channel_id, param, status from rep_rashod2004"), "10\t2\t0\r\n");
-}
-
-TEST_F(AgentEndToEnd, AgentWithoutStatementsAnswersCodeFourAndRunsTheResentText) {
-  startAgent({"--no-statements"});
-  RawAgentClient client = connectAndOpen();
-  execute(client, "create table r_client (id_rec integer, status integer)");
-  execute(client, "insert into r_client values (1, 2)");
-
-  const std::string mark = "{053D9F1B-8C82-4A0E-8426-21521484D343}";
-  client.sendLine(mark + "/0");
-  const std::optional<std::string> refused = client.readLine();
-  ASSERT_TRUE(refused.has_value());
-  EXPECT_EQ(refused->rfind("Error/4/", 0), 0u) << *refused;
-  client.sendLine(mark + "/0/" + encodeParam("update R_CLIENT set status = 3 where status = 2"));
-  EXPECT_EQ(client.readLine(), "Ok");
-  EXPECT_EQ(site_->rows("select id_rec, status from r_client"), "1\t3\r\n");
-
-  // A select resent with its text gets an identifier like any other.
-  const std::string rows = selectAndFetch(
-      client, "{7B7F2344-E346-4A28-A64C-B17B7091ED98}/1/select id_rec from r_client where status = 3");
-  EXPECT_EQ(rows, "1\r\n");
+          "create procedure p returns (a integer, b varchar(10)) as\r\nbegin\r\n  a = 7;\r\n  b = 'x';\r\nend");
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"select cast('12:34:56.789' as time), true, false, cast(null as boolean) from rdb$database",
+       "12:34:56\t1\t0\t\r\n"},
+      {"select cast(1.5 as float), cast(-123.456 as numeric(9,3)), 9223372036854775807, "
+       "cast(-7 as smallint) from rdb$database",
+       "1.5\t-123.456\t9223372036854775807\t-7\r\n"},
+      // An executable procedure gives its one row of outputs.
+      {"execute procedure p", "7\tx\r\n"},
+      // A statement without rows gives an empty result, not a failure.
+      {"insert into t values (1)", ""},
+      {"select id from t where id < 0", ""},
+  };
+  for (const auto& [sql, rows] : cases) {
+    EXPECT_EQ(selectAndFetch(client, "/1/" + encodeParam(sql)), rows) << sql;
+  }
 }
 
 TEST_F(AgentEndToEnd, SelectFailingWhileItRunsGivesItsIdentifierThenAFailureAndNoResult) {
@@ -294,6 +264,56 @@ TEST_F(AgentEndToEnd, ClientLeavingInTheMiddleOfAFileDoesNotStopTheAgent) {
   EXPECT_EQ(selectAndFetch(next, "/1/select count(*) from big"), "300000\r\n");
 }
 
+TEST_F(AgentEndToEnd, StatementOfAClientThatLeftWhileItRanIsRolledBack) {
+  startAgent();
+  {
+    RawAgentClient client = connectAndOpen();
+    execute(client, "create table t (id integer)");
+    // Inserts at once, then keeps the server busy far longer than the client takes to leave.
+    client.sendLine("/0/execute block as declare i integer = 0; begin insert into t values (1); "
+                    "while (i < 3000000) do i = i + 1; end");
+  }
+  EXPECT_TRUE(eventually([&] { return readFile(logPath()).find("rolled back") != std::string::npos; }))
+      << readFile(logPath());
+  EXPECT_EQ(site_->rows("select count(*) from t"), "0\r\n");
+  EXPECT_TRUE(agent_->running());
+}
+
+TEST_F(AgentEndToEnd, SelectOfAClientThatLeftIsStoppedNotRunToItsEnd) {
+  startAgent();
+  {
+    RawAgentClient client = connectAndOpen();
+    // Millions of rows: far more than the time the client takes to leave.
+    client.sendLine("/1/select a.rdb$type_name, b.rdb$type_name, c.rdb$type_name "
+                    "from rdb$types a, rdb$types b, rdb$types c");
+    const std::optional<std::string> first = client.readLine();
+    ASSERT_TRUE(first && first->rfind("Ok/", 0) == 0) << first.value_or("<closed>");
+  }
+  EXPECT_TRUE(eventually([&] { return readFile(logPath()).find("select abandoned") != std::string::npos; }))
+      << readFile(logPath());
+  EXPECT_TRUE(eventually([&] { return std::filesystem::is_empty(resultsDirectory()); }));
+  RawAgentClient next = connectAndOpen();
+  EXPECT_EQ(selectAndFetch(next, "/1/select 5 from rdb$database"), "5\r\n");
+}
+
+TEST_F(AgentEndToEnd, ResultLostFromDiskFailsItsFetchAndKeepsTheConnectionInStep) {
+  startAgent();
+  RawAgentClient client = connectAndOpen();
+  client.sendLine("/1/select 1 from rdb$database");
+  const std::optional<std::string> first = client.readLine();
+  ASSERT_TRUE(first && first->rfind("Ok/", 0) == 0);
+  ASSERT_EQ(client.readLine(), "Ok");
+  // Someone cleaned the agent's directory behind its back.
+  for (const auto& entry : std::filesystem::directory_iterator(resultsDirectory())) {
+    std::filesystem::remove(entry.path());
+  }
+  client.sendLine("/4/" + first->substr(3));
+  const std::optional<std::string> reply = client.readLine();
+  ASSERT_TRUE(reply.has_value());
+  EXPECT_EQ(reply->rfind("Error/6/", 0), 0u) << *reply;
+  EXPECT_EQ(selectAndFetch(client, "/1/select 2 from rdb$database"), "2\r\n");
+}
+
 TEST_F(AgentEndToEnd, ResultFilesGoWhenTheirConnectionEnds) {
   startAgent();
   {
@@ -319,6 +339,9 @@ TEST_F(AgentEndToEnd, ClientsAreServedOneAfterAnotherAndSideBySide) {
   }
   idle.sendLine("/3/");
   EXPECT_EQ(idle.readLine(), "Ok");
+  // Stopping does not wait for a connected client to leave on its own.
+  EXPECT_EQ(agent_->stop(), 0);
+  EXPECT_TRUE(idle.closedByPeer());
 }
 
 TEST_F(AgentEndToEnd, OverLongCommandLineIsRefusedAndTheConnectionClosed) {
@@ -351,6 +374,20 @@ TEST(AgentCommandLine, BadOptionIsRefusedWithItsReason) {
   const testing::Finished bad = testing::runAgentToExit({"--port", "http"});
   EXPECT_EQ(bad.exitCode, 2);
   EXPECT_NE(bad.err.find("--port"), std::string::npos) << bad.err;
+}
+
+TEST(AgentCommandLine, UnwritableLogIsReportedAtStart) {
+  const testing::Finished started =
+      testing::runAgentToExit({"--bind", "127.0.0.1", "--port", "0", "--log", "/no/such/dir/agent.log"});
+  EXPECT_EQ(started.exitCode, 1);
+  EXPECT_NE(started.err.find("cannot open log file /no/such/dir/agent.log"), std::string::npos) << started.err;
+}
+
+TEST(AgentCommandLine, MissingPlaceForResultsIsReportedAtStart) {
+  const testing::Finished started =
+      testing::runAgentToExit({"--bind", "127.0.0.1", "--port", "0"}, {"TMPDIR=/no/such/dir"});
+  EXPECT_EQ(started.exitCode, 1);
+  EXPECT_NE(started.err.find("cannot create a directory for results"), std::string::npos) << started.err;
 }
 
 TEST(AgentCommandLine, PortInUseIsReportedNotIgnored) {

@@ -19,7 +19,9 @@ struct Finished {
 };
 
 // Runs the agent with `arguments` to its end (for --help and bad options).
-Finished runAgentToExit(const std::vector<std::string>& arguments);
+// `environment` entries ("NAME=value") are set on top of the test's own.
+Finished runAgentToExit(const std::vector<std::string>& arguments,
+                        const std::vector<std::string>& environment = {});
 
 // A running mirrox-agent on 127.0.0.1 and a port of its own choosing. Its results go under
 // `tmpDirectory` (its TMPDIR), its standard error to `tmpDirectory`/agent.err. Stopped with SIGTERM

@@ -52,11 +52,6 @@ TEST(DecodeParam, TurnsOnlyTheEncodedLineBreaksBack) {
   EXPECT_EQ(decodeParam(encoded), std::string("a\r\nb\nc\r") + "\xE0\xFF/\x07");
 }
 
-TEST(Reply, SuccessLinesCarryTheValue) {
-  EXPECT_EQ(okReply(), "Ok\n");
-  EXPECT_EQ(okReply(17), "Ok/17\n");
-}
-
 TEST(Reply, FailureStaysOneLineAndKeepsSlashes) {
   EXPECT_EQ(failureReply(FailureCode::NoStatement, "no statement\r\nfor a/b\n"),
             "Error/4/no statement  for a/b \n");

@@ -160,6 +160,23 @@ TEST_F(LinkToAgent, SecondRequestMarkMovesOnlyRowsThatArrivedSince) {
   EXPECT_EQ(site_->rows("select id_rec, status from r_client order by id_rec"), "1\t9\r\n");
 }
 
+TEST_F(LinkToAgent, JournalCaptureSeparatesRequestsFromEventsThroughMarkAndPurge) {
+  site_->execute("create table journal_people_alerts (id_record integer, note varchar(20))");
+  site_->execute("create table journal_hardware (id_record integer, note varchar(20))");
+  startAgent();
+  ASSERT_EQ(send(openDatabaseCommand(site_->path())), kSendOk) << context_.statusText();
+  for (const TCommand& statement : JournalRep::JournalPrepScript) {
+    ASSERT_EQ(send(statement), kSendOk) << context_.statusText();
+  }
+  site_->execute("insert into journal_people_alerts values (7, 'a')");
+  site_->execute("insert into journal_hardware values (8, 'b')");
+  site_->execute("update journal_hardware set note = 'c'");  // a second capture of the same event
+  ASSERT_EQ(send(JournalRep::CmdMarkEvents), kSendOk) << context_.statusText();
+  site_->execute("insert into journal_hardware values (9, 'd')");  // after the mark
+  ASSERT_EQ(send(JournalRep::CmdPurgeEvents), kSendOk) << context_.statusText();
+  EXPECT_EQ(site_->rows("select id_rec, status from r_client order by id_rec"), "7\t2\r\n9\t0\r\n");
+}
+
 TEST_F(LinkToAgent, FailedSelectLeavesNoResultToFetch) {
   startAgent();
   ASSERT_EQ(send(openDatabaseCommand(site_->path())), kSendOk) << context_.statusText();

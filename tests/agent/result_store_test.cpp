@@ -4,6 +4,7 @@
 
 #include <fstream>
 
+#include "tests/agent/inflate.h"
 #include "tests/agent/scratch_directory_for_tests.h"
 
 namespace mirrox::agent {
@@ -50,6 +51,27 @@ TEST_F(ResultStoreTest, OnlyCompletedResultsOfThisStoreCanBeFetched) {
   EXPECT_EQ(packed->size, std::filesystem::file_size(packed->path));
   // A second fetch of the same result gets the same stream.
   EXPECT_EQ(mine.packed(pending)->path, packed->path);
+  EXPECT_EQ(mine.packed(pending)->size, packed->size);
+}
+
+TEST_F(ResultStoreTest, CompletingPacksTheRowsAndDropsThePlainFile) {
+  ResultStore store(dir_.path(), counter_);
+  const std::uint64_t id = store.reserve();
+  writeRows(store, id, "1\t\xC0\r\n");
+  store.complete(id);
+  EXPECT_FALSE(std::filesystem::exists(store.rowsPath(id)));
+  const auto packed = store.packed(id);
+  ASSERT_TRUE(packed.has_value());
+  std::ifstream in(packed->path, std::ios::binary);
+  const std::string stream((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(testing::inflateZlib(stream), "1\t\xC0\r\n");
+}
+
+TEST_F(ResultStoreTest, ResultWhoseRowsCannotBePackedStaysUnfetchable) {
+  ResultStore store(dir_.path(), counter_);
+  const std::uint64_t id = store.reserve();  // nothing written
+  EXPECT_THROW(store.complete(id), std::runtime_error);
+  EXPECT_FALSE(store.packed(id).has_value());
 }
 
 TEST_F(ResultStoreTest, DiscardedResultIsGoneWithItsFile) {

@@ -12,6 +12,7 @@
 #include "link/send_command.h"
 #include "tests/support/fake_agent.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/veth_namespace.h"
 #include "tests/support/test_context.h"
 
 namespace mirrox {
@@ -23,6 +24,7 @@ using testing_support::FakeAgentOptions;
 using testing_support::Script;
 using testing_support::TempDir;
 using testing_support::TestContext;
+using testing_support::VethNamespace;
 
 // Probes after 1 s of silence, one a second, two unanswered ones end the connection.
 LinkLimits quickProbes() {
@@ -31,48 +33,6 @@ LinkLimits quickProbes() {
   limits.keepAlive = KeepAlive{true, 1s, 1s, 2};
   return limits;
 }
-
-bool run(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
-
-// A network namespace joined to this one by a veth pair: the agent's address lives inside it.
-class VethNamespace {
- public:
-  VethNamespace() {
-    const int id = static_cast<int>(::getpid() % 200) + 20;
-    name_ = "mxka" + std::to_string(::getpid());
-    hostLink_ = "mxh" + std::to_string(::getpid());
-    peerLink_ = "mxp" + std::to_string(::getpid());
-    const std::string net = "10.213." + std::to_string(id) + ".";
-    hostAddress_ = net + "1";
-    peerAddress_ = net + "2";
-    ready_ = run("ip netns add " + name_) &&
-             run("ip link add " + hostLink_ + " type veth peer name " + peerLink_) &&
-             run("ip link set " + peerLink_ + " netns " + name_) &&
-             run("ip addr add " + hostAddress_ + "/24 dev " + hostLink_) &&
-             run("ip link set " + hostLink_ + " up") &&
-             run(inside("ip addr add " + peerAddress_ + "/24 dev " + peerLink_)) &&
-             run(inside("ip link set " + peerLink_ + " up")) && run(inside("ip link set lo up"));
-  }
-  ~VethNamespace() {
-    run("ip netns del " + name_);
-    run("ip link del " + hostLink_);
-  }
-  VethNamespace(const VethNamespace&) = delete;
-  VethNamespace& operator=(const VethNamespace&) = delete;
-
-  bool ready() const { return ready_; }
-  std::string path() const { return "/run/netns/" + name_; }
-  const std::string& peerAddress() const { return peerAddress_; }
-  // The peer stops answering at the TCP level: nothing it sends or receives passes any more.
-  bool takePeerLinkDown() { return run(inside("ip link set " + peerLink_ + " down")); }
-  bool takePeerLinkUp() { return run(inside("ip link set " + peerLink_ + " up")); }
-
- private:
-  std::string inside(const std::string& command) const { return "ip netns exec " + name_ + " " + command; }
-
-  std::string name_, hostLink_, peerLink_, hostAddress_, peerAddress_;
-  bool ready_ = false;
-};
 
 TEST(KeepAlive, DeadPeerEndsAnUnlimitedSelectWaitWithResult101) {
   if (::geteuid() != 0) GTEST_SKIP() << "taking a network link down needs root";

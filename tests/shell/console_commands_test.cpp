@@ -17,15 +17,16 @@
 #include "link/cp1251.h"
 #include "link/pinger2.h"
 #include "link/send_command.h"
+#include "engine/local_connection.h"
 #include "link/tcp_client.h"
 #include "shell/console/about_box.h"
 #include "shell/console/console_commands.h"
 #include "shell/console/dialogs.h"
 #include "shell/console/main_window.h"
 #include "shell/console/set_form.h"
-#include "tests/common/child_process.h"
-#include "tests/common/manual_clock.h"
-#include "tests/common/temp_dir.h"
+#include "tests/support/child_process.h"
+#include "tests/support/manual_clock.h"
+#include "tests/support/temp_dir.h"
 #include "tests/support/fake_agent.h"
 
 namespace mirrox {
@@ -90,7 +91,7 @@ class ConsoleTest : public ::testing::Test {
   }
 
   void load(const std::string& ini) {
-    test::writeFile(dir_ / "mirrox.ini", utf8ToCp1251(ini));
+    testing_support::writeFile(dir_ / "mirrox.ini", utf8ToCp1251(ini));
     registry_.LoadObjects();
     window_.objectTable()->setRowCount(registry_.count());
     commands_ = std::make_unique<ConsoleCommands>(
@@ -99,12 +100,12 @@ class ConsoleTest : public ::testing::Test {
   }
   TReplicationThread& thread() {
     if (!thread_) {
-      thread_ = std::make_unique<TReplicationThread>(window_, registry_, tcp_, clock_, dir_.path(),
+      thread_ = std::make_unique<TReplicationThread>(window_, registry_, tcp_, local_, clock_, dir_.path(),
                                                      [](TReplicationThread&, int) { return 0; });
     }
     return *thread_;
   }
-  std::string ini() const { return cp1251ToUtf8(test::readFile(dir_ / "mirrox.ini")); }
+  std::string ini() const { return cp1251ToUtf8(testing_support::readFile(dir_ / "mirrox.ini")); }
   QString cell(int row, int column) const {
     const QTableWidgetItem* item = window_.objectTable()->item(row, column);
     return item == nullptr ? QString() : item->text();
@@ -127,13 +128,14 @@ class ConsoleTest : public ::testing::Test {
     };
   }
 
-  test::TempDir dir_;
-  test::ManualClock clock_;
+  testing_support::TempDir dir_;
+  testing_support::ManualClock clock_;
   EventLogFile logFile_;
   TfrmRepWnd window_;
   ObjectRegistry registry_;
   AppPaths paths_;
   TcpClient tcp_;
+  LocalConnection local_;
   ScriptedDialogs dialogs_;
   ConsoleOperations ops_;
   std::vector<int> replicated_;
@@ -312,13 +314,13 @@ TEST_F(ConsoleTest, ReplicateAllLogsTheSummaryAndLocksTheConsoleForTheScheduler)
   window_.actions().replicateAll->trigger();
   EXPECT_EQ(replicated_, (std::vector<int>{0, 1}));
   EXPECT_EQ(registry_.at(0).LastReplicationText, timeBefore);
-  const std::string log = cp1251ToUtf8(test::readFile(logFile_.path()));
+  const std::string log = cp1251ToUtf8(testing_support::readFile(logFile_.path()));
   EXPECT_NE(log.find("Результат репликации всех ОДС:\r\nПервый OK \r\nВторой Ошибка\r\n\r\n"), std::string::npos) << log;
   EXPECT_NE(log.find("12:00:00 \r\nOk-----\r\n"), std::string::npos);
   EXPECT_NE(log.find("Запуск основного потока репликации...\r\n"), std::string::npos);
 
   ASSERT_TRUE(thread_ && !thread_->suspended());
-  ASSERT_TRUE(test::eventually([&] {
+  ASSERT_TRUE(testing_support::eventually([&] {
     QCoreApplication::processEvents();
     return !window_.startButton()->isEnabled();
   }));

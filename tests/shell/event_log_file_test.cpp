@@ -4,8 +4,8 @@
 
 #include "link/cp1251.h"
 #include "shell/event_log_file.h"
-#include "tests/common/manual_clock.h"
-#include "tests/common/temp_dir.h"
+#include "tests/support/manual_clock.h"
+#include "tests/support/temp_dir.h"
 
 namespace mirrox {
 namespace {
@@ -16,8 +16,8 @@ class EventLogFileTest : public ::testing::Test {
     std::filesystem::create_directory(dir_ / "Log");
   }
 
-  test::TempDir dir_;
-  test::ManualClock clock_;
+  testing_support::TempDir dir_;
+  testing_support::ManualClock clock_;
   EventLogFile log_;
 };
 
@@ -25,7 +25,7 @@ TEST_F(EventLogFileTest, EachEntryIsStampedCp1251AndEndsWithCrLf) {
   log_.append("Репликации данных \r\n1 Котельная");
   log_.append("");
   log_.append(" Приложение завершено ");
-  EXPECT_EQ(test::readFile(log_.path()),
+  EXPECT_EQ(testing_support::readFile(log_.path()),
             utf8ToCp1251("08.01 09:05:03 Репликации данных \r\n1 Котельная\r\n"
                          "08.01 09:05:03 \r\n"
                          "08.01 09:05:03  Приложение завершено \r\n"));
@@ -38,11 +38,11 @@ TEST_F(EventLogFileTest, MissingLogDirectoryLosesTheLineOnlyUntilItIsCreated) {
   ASSERT_TRUE(log_.ensureLogDir());
   ASSERT_TRUE(log_.ensureLogDir());  // an existing directory is fine
   log_.append("kept");
-  EXPECT_EQ(test::readFile(log_.path()), "08.01 09:05:03 kept\r\n");
+  EXPECT_EQ(testing_support::readFile(log_.path()), "08.01 09:05:03 kept\r\n");
 }
 
 TEST_F(EventLogFileTest, FileOfElevenMebibytesStartsAfreshAndOneByteLessSurvives) {
-  test::writeFile(log_.path(), "");
+  testing_support::writeFile(log_.path(), "");
   std::filesystem::resize_file(log_.path(), 11534335);
   log_.trimAtStart();
   EXPECT_EQ(std::filesystem::file_size(log_.path()), 11534335u);

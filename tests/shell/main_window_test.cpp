@@ -12,8 +12,8 @@
 #include "link/cp1251.h"
 #include "shell/console/main_window.h"
 #include "shell/gui_handoff.h"
-#include "tests/common/manual_clock.h"
-#include "tests/common/temp_dir.h"
+#include "tests/support/manual_clock.h"
+#include "tests/support/temp_dir.h"
 
 namespace mirrox {
 namespace {
@@ -26,7 +26,7 @@ class MainWindowTest : public ::testing::Test {
   }
 
   void load(const std::string& ini) {
-    test::writeFile(dir_ / "mirrox.ini", utf8ToCp1251(ini));
+    testing_support::writeFile(dir_ / "mirrox.ini", utf8ToCp1251(ini));
     registry_.LoadObjects();
   }
   QString cell(int row, int column) const {
@@ -34,8 +34,8 @@ class MainWindowTest : public ::testing::Test {
     return item == nullptr ? QString() : item->text();
   }
 
-  test::TempDir dir_;
-  test::ManualClock clock_;
+  testing_support::TempDir dir_;
+  testing_support::ManualClock clock_;
   EventLogFile logFile_;
   TfrmRepWnd window_;
   ObjectRegistry registry_{dir_ / "mirrox.ini", clock_, window_};
@@ -74,7 +74,7 @@ TEST_F(MainWindowTest, RowsShowTheObjectsAndFollowTheirLinkState) {
   registry_.at(1).SetLinkOk(true);
   EXPECT_EQ(cell(1, 5), "Ok");
   // Loading logged one numbered line per object, through the same log as everything else.
-  EXPECT_NE(test::readFile(logFile_.path()).find(utf8ToCp1251("3. Странный\r\n")), std::string::npos);
+  EXPECT_NE(testing_support::readFile(logFile_.path()).find(utf8ToCp1251("3. Странный\r\n")), std::string::npos);
 }
 
 TEST_F(MainWindowTest, LogViewIsEmptiedPastTheLimitWhileTheFileKeepsEveryLine) {
@@ -84,7 +84,7 @@ TEST_F(MainWindowTest, LogViewIsEmptiedPastTheLimitWhileTheFileKeepsEveryLine) {
   EXPECT_TRUE(window_.logView()->toPlainText().isEmpty());
   window_.LogLine("two\r\nlines");
   EXPECT_EQ(window_.logView()->toPlainText(), "two\nlines");
-  const std::string file = test::readFile(logFile_.path());
+  const std::string file = testing_support::readFile(logFile_.path());
   EXPECT_NE(file.find("line 1025\r\n"), std::string::npos);
   EXPECT_NE(file.find(" two\r\nlines\r\n"), std::string::npos);
 }

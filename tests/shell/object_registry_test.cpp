@@ -6,14 +6,14 @@
 
 #include "link/cp1251.h"
 #include "shell/object_registry.h"
-#include "tests/common/manual_clock.h"
-#include "tests/common/temp_dir.h"
+#include "tests/support/manual_clock.h"
+#include "tests/support/temp_dir.h"
 
 namespace mirrox {
 namespace {
 
-using test::readFile;
-using test::writeFile;
+using testing_support::readFile;
+using testing_support::writeFile;
 
 class RecordingObserver : public RegistryObserver {
  public:
@@ -44,8 +44,8 @@ class ObjectRegistryTest : public ::testing::Test {
     return registry_;
   }
 
-  test::TempDir dir_;
-  test::ManualClock clock_;
+  testing_support::TempDir dir_;
+  testing_support::ManualClock clock_;
   RecordingObserver observer_;
   ObjectRegistry registry_{ini(), clock_, observer_};
 };

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "link/cp1251.h"
-#include "tests/common/child_process.h"
-#include "tests/common/temp_dir.h"
+#include "tests/support/child_process.h"
+#include "tests/support/temp_dir.h"
 
 namespace mirrox {
 
@@ -27,17 +27,20 @@ class ProgramCopy : public ::testing::Test {
   // Existing database files are never touched, so these stand-ins keep the start-up quiet.
   void standInDatabases() {
     std::filesystem::create_directory(dir_ / "DB");
-    test::writeFile(dir_ / "DB" / "serverdb.gdb", "");
-    test::writeFile(dir_ / "DB" / "journal.db", "");
+    testing_support::writeFile(dir_ / "DB" / "serverdb.gdb", "");
+    testing_support::writeFile(dir_ / "DB" / "journal.db", "");
   }
 
-  std::unique_ptr<test::ChildProcess> start(const std::vector<std::string>& args) {
-    return std::make_unique<test::ChildProcess>(dir_ / "mirrox", args,
+  std::unique_ptr<testing_support::ChildProcess> start(const std::vector<std::string>& args) {
+    return std::make_unique<testing_support::ChildProcess>(dir_ / "mirrox", args,
                                           std::map<std::string, std::string>{{"QT_QPA_PLATFORM", "offscreen"},
                                                                              {"TMPDIR", (dir_ / "tmp").string()}},
                                           dir_.path(), dir_ / "output.txt");
   }
-  std::string log() const { return cp1251ToUtf8(test::readFile(dir_ / "Log" / "mirrox.txt")); }
+  std::string log() const {
+    const auto path = dir_ / "Log" / "mirrox.txt";
+    return std::filesystem::exists(path) ? cp1251ToUtf8(testing_support::readFile(path)) : std::string();
+  }
   std::size_t count(const std::string& text) const {
     const std::string all = log();
     std::size_t n = 0;
@@ -47,7 +50,7 @@ class ProgramCopy : public ::testing::Test {
   // The start-up step has run once the separator line is in the log.
   bool startedUp() const { return count("---------------------------\r\n") > 0; }
 
-  test::TempDir dir_;
+  testing_support::TempDir dir_;
 };
 
 }  // namespace mirrox

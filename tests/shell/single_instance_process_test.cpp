@@ -5,17 +5,17 @@
 #include <string>
 
 #include "link/cp1251.h"
-#include "tests/common/child_process.h"
-#include "tests/common/temp_dir.h"
+#include "tests/support/child_process.h"
+#include "tests/support/temp_dir.h"
 #include "tests/shell/program_copy.h"
 
 namespace mirrox {
 namespace {
 
 using namespace std::chrono_literals;
-using test::ChildProcess;
-using test::eventually;
-using test::readFile;
+using testing_support::ChildProcess;
+using testing_support::eventually;
+using testing_support::readFile;
 
 class SingleInstance : public ProgramCopy {
  protected:
@@ -30,7 +30,7 @@ TEST_F(SingleInstance, CloseWithNoInstanceRunningEndsAtOnceWithoutALogLine) {
 }
 
 TEST_F(SingleInstance, SecondStartEndsSilentlyAndCloseEndsTheFirstWhichSavesItsState) {
-  test::writeFile(dir_ / "mirrox.ini", utf8ToCp1251("[Main]\r\nperiod=15\r\nchk=1\r\n[3]\r\nods=Котельная\r\n"
+  testing_support::writeFile(dir_ / "mirrox.ini", utf8ToCp1251("[Main]\r\nperiod=15\r\nchk=1\r\n[3]\r\nods=Котельная\r\n"
                                                     "host=127.0.0.1\r\nf32=777\r\ndtime=18.01.2009\r\n"));
   auto first = start({});
   ASSERT_TRUE(eventually([&] { return startedUp(); })) << log();
@@ -68,7 +68,7 @@ TEST_F(SingleInstance, AutoWithASecondArgumentStartsWithoutWaitingForTheDatabase
 
 TEST_F(SingleInstance, UnwritableDatabaseDirectoryStopsTheStartUpButTheProgramStillClosesCleanly) {
   std::filesystem::remove_all(dir_ / "DB");
-  test::writeFile(dir_ / "DB", "a file where the database directory should be");
+  testing_support::writeFile(dir_ / "DB", "a file where the database directory should be");
   auto first = start({});
   ASSERT_TRUE(eventually([&] { return startedUp(); })) << log();
   auto closer = start({"close"});

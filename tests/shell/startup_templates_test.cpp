@@ -8,7 +8,7 @@ namespace mirrox {
 namespace {
 
 using namespace std::chrono_literals;
-using test::eventually;
+using testing_support::eventually;
 
 // Attaches through the local server as the program does; returns the server's error text or "".
 std::string attachError(const std::filesystem::path& database) {
@@ -52,14 +52,14 @@ TEST_F(ProgramCopy, MissingDatabasesAreWrittenFromTheTemplatesAndOpenThroughTheS
   EXPECT_EQ(program->waitFor(20s), 0);
 
   // The next start finds both files and leaves them alone.
-  test::writeFile(dir_ / "DB" / "journal.db", "changed by the operator");
+  testing_support::writeFile(dir_ / "DB" / "journal.db", "changed by the operator");
   auto again = start({});
   ASSERT_TRUE(eventually([&] { return count("---------------------------\r\n") == 2; })) << log();
   auto closer2 = start({"close"});
   EXPECT_EQ(closer2->waitFor(20s), 0);
   EXPECT_EQ(again->waitFor(20s), 0);
   EXPECT_EQ(count("Создан файл серверной БД"), 2u);
-  EXPECT_EQ(test::readFile(dir_ / "DB" / "journal.db"), "changed by the operator");
+  EXPECT_EQ(testing_support::readFile(dir_ / "DB" / "journal.db"), "changed by the operator");
 }
 
 }  // namespace

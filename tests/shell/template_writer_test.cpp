@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "shell/template_writer.h"
-#include "tests/common/temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 namespace mirrox {
 namespace {
@@ -17,14 +17,14 @@ QByteArray resourceBytes(const char* path) {
 }
 
 TEST(WriteTemplate, WritesEachCarriedTemplateByteForByteForTheServersAccount) {
-  test::TempDir dir;
+  testing_support::TempDir dir;
   ASSERT_FALSE(WriteTemplate(dir / "serverdb.gdb", 0).has_value());
   ASSERT_FALSE(WriteTemplate(dir / "journal.db", 1).has_value());
   const QByteArray metering = resourceBytes(":/DB/DB_L");
   const QByteArray journal = resourceBytes(":/DB/DB_J");
   ASSERT_GT(metering.size(), 0);
-  EXPECT_EQ(test::readFile(dir / "serverdb.gdb"), metering.toStdString());
-  EXPECT_EQ(test::readFile(dir / "journal.db"), journal.toStdString());
+  EXPECT_EQ(testing_support::readFile(dir / "serverdb.gdb"), metering.toStdString());
+  EXPECT_EQ(testing_support::readFile(dir / "journal.db"), journal.toStdString());
   EXPECT_NE(metering, journal);
 
   struct stat st {};
@@ -33,15 +33,15 @@ TEST(WriteTemplate, WritesEachCarriedTemplateByteForByteForTheServersAccount) {
 }
 
 TEST(WriteTemplate, NeverTouchesAnExistingFile) {
-  test::TempDir dir;
-  test::writeFile(dir / "serverdb.gdb", "operator's data");
+  testing_support::TempDir dir;
+  testing_support::writeFile(dir / "serverdb.gdb", "operator's data");
   const auto error = WriteTemplate(dir / "serverdb.gdb", 0);
   ASSERT_TRUE(error.has_value());
-  EXPECT_EQ(test::readFile(dir / "serverdb.gdb"), "operator's data");
+  EXPECT_EQ(testing_support::readFile(dir / "serverdb.gdb"), "operator's data");
 }
 
 TEST(WriteTemplate, UnwritableDirectoryNamesThePathAndTheReasonAndLeavesNothing) {
-  test::TempDir dir;
+  testing_support::TempDir dir;
   const auto path = dir / "missing" / "serverdb.gdb";
   const auto error = WriteTemplate(path, 0);
   ASSERT_TRUE(error.has_value());

@@ -12,6 +12,8 @@ TempDir::TempDir() {
   std::string pattern = (std::filesystem::temp_directory_path() / "mirrox-test-XXXXXX").string();
   if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed for " + pattern);
   path_ = pattern;
+  // The local Firebird server runs as its own account and must reach files made here.
+  std::filesystem::permissions(path_, std::filesystem::perms::all);
 }
 
 TempDir::~TempDir() {

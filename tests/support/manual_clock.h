@@ -5,7 +5,7 @@
 
 #include "link/clock.h"
 
-namespace mirrox::test {
+namespace mirrox::testing_support {
 
 // A clock that stands still until a test moves it; sleeping moves it forward at once. Safe to
 // move from the scheduler thread while the test thread reads it.
@@ -23,4 +23,4 @@ class ManualClock final : public Clock {
   std::atomic<DateTime> now_;
 };
 
-}  // namespace mirrox::test
+}  // namespace mirrox::testing_support

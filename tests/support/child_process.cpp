@@ -1,4 +1,4 @@
-#include "tests/common/child_process.h"
+#include "tests/support/child_process.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -7,7 +7,7 @@
 
 #include <stdexcept>
 
-namespace mirrox::test {
+namespace mirrox::testing_support {
 
 ChildProcess::ChildProcess(const std::filesystem::path& program, const std::vector<std::string>& args,
                            const std::map<std::string, std::string>& env, const std::filesystem::path& workDir,
@@ -60,4 +60,4 @@ std::optional<int> ChildProcess::waitFor(std::chrono::milliseconds limit) {
   return status_;
 }
 
-}  // namespace mirrox::test
+}  // namespace mirrox::testing_support

@@ -2,7 +2,7 @@
 
 #include <thread>
 
-namespace mirrox::test {
+namespace mirrox::testing_support {
 
 template <typename Condition>
 bool eventually(Condition condition, std::chrono::milliseconds limit) {
@@ -14,4 +14,4 @@ bool eventually(Condition condition, std::chrono::milliseconds limit) {
   return true;
 }
 
-}  // namespace mirrox::test
+}  // namespace mirrox::testing_support

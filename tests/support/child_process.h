@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace mirrox::test {
+namespace mirrox::testing_support {
 
 // A program started by a test; killed when the object goes away if it is still running.
 class ChildProcess {
@@ -38,6 +38,6 @@ class ChildProcess {
 template <typename Condition>
 bool eventually(Condition condition, std::chrono::milliseconds limit = std::chrono::seconds(20));
 
-}  // namespace mirrox::test
+}  // namespace mirrox::testing_support
 
-#include "tests/common/child_process_inl.h"
+#include "tests/support/child_process_inl.h"
