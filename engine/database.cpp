@@ -61,6 +61,16 @@ void Database::connect() {
   dialect_ = readDialect(attachment_);
 }
 
+void Database::abandonConnection() noexcept {
+  // The handles are forgotten, not released: releasing them talks to the server (a rollback, a
+  // detach), and a connection the server has shut down may leave its port open without ever
+  // answering, which would block this thread for good. A lost connection costs a few objects and
+  // a socket instead; the server has already undone the transaction.
+  if (query_ != nullptr) query_->abandon();
+  if (transaction_ != nullptr) transaction_->abandon();
+  attachment_ = nullptr;
+}
+
 void Database::disconnect() noexcept {
   if (query_ != nullptr) query_->unprepare();
   if (transaction_ != nullptr) transaction_->finishOnDisconnect();

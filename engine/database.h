@@ -48,6 +48,11 @@ class Database {
 
   Firebird::IAttachment* handle() const { return attachment_; }
 
+  // After an error that says the connection is gone: drops the statement, the transaction and the
+  // attachment without another call to the server, whose half-closed connection may never answer
+  // again. The database reads as disconnected; the next connect starts afresh.
+  void abandonConnection() noexcept;
+
  private:
   friend class Transaction;
   friend class Query;

@@ -56,6 +56,15 @@ void Query::setSql(std::string_view text) {
 }
 
 void Query::prepare() {
+  try {
+    prepareOnce();
+  } catch (const LocalDbError& error) {
+    if (error.connectionLost()) database_.abandonConnection();
+    throw;
+  }
+}
+
+void Query::prepareOnce() {
   if (prepared()) return;
   if (!database_.connected()) throw LocalDbError("Database not connected");
   if (!transaction_.active()) throw LocalDbError("Transaction is not active");
@@ -153,7 +162,16 @@ void Query::buildOutputMessage() {
 }
 
 void Query::execute(const std::vector<InputValue>& inputs) {
-  prepare();
+  try {
+    executeOnce(inputs);
+  } catch (const LocalDbError& error) {
+    if (error.connectionLost()) database_.abandonConnection();
+    throw;
+  }
+}
+
+void Query::executeOnce(const std::vector<InputValue>& inputs) {
+  prepareOnce();
   if (!transaction_.active()) throw LocalDbError("Transaction is not active");
   close();
   fb::Status status;
@@ -200,6 +218,15 @@ void Query::execute(const std::vector<InputValue>& inputs) {
 }
 
 std::optional<std::vector<InputValue>> Query::fetchRow() {
+  try {
+    return fetchRowOnce();
+  } catch (const LocalDbError& error) {
+    if (error.connectionLost()) database_.abandonConnection();
+    throw;
+  }
+}
+
+std::optional<std::vector<InputValue>> Query::fetchRowOnce() {
   if (cursor_ == nullptr || output_ == nullptr) throw LocalDbError("Dataset is not open");
   fb::Status status;
   std::vector<unsigned char> row(output_->getMessageLength(&status), 0);
@@ -245,6 +272,17 @@ void Query::close() noexcept {
   cursor_->close(&status);
   if (status.failed()) cursor_->release();
   cursor_ = nullptr;
+}
+
+void Query::abandon() noexcept {
+  // See Database::abandonConnection: the cursor and the statement are forgotten, not released.
+  cursor_ = nullptr;
+  statement_ = nullptr;
+  releaseAndClear(input_);
+  releaseAndClear(output_);
+  params_.clear();
+  inputLengths_.clear();
+  isSelect_ = false;
 }
 
 void Query::unprepare() noexcept {

@@ -74,6 +74,12 @@ class Query {
   void unprepare() noexcept;
 
  private:
+  friend class Database;
+  void prepareOnce();
+  void executeOnce(const std::vector<InputValue>& inputs);
+  std::optional<std::vector<InputValue>> fetchRowOnce();
+  // Drops the handles without a word to the server, whose connection is gone.
+  void abandon() noexcept;
   void buildInputMessage();
   void buildOutputMessage();
 

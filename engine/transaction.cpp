@@ -29,7 +29,11 @@ void Transaction::start() {
   if (!status.failed()) transaction = database_.handle()->startTransaction(&status, length, buffer);
   tpb->dispose();
   if (status.failed()) {
-    if (transaction != nullptr) transaction->release();
+    if (status.connectionLost()) {
+      database_.abandonConnection();
+    } else if (transaction != nullptr) {
+      transaction->release();
+    }
     status.check();
   }
   transaction_ = transaction;
@@ -40,11 +44,7 @@ void Transaction::commit() {
   if (database_.query_ != nullptr) database_.query_->close();
   fb::Status status;
   transaction_->commit(&status);
-  if (status.failed()) {
-    const std::string message = status.message();
-    releaseHandle();
-    throw LocalDbError(message);
-  }
+  if (status.failed()) failed(status);
   transaction_ = nullptr;
 }
 
@@ -53,12 +53,19 @@ void Transaction::rollback() {
   if (database_.query_ != nullptr) database_.query_->close();
   fb::Status status;
   transaction_->rollback(&status);
-  if (status.failed()) {
-    const std::string message = status.message();
-    releaseHandle();
-    throw LocalDbError(message);
-  }
+  if (status.failed()) failed(status);
   transaction_ = nullptr;
+}
+
+void Transaction::failed(fb::Status& status) {
+  const std::string message = status.message();
+  const bool lost = status.connectionLost();
+  if (lost) {
+    database_.abandonConnection();
+  } else {
+    releaseHandle();
+  }
+  throw LocalDbError(message, lost);
 }
 
 void Transaction::finishOnDisconnect() noexcept {

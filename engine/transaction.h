@@ -7,6 +7,9 @@ class ITransaction;
 namespace mirrox {
 
 class Database;
+namespace fb {
+class Status;
+}
 
 // `TR`: the one transaction of `DB` and its default transaction. Parameters: read committed,
 // record version, no wait (a conflicting update fails at once); read-write by the server's default.
@@ -22,7 +25,8 @@ class Transaction {
   // REQUIRES: the database is connected. Does nothing when already active.
   void start();
   // Closes the statement's open cursor first. A failed commit throws LocalDbError and leaves the
-  // transaction inactive (released, so the server rolls it back).
+  // transaction inactive (released, so the server rolls it back); when the connection is gone the
+  // database is left disconnected.
   void commit();
   void rollback();
 
@@ -33,6 +37,10 @@ class Transaction {
   // Commits when active; on failure releases the handle. Never throws.
   void finishOnDisconnect() noexcept;
   void releaseHandle() noexcept;
+  // Forgets the handle without releasing it (see Database::abandonConnection).
+  void abandon() noexcept { transaction_ = nullptr; }
+  // Releases the handle after a failed commit or rollback and throws the failure.
+  [[noreturn]] void failed(fb::Status& status);
 
   Database& database_;
   Firebird::ITransaction* transaction_ = nullptr;
