@@ -26,6 +26,10 @@ put('command_lines_fuzz', 'close', '/3/')
 put('command_lines_fuzz', 'not_a_kind', '/01/x')
 put('command_lines_fuzz', 'no_kind', 'abc')
 
+put('agent_lines_fuzz', 'commands', b'\xff' + (G + '/1\r\n/2/C:\\DB\\сайт.fdb\r\n/4/17\r\n/3/\r\n').encode('cp1251'))
+put('agent_lines_fuzz', 'limit_edges', b'\x04' + b'abcd\r\nabcd\nab\r\r\nabcde\r\n')
+put('agent_lines_fuzz', 'partial_last_line', b'\x10' + b'/3/\r\n/4/1')
+
 rows = ('1\t2\tЛенина\t10\t\t\t3\t10.0.0.5\t4001\t1\r\n'
         '5\tP\t12.50000\t01.02.2026 03:04:05\r\n').encode('cp1251')
 def block(control, payload, tail=b''):
