@@ -34,6 +34,11 @@ void checkAccepted(std::string_view text, DateTime value, bool dateOnly) {
   const auto full = parseRussianDateTime(formatRussianDateTime(value));
   fuzzCheck(full && formatRussianDateTime(*full) == formatRussianDateTime(value),
             "a formatted date and time reads back as the same moment", text);
+  // The form the engine binds a row's timestamp in, read by the server without regard to its
+  // date style.
+  const std::string bound = formatDateTime("yyyy-mm-dd hh:nn:ss", value);
+  fuzzCheck(bound.size() == 19 && bound.find_first_not_of("0123456789-: ") == std::string::npos,
+            "a bound timestamp has the fixed form", text);
   const auto day = parseRussianDate(formatDateTime("dd.mm.yyyy", value));
   fuzzCheck(day.has_value(), "the date part alone is a date", text);
 }
