@@ -113,30 +113,43 @@ void Query::buildInputMessage() {
     status.check();
   }
   input_ = input;
+  buildOutputMessage();
+}
 
-  if (isSelect_) {
-    Firebird::IMessageMetadata* declaredOut = statement_->getOutputMetadata(&status);
-    status.check();
-    Firebird::IMetadataBuilder* outBuilder = declaredOut->getBuilder(&status);
-    const unsigned columns = status.failed() ? 0 : declaredOut->getCount(&status);
-    for (unsigned i = 0; i < columns && !status.failed(); ++i) {
-      const unsigned type = declaredOut->getType(&status, i);
-      const unsigned length = kindOf(type) == ParamKind::Text ? declaredOut->getLength(&status, i)
-                                                              : kNonTextInputLength;
-      outBuilder->setType(&status, i, SQL_VARYING + 1);
-      outBuilder->setLength(&status, i, length);
-      outBuilder->setScale(&status, i, 0);
-      outBuilder->setCharSet(&status, i, kWin1251CharSet);
-    }
+// Every output column as a nullable VARCHAR, so rows read as text; no message without columns.
+void Query::buildOutputMessage() {
+  fb::Status status;
+  Firebird::IMessageMetadata* declaredOut = statement_->getOutputMetadata(&status);
+  status.check();
+  const unsigned columns = declaredOut->getCount(&status);
+  if (columns == 0) {
     declaredOut->release();
-    Firebird::IMessageMetadata* output = status.failed() ? nullptr : outBuilder->getMetadata(&status);
-    if (outBuilder != nullptr) outBuilder->release();
-    if (status.failed()) {
-      if (output != nullptr) output->release();
-      status.check();
-    }
-    output_ = output;
+    status.check();
+    return;
   }
+  Firebird::IMetadataBuilder* outBuilder = declaredOut->getBuilder(&status);
+  if (outBuilder == nullptr) {
+    declaredOut->release();
+    status.check();
+    throw LocalDbError("Cannot describe the statement's output");
+  }
+  for (unsigned i = 0; i < columns && !status.failed(); ++i) {
+    const unsigned type = declaredOut->getType(&status, i);
+    const unsigned length = kindOf(type) == ParamKind::Text ? declaredOut->getLength(&status, i)
+                                                            : kNonTextInputLength;
+    outBuilder->setType(&status, i, SQL_VARYING + 1);
+    outBuilder->setLength(&status, i, length);
+    outBuilder->setScale(&status, i, 0);
+    outBuilder->setCharSet(&status, i, kWin1251CharSet);
+  }
+  declaredOut->release();
+  Firebird::IMessageMetadata* output = status.failed() ? nullptr : outBuilder->getMetadata(&status);
+  outBuilder->release();
+  if (status.failed()) {
+    if (output != nullptr) output->release();
+    status.check();
+  }
+  output_ = output;
 }
 
 void Query::execute(const std::vector<InputValue>& inputs) {
@@ -178,20 +191,16 @@ void Query::execute(const std::vector<InputValue>& inputs) {
     cursor_ = cursor;
     return;
   }
-  Firebird::IMessageMetadata* output = statement_->getOutputMetadata(&status);
+  // An executable procedure with outputs returns one row; it is read and dropped.
+  std::vector<unsigned char> outBuffer(output_ != nullptr ? output_->getMessageLength(&status) : 0);
   status.check();
-  std::vector<unsigned char> outBuffer(output->getMessageLength(&status) + 1, 0);
-  const bool hasOutput = output->getCount(&status) > 0;
-  if (!status.failed()) {
-    statement_->execute(&status, transaction_.handle(), input_, message.data(), hasOutput ? output : nullptr,
-                        hasOutput ? outBuffer.data() : nullptr);
-  }
-  output->release();
+  statement_->execute(&status, transaction_.handle(), input_, message.data(), output_,
+                      output_ != nullptr ? outBuffer.data() : nullptr);
   status.check();
 }
 
 std::optional<std::vector<InputValue>> Query::fetchRow() {
-  if (cursor_ == nullptr) throw LocalDbError("Dataset is not open");
+  if (cursor_ == nullptr || output_ == nullptr) throw LocalDbError("Dataset is not open");
   fb::Status status;
   std::vector<unsigned char> row(output_->getMessageLength(&status), 0);
   status.check();

@@ -75,6 +75,7 @@ class Query {
 
  private:
   void buildInputMessage();
+  void buildOutputMessage();
 
   Database& database_;
   Transaction& transaction_;
@@ -83,7 +84,7 @@ class Query {
   Firebird::IStatement* statement_ = nullptr;
   Firebird::IResultSet* cursor_ = nullptr;
   Firebird::IMessageMetadata* input_ = nullptr;   // every parameter as a nullable VARCHAR
-  Firebird::IMessageMetadata* output_ = nullptr;  // every column as a nullable VARCHAR
+  Firebird::IMessageMetadata* output_ = nullptr;  // every column as a nullable VARCHAR; none without columns
   std::vector<ParamInfo> params_;
   std::vector<unsigned> inputLengths_;
   bool isSelect_ = false;

@@ -16,10 +16,12 @@ constexpr double kMinutesPerDay = 1440.0;
 }  // namespace
 
 TReplicationThread::TReplicationThread(SchedulerConsole& console, ObjectRegistry& registry, TcpClient& tcp,
-                                       Clock& clock, std::filesystem::path logDir, ReplicateFn replicate)
+                                       LocalConnection& local, Clock& clock, std::filesystem::path logDir,
+                                       ReplicateFn replicate)
     : console_(console),
       registry_(registry),
       tcp_(tcp),
+      local_(local),
       clock_(clock),
       logDir_(std::move(logDir)),
       replicate_(std::move(replicate)) {}
@@ -57,6 +59,20 @@ std::optional<AgentSite> TReplicationThread::agentSite(int index) const {
 }
 
 void TReplicationThread::setResultId(int index, std::int32_t resultId) { registry_.at(index).ResultId = resultId; }
+
+std::optional<LocalSite> TReplicationThread::localSite(int index) const {
+  if (index < 0 || index >= registry_.count()) return std::nullopt;
+  const TMyPic& object = registry_.at(index);
+  return LocalSite{object.Name, object.DbType, object.LocalDbPath, object.AddressChecksum, object.LocalSchemaVersion};
+}
+
+void TReplicationThread::setAddressChecksum(int index, std::int32_t checksum) {
+  registry_.at(index).AddressChecksum = checksum;
+}
+
+void TReplicationThread::setLocalSchemaVersion(int index, std::int32_t version) {
+  registry_.at(index).LocalSchemaVersion = version;
+}
 
 DateTime TReplicationThread::nextRunAfter(DateTime from) {
   int minutes = 0;

@@ -7,13 +7,14 @@
 #include <functional>
 #include <string>
 
+#include "engine/engine_context.h"
 #include "link/clock.h"
-#include "link/run_context.h"
 
 namespace mirrox {
 
 class ObjectRegistry;
 class TcpClient;
+struct LocalConnection;
 
 // What the scheduler needs from the window, all run on the GUI thread by synchronous hand-off.
 class SchedulerConsole {
@@ -34,7 +35,7 @@ class SchedulerConsole {
 // The scheduler: replicates every object once per period, unattended, and is the context of
 // every replication run, including the console's runs on the GUI thread while it is suspended.
 // Created suspended; resume() starts it once; it never suspends again.
-class TReplicationThread : public QThread, public RunContext {
+class TReplicationThread : public QThread, public EngineContext {
   Q_OBJECT
 
  public:
@@ -43,8 +44,9 @@ class TReplicationThread : public QThread, public RunContext {
 
   static constexpr std::chrono::milliseconds kTick{1000};
 
-  TReplicationThread(SchedulerConsole& console, ObjectRegistry& registry, TcpClient& tcp, Clock& clock,
-                     std::filesystem::path logDir, ReplicateFn replicate);
+  // `tcp` and `local` are the process's one agent connection and one local database connection.
+  TReplicationThread(SchedulerConsole& console, ObjectRegistry& registry, TcpClient& tcp, LocalConnection& local,
+                     Clock& clock, std::filesystem::path logDir, ReplicateFn replicate);
   ~TReplicationThread() override;
 
   std::string StatusText;
@@ -70,8 +72,14 @@ class TReplicationThread : public QThread, public RunContext {
   TcpClient& tcp() override { return tcp_; }
   std::filesystem::path logDir() const override { return logDir_; }
 
+  // EngineContext
+  LocalConnection& localConnection() override { return local_; }
+  Clock& clock() override { return clock_; }
+  std::optional<LocalSite> localSite(int index) const override;
+  void setAddressChecksum(int index, std::int32_t checksum) override;
+  void setLocalSchemaVersion(int index, std::int32_t version) override;
+
   ObjectRegistry& registry() { return registry_; }
-  Clock& clock() { return clock_; }
 
  protected:
   void run() override;
@@ -84,6 +92,7 @@ class TReplicationThread : public QThread, public RunContext {
   SchedulerConsole& console_;
   ObjectRegistry& registry_;
   TcpClient& tcp_;
+  LocalConnection& local_;
   Clock& clock_;
   std::filesystem::path logDir_;
   ReplicateFn replicate_;

@@ -9,11 +9,17 @@
 #include <QTableWidget>
 #include <chrono>
 
+#include "engine/local_connection.h"
+#include "engine/prepare_remote.h"
+#include "engine/replicate_object.h"
+#include "link/pinger2.h"
+#include "link/send_command.h"
 #include "link/tcp_client.h"
 #include "shell/console/app_icon.h"
 #include "shell/console/console_commands.h"
 #include "shell/console/console_texts.h"
 #include "shell/console/dialogs.h"
+#include "shell/console/lock_workstation.h"
 #include "shell/console/main_window.h"
 #include "shell/event_log_file.h"
 #include "shell/object_registry.h"
@@ -28,14 +34,28 @@ constexpr char kInstanceName[] = "MirroxTovin";
 // Time for a database server started together with the operating system to come up.
 constexpr std::chrono::milliseconds kAutoStartWait{30000};
 
+int replicate(TReplicationThread& thread, int index) { return ReplicateObject(thread, index); }
+
+// The console's commands, bound to the agent link and the engine.
+ConsoleOperations operationsFor(LocalConnection& local) {
+  ConsoleOperations ops;
+  ops.checkConnection = [](TReplicationThread& thread, int index) { return CheckConnection(thread, index); };
+  ops.ping = [](const std::string& host, int timeoutMs) { return PingHost(host, timeoutMs); };
+  ops.replicate = replicate;
+  ops.replicateSinceDate = [](TReplicationThread& thread, int index, const std::string& dateText) {
+    return ReplicateSinceDate(thread, index, dateText);
+  };
+  ops.prepare = [](TReplicationThread& thread, int index) { PrepareRemoteDatabase(thread, index); };
+  ops.disconnectLocalDatabase = [&local] { local.DB.disconnect(); };
+  ops.lockWorkstation = lockWorkstation;
+  return ops;
+}
+
 }  // namespace
 
-MirroxApplication::MirroxApplication(QStringList arguments, Clock& clock, ConsoleOperations operations,
-                                     std::function<int(TReplicationThread&, int)> replicate)
+MirroxApplication::MirroxApplication(QStringList arguments, Clock& clock)
     : arguments_(std::move(arguments)),
       clock_(clock),
-      operations_(std::move(operations)),
-      replicate_(std::move(replicate)),
       paths_(AppPaths::forExecutableDir(QCoreApplication::applicationDirPath().toStdString())),
       title_(QString::fromStdString(applicationTitle(QFileInfo(QCoreApplication::applicationFilePath()).fileName().toStdString()))) {}
 
@@ -63,13 +83,14 @@ int MirroxApplication::run() {
   // Main window creation.
   logFile_ = std::make_unique<EventLogFile>(paths_.logDir, clock_);
   tcp_ = std::make_unique<TcpClient>();
+  local_ = std::make_unique<LocalConnection>();
   window_ = std::make_unique<TfrmRepWnd>(*logFile_);
   registry_ = std::make_unique<ObjectRegistry>(paths_.settingsFile, clock_, *window_);
   window_->setRegistry(registry_.get());
   window_->setStartupStep([this] { startupStep(); });
   window_->setCloseDecider([this] { return allowClose(); });
   dialogs_ = std::make_unique<QtDialogs>();
-  commands_ = std::make_unique<ConsoleCommands>(*window_, *registry_, *dialogs_, clock_, paths_, title_, operations_,
+  commands_ = std::make_unique<ConsoleCommands>(*window_, *registry_, *dialogs_, clock_, paths_, title_, operationsFor(*local_),
                                                 SchedulerAccess{[this]() -> TReplicationThread& { return thread(); },
                                                                 [this] { startScheduler(); }});
   logFile_->trimAtStart();
@@ -136,7 +157,8 @@ void MirroxApplication::onStartupMessage() {
 
 TReplicationThread& MirroxApplication::thread() {
   if (!thread_) {
-    thread_ = std::make_unique<TReplicationThread>(*window_, *registry_, *tcp_, clock_, paths_.logDir, replicate_);
+    thread_ = std::make_unique<TReplicationThread>(*window_, *registry_, *tcp_, *local_, clock_, paths_.logDir,
+                                                   replicate);
   }
   return *thread_;
 }

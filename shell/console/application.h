@@ -20,6 +20,7 @@ class SingleInstance;
 class TReplicationThread;
 class TcpClient;
 class TfrmRepWnd;
+struct LocalConnection;
 
 // The program's life cycle: single instance and the command-line words, the main window's
 // creation and start-up step, the unattended start, the close request and the exit step.
@@ -27,10 +28,8 @@ class MirroxApplication : public QObject {
   Q_OBJECT
 
  public:
-  // `arguments` are the command-line arguments without the program name. `operations` binds the
-  // console's commands to the agent link and the engine; `replicate` is the scheduler's run.
-  MirroxApplication(QStringList arguments, Clock& clock, ConsoleOperations operations,
-                    std::function<int(TReplicationThread&, int)> replicate);
+  // `arguments` are the command-line arguments without the program name.
+  MirroxApplication(QStringList arguments, Clock& clock);
   ~MirroxApplication() override;
 
   // Runs the program to its end and returns the process exit code.
@@ -51,12 +50,11 @@ class MirroxApplication : public QObject {
 
   QStringList arguments_;
   Clock& clock_;
-  ConsoleOperations operations_;
-  std::function<int(TReplicationThread&, int)> replicate_;
   AppPaths paths_;
   QString title_;
   std::unique_ptr<EventLogFile> logFile_;
-  std::unique_ptr<TcpClient> tcp_;  // `TCP`, the one agent connection
+  std::unique_ptr<TcpClient> tcp_;           // `TCP`, the one agent connection
+  std::unique_ptr<LocalConnection> local_;  // `DB`, `TR` and `Qr`
   std::unique_ptr<TfrmRepWnd> window_;
   std::unique_ptr<ObjectRegistry> registry_;
   std::unique_ptr<Dialogs> dialogs_;

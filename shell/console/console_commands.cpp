@@ -7,6 +7,7 @@
 #include <QSpinBox>
 #include <exception>
 
+#include "engine/replicate_object.h"
 #include "shell/console/about_box.h"
 #include "shell/console/console_texts.h"
 #include "shell/console/dialogs.h"
@@ -20,8 +21,6 @@ namespace {
 
 constexpr char kPleaseWait[] = " Пожалуйста   ждите!";
 constexpr int kPingTimeoutMs = 2000;
-// The archive and the requests do not reach further back than this.
-const DateTime kEarliestSinceDate = encodeDateTime({2000, 1, 18, 0, 0, 0, 0});
 
 QString qs(const std::string& text) { return QString::fromStdString(text); }
 std::string ss(const QString& text) { return text.toStdString(); }
@@ -167,8 +166,7 @@ void ConsoleCommands::replicateSinceDate() {
                                        QString());
   if (!text) return;
   const std::string dateText = ss(*text);
-  const auto date = parseRussianDate(dateText);
-  if (!date || *date < kEarliestSinceDate) {
+  if (!sinceDateAccepted(dateText)) {
     dialogs_.message(&window_, "Не верный формат даты", title_);
     return;
   }

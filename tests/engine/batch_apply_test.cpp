@@ -15,7 +15,6 @@ namespace mirrox {
 namespace {
 
 using engine_test::EngineTestContext;
-using engine_test::kFixtures;
 using engine_test::ScratchDatabase;
 using testing_support::readFile;
 using testing_support::TempDir;
@@ -47,9 +46,7 @@ class BatchTest : public ::testing::Test {
   void SetUp() override { context_.manualClock.set(encodeDateTime({2024, 3, 7, 9, 5, 4, 0})); }
 
   void makeDatabase(std::int32_t dbType, int objects = 1) {
-    db_.emplace(dir_.path(), "local.fdb", dbType == DbTypeJournal ? "NONE" : "WIN1251",
-                std::vector<std::filesystem::path>{
-                    kFixtures / (dbType == DbTypeJournal ? "journal_tables.sql" : "metering_tables.sql")});
+    db_.emplace(ScratchDatabase::fromTemplate(dir_.path(), "local.fdb", dbType));
     for (int i = 0; i < objects; ++i) {
       context_.objects.push_back({{}, {"Site", dbType, db_->path().string(), 0, 0}});
     }
@@ -288,8 +285,9 @@ TEST_F(BatchTest, HardwareEventOpensConfirmsAndClosesInOneRowOrOnlyCloses) {
                      "House 6\t\t\t01.03.2024 10:00:00\tDoor\t192.168.254.1 t2\t0\tdone\r\n"));
   EXPECT_TRUE(context_.published.empty()) << context_.lastPublished();
   context_.localConnection().DB.disconnect();
-  EXPECT_EQ(rows("select TAG, cast(DATE_CONFIRM as varchar(24)), cast(DATE_CLOSE as varchar(24)) from JOURNAL_HARDWARE "
-                 "order by TAG"),
+  EXPECT_EQ(rows("select t.NAME, cast(h.DATE_CONFIRM as varchar(24)), cast(h.DATE_CLOSE as varchar(24)) "
+                 "from JOURNAL_HARDWARE h join ITEM_TAGS t on t.ID_TAG = h.TAG_ID "
+                 "where t.NAME starting with '192.168.254.1' order by t.NAME"),
             (std::vector<std::vector<InputValue>>{
                 {"192.168.254.1 t1", "2024-03-01 08:10:00.0000", "2024-03-01 09:00:00.0000"},
                 {"192.168.254.1 t2", std::nullopt, "2024-03-01 10:00:00.0000"}}));

@@ -8,7 +8,7 @@
 #include "engine/engine_context.h"
 #include "engine/local_connection.h"
 #include "link/tcp_client.h"
-#include "tests/common/manual_clock.h"
+#include "tests/support/manual_clock.h"
 
 namespace mirrox::engine_test {
 
@@ -59,7 +59,7 @@ class EngineTestContext final : public EngineContext {
 
   std::vector<TestObject> objects;
   std::vector<std::string> published;
-  test::ManualClock manualClock{45000.0};
+  testing_support::ManualClock manualClock{45000.0};
 
  private:
   bool has(int index) const { return index >= 0 && static_cast<std::size_t>(index) < objects.size(); }

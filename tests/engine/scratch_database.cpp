@@ -65,6 +65,16 @@ ScratchDatabase::ScratchDatabase(const std::filesystem::path& dir, std::string_v
   for (const auto& script : scripts) runScript(script);
 }
 
+ScratchDatabase ScratchDatabase::fromTemplate(const std::filesystem::path& dir, std::string_view fileName, int dbType) {
+  const std::filesystem::path source = dbType == 1 ? MIRROX_JOURNAL_TEMPLATE_FILE : MIRROX_METERING_TEMPLATE_FILE;
+  if (!std::filesystem::exists(source)) throw std::runtime_error("template not built: " + source.string());
+  openToServer(dir);
+  const std::filesystem::path target = dir / fileName;
+  std::filesystem::copy_file(source, target);
+  std::filesystem::permissions(target, std::filesystem::perms(0666));
+  return ScratchDatabase(target);
+}
+
 void ScratchDatabase::runScript(const std::filesystem::path& script) const {
   std::string output;
   const int status = runIsql(connectionName(), script, output);

@@ -9,7 +9,6 @@
 
 namespace mirrox::engine_test {
 
-inline const std::filesystem::path kFixtures = std::filesystem::path(MIRROX_FIXTURES_DIR) / "engine";
 
 // Makes a directory reachable and writable by the server's own account.
 void openToServer(const std::filesystem::path& dir);
@@ -20,6 +19,9 @@ class ScratchDatabase {
  public:
   ScratchDatabase(const std::filesystem::path& dir, std::string_view fileName, std::string_view charset = "WIN1251",
                   const std::vector<std::filesystem::path>& scripts = {});
+
+  // A copy of the built metering (dbType 0) or journal (1) template, usable by the server's account.
+  static ScratchDatabase fromTemplate(const std::filesystem::path& dir, std::string_view fileName, int dbType);
 
   const std::filesystem::path& path() const { return path_; }
   std::string connectionName() const { return "127.0.0.1:" + path_.string(); }
@@ -33,6 +35,8 @@ class ScratchDatabase {
   std::int64_t scalar(std::string_view select) const;
 
  private:
+  explicit ScratchDatabase(std::filesystem::path path) : path_(std::move(path)) {}
+
   std::filesystem::path path_;
 };
 

@@ -11,7 +11,6 @@ namespace mirrox {
 namespace {
 
 using engine_test::EngineTestContext;
-using engine_test::kFixtures;
 using engine_test::ScratchDatabase;
 using testing_support::TempDir;
 
@@ -27,12 +26,12 @@ class UpgradeTest : public ::testing::Test {
  protected:
   // A local database of the type, or with only the tables listed in `ddl` when given.
   void makeDatabase(std::int32_t dbType, const std::string& ddl = {}) {
-    std::vector<std::filesystem::path> scripts;
     if (ddl.empty()) {
-      scripts.push_back(kFixtures / (dbType == DbTypeJournal ? "journal_tables.sql" : "metering_tables.sql"));
+      db_.emplace(ScratchDatabase::fromTemplate(dir_.path(), "local.fdb", dbType));
+    } else {
+      db_.emplace(dir_.path(), "local.fdb", "WIN1251");
+      db_->exec(ddl);
     }
-    db_.emplace(dir_.path(), "local.fdb", dbType == DbTypeJournal ? "NONE" : "WIN1251", scripts);
-    if (!ddl.empty()) db_->exec(ddl);
     context_.objects.push_back({{}, {"Site", dbType, db_->path().string(), 0, 0}});
   }
 

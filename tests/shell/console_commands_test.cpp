@@ -17,6 +17,7 @@
 #include "link/cp1251.h"
 #include "link/pinger2.h"
 #include "link/send_command.h"
+#include "engine/local_connection.h"
 #include "link/tcp_client.h"
 #include "shell/console/about_box.h"
 #include "shell/console/console_commands.h"
@@ -99,7 +100,7 @@ class ConsoleTest : public ::testing::Test {
   }
   TReplicationThread& thread() {
     if (!thread_) {
-      thread_ = std::make_unique<TReplicationThread>(window_, registry_, tcp_, clock_, dir_.path(),
+      thread_ = std::make_unique<TReplicationThread>(window_, registry_, tcp_, local_, clock_, dir_.path(),
                                                      [](TReplicationThread&, int) { return 0; });
     }
     return *thread_;
@@ -134,6 +135,7 @@ class ConsoleTest : public ::testing::Test {
   ObjectRegistry registry_;
   AppPaths paths_;
   TcpClient tcp_;
+  LocalConnection local_;
   ScriptedDialogs dialogs_;
   ConsoleOperations ops_;
   std::vector<int> replicated_;

@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "engine/local_connection.h"
 #include "link/tcp_client.h"
 #include "shell/object_registry.h"
 #include "shell/replication_thread.h"
@@ -75,12 +76,13 @@ class SchedulerTest : public ::testing::Test {
   RecordingConsole console_;
   ObjectRegistry registry_{dir_ / "mirrox.ini", clock_, console_};
   TcpClient tcp_;
+  LocalConnection local_;
 };
 
 TEST_F(SchedulerTest, FirstCycleComesOnePeriodAfterStartAndTheNextOnePeriodAfterItsEnd) {
   objects(1);
   std::vector<DateTime> runs;
-  TReplicationThread thread(console_, registry_, tcp_, clock_, dir_.path(), [&](TReplicationThread& t, int) {
+  TReplicationThread thread(console_, registry_, tcp_, local_, clock_, dir_.path(), [&](TReplicationThread& t, int) {
     runs.push_back(clock_.now());
     clock_.advance(3min);  // a cycle that takes three minutes
     if (runs.size() == 2) t.requestStop();
@@ -106,7 +108,7 @@ TEST_F(SchedulerTest, StopWhileTheFifthOfTenReplicatesLeavesTheRestUnrun) {
   objects(10);
   for (int i = 0; i < 10; ++i) registry_.at(i).SetLastReplicationTime(at(1, 0, 0));
   std::vector<int> ran;
-  TReplicationThread thread(console_, registry_, tcp_, clock_, dir_.path(), [&](TReplicationThread& t, int index) {
+  TReplicationThread thread(console_, registry_, tcp_, local_, clock_, dir_.path(), [&](TReplicationThread& t, int index) {
     ran.push_back(index);
     if (index == 4) {
       t.requestStop();  // the operator closes the program meanwhile
@@ -129,7 +131,7 @@ TEST_F(SchedulerTest, RunThatThrowsKeepsTheObjectsStatusAndTimeAndTheCycleGoesOn
   registry_.at(0).SetLinkOk(false);
   registry_.at(0).SetLastReplicationTime(at(1, 0, 0));
   std::vector<int> ran;
-  TReplicationThread thread(console_, registry_, tcp_, clock_, dir_.path(), [&](TReplicationThread& t, int index) {
+  TReplicationThread thread(console_, registry_, tcp_, local_, clock_, dir_.path(), [&](TReplicationThread& t, int index) {
     ran.push_back(index);
     if (index == 0) throw std::runtime_error("escaped");
     if (index == 2) t.requestStop();
@@ -147,7 +149,7 @@ TEST_F(SchedulerTest, CountdownShowsTheTimeOfDayPastMidnight) {
   clock_.set(at(22, 30, 0));
   console_.periodMinutes = 240;
   objects(0);
-  TReplicationThread thread(console_, registry_, tcp_, clock_, dir_.path(), [](TReplicationThread&, int) { return 0; });
+  TReplicationThread thread(console_, registry_, tcp_, local_, clock_, dir_.path(), [](TReplicationThread&, int) { return 0; });
   console_.onStatus = [&](const std::string&) { thread.requestStop(); };
   runUntilEnded(thread);
   ASSERT_FALSE(console_.statuses.empty());
@@ -158,7 +160,7 @@ TEST_F(SchedulerTest, EmptyListShowsTheBannerAndSchedulesTheNextCycle) {
   console_.periodMinutes = 1;
   objects(0);
   int banners = 0;
-  TReplicationThread thread(console_, registry_, tcp_, clock_, dir_.path(), [](TReplicationThread&, int) { return 0; });
+  TReplicationThread thread(console_, registry_, tcp_, local_, clock_, dir_.path(), [](TReplicationThread&, int) { return 0; });
   console_.onStatus = [&](const std::string& text) {
     if (text == kBanner && ++banners == 2) thread.requestStop();
   };
@@ -170,7 +172,7 @@ TEST_F(SchedulerTest, EmptyListShowsTheBannerAndSchedulesTheNextCycle) {
 TEST_F(SchedulerTest, ThreadReleasedWithoutEverRunningEndsWithoutACycle) {
   objects(2);
   int runs = 0;
-  TReplicationThread thread(console_, registry_, tcp_, clock_, dir_.path(), [&](TReplicationThread&, int) {
+  TReplicationThread thread(console_, registry_, tcp_, local_, clock_, dir_.path(), [&](TReplicationThread&, int) {
     ++runs;
     return 0;
   });
@@ -183,7 +185,7 @@ TEST_F(SchedulerTest, ThreadReleasedWithoutEverRunningEndsWithoutACycle) {
 
 TEST_F(SchedulerTest, PublishedStatusReachesTheLogFromTheSchedulerThreadAndDirectlyWhileSuspended) {
   objects(1);
-  TReplicationThread thread(console_, registry_, tcp_, clock_, dir_.path(), [&](TReplicationThread& t, int) {
+  TReplicationThread thread(console_, registry_, tcp_, local_, clock_, dir_.path(), [&](TReplicationThread& t, int) {
     t.StatusText = "Репликации данных \r\n1 N1";
     t.publishStatus();
     t.requestStop();

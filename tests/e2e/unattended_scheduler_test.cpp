@@ -1,0 +1,112 @@
+// The real program, started unattended, replicates a real site through the real agent into the
+// local database it wrote from its template, and a close request in the middle of that run ends
+// the program after the object, with the new time saved.
+#include <grp.h>
+#include <gtest/gtest.h>
+#include <pwd.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+
+#include "link/cp1251.h"
+#include "link/date_time.h"
+#include "link/original_rep.h"
+#include "link/send_command.h"
+#include "tests/agent/agent_process.h"
+#include "tests/support/child_process.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/test_context.h"
+
+namespace mirrox {
+namespace {
+
+using namespace std::chrono_literals;
+using testing_support::ChildProcess;
+using testing_support::eventually;
+using testing_support::readFile;
+
+// A site database written from the metering template, owned by the server's account.
+std::filesystem::path siteFromTemplate(const std::filesystem::path& dir) {
+  const auto path = dir / "site.gdb";
+  std::filesystem::copy_file(MIRROX_METERING_TEMPLATE, path);
+  const passwd* user = ::getpwnam("firebird");
+  const group* grp = ::getgrnam("firebird");
+  if (user != nullptr && grp != nullptr) {
+    EXPECT_EQ(::chown(path.c_str(), user->pw_uid, grp->gr_gid), 0);
+  }
+  std::filesystem::permissions(path, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+                                         std::filesystem::perms::group_read | std::filesystem::perms::group_write);
+  return path;
+}
+
+class UnattendedScheduler : public ::testing::Test {
+ protected:
+  UnattendedScheduler() {
+    std::filesystem::create_directories(dir_ / "app" / "Log");
+    std::filesystem::create_directories(dir_ / "app" / "tmp");
+    std::filesystem::create_directories(dir_ / "agent");
+    std::filesystem::copy_file(std::filesystem::path(MIRROX_BIN_DIR) / "mirrox", dir_ / "app" / "mirrox");
+  }
+
+  std::string log() const {
+    const auto path = dir_ / "app" / "Log" / "mirrox.txt";
+    return std::filesystem::exists(path) ? cp1251ToUtf8(readFile(path)) : std::string();
+  }
+  std::unique_ptr<ChildProcess> mirrox(const std::vector<std::string>& args) {
+    return std::make_unique<ChildProcess>(dir_ / "app" / "mirrox", args,
+                                          std::map<std::string, std::string>{{"QT_QPA_PLATFORM", "offscreen"},
+                                                                             {"TMPDIR", (dir_ / "app" / "tmp").string()}},
+                                          dir_ / "app", dir_ / "app" / "output.txt");
+  }
+
+  testing_support::TempDir dir_;
+};
+
+TEST_F(UnattendedScheduler, ReplicatesAfterOnePeriodAndACloseDuringTheRunEndsAfterTheObject) {
+  if (::geteuid() != 0) GTEST_SKIP() << "the site file must be handed to the server's account";
+  const auto site = siteFromTemplate(dir_.path());
+  agent::testing::AgentProcess agent(dir_ / "agent", {"--password", "quillbarn"});
+
+  // The site is prepared for capture with the program's own preparation statements.
+  testing_support::TestContext context(dir_ / "agent", LinkLimits{});
+  context.sites.push_back(AgentSite{"127.0.0.1", agent.port(), site.string(), 0});
+  ASSERT_EQ(SendCommand(context, 0, openDatabaseCommand(site.string())), kSendOk) << context.statusText();
+  for (const TCommand& statement : OriginalRep::MeteringPrepScript) {
+    ASSERT_EQ(SendCommand(context, 0, statement), kSendOk) << context.statusText();
+  }
+  ASSERT_EQ(SendCommand(context, 0, CmdCloseDatabase), kSendOk);
+  context.tcp().disconnect();
+
+  testing_support::writeFile(
+      dir_ / "app" / "mirrox.ini",
+      utf8ToCp1251("[Main]\r\nperiod=1\r\n[1]\r\nods=Котельная\r\nhost=127.0.0.1\r\nport=" +
+                   std::to_string(agent.port()) + "\r\ndb_path=" + (dir_ / "app" / "DB" / "serverdb.gdb").string() +
+                   "\r\nremote_db_path=" + site.string() + "\r\ndb_type=0\r\ndtime=18.01.2009 9:05:33\r\n"));
+
+  // Two arguments: unattended, without the wait for a database server starting with the system.
+  auto program = mirrox({"/auto", "now"});
+  ASSERT_TRUE(eventually([&] { return log().find("Репликации данных") != std::string::npos; }, 120s)) << log();
+  auto closer = mirrox({"close"});
+  EXPECT_EQ(closer->waitFor(20s), 0);
+  ASSERT_EQ(program->waitFor(60s), 0) << log();
+
+  const std::string text = log();
+  const auto runStart = text.find("Репликации данных");
+  const auto closeRequest = text.find("Запрос на завершение приложения ...", runStart);
+  const auto runEnd = text.find("\r\n-------\r\n", runStart);
+  ASSERT_NE(closeRequest, std::string::npos) << text;
+  ASSERT_NE(runEnd, std::string::npos) << text;
+  EXPECT_LT(closeRequest, runEnd) << "the close request came in during the run:\n" << text;
+  EXPECT_EQ(text.find("Ошибка", runStart), std::string::npos) << text;
+  EXPECT_EQ(text.find("Репликации данных", runStart + 1), std::string::npos) << "no second run";
+  EXPECT_NE(text.rfind(" Приложение завершено \r\n"), std::string::npos);
+
+  // The successful run's time went to the settings file at exit.
+  const std::string ini = cp1251ToUtf8(readFile(dir_ / "app" / "mirrox.ini"));
+  const std::string today = formatDateTime("dd.mm.yyyy", localNow());
+  EXPECT_NE(ini.find("dtime=" + today), std::string::npos) << ini;
+}
+
+}  // namespace
+}  // namespace mirrox
