@@ -4,8 +4,9 @@
 
 namespace mirrox::demo {
 
-DemoContext::DemoContext(ObjectRegistry& objects, std::filesystem::path workDir, Sink sink, LinkLimits limits)
-    : objects_(objects), workDir_(std::move(workDir)), sink_(std::move(sink)), tcp_(limits) {}
+DemoContext::DemoContext(ObjectRegistry& objects, std::filesystem::path workDir, Sink sink, Clock* clock,
+                         LinkLimits limits)
+    : objects_(objects), workDir_(std::move(workDir)), sink_(std::move(sink)), tcp_(limits), clock_(clock) {}
 
 void DemoContext::publishStatus() {
   if (sink_) sink_(statusText_);

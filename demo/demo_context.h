@@ -23,7 +23,9 @@ class DemoContext final : public EngineContext {
  public:
   using Sink = std::function<void(const std::string&)>;
 
-  DemoContext(ObjectRegistry& objects, std::filesystem::path workDir, Sink sink, LinkLimits limits = {});
+  // `clock` (the wall clock when null) must outlive the context.
+  DemoContext(ObjectRegistry& objects, std::filesystem::path workDir, Sink sink, Clock* clock = nullptr,
+              LinkLimits limits = {});
 
   std::string& statusText() override { return statusText_; }
   void publishStatus() override;
@@ -34,7 +36,7 @@ class DemoContext final : public EngineContext {
   std::filesystem::path logDir() const override { return workDir_; }
 
   LocalConnection& localConnection() override { return local_; }
-  Clock& clock() override { return clock_; }
+  Clock& clock() override { return clock_ != nullptr ? *clock_ : systemClock_; }
   std::optional<LocalSite> localSite(int index) const override;
   void setAddressChecksum(int index, std::int32_t checksum) override;
   void setLocalSchemaVersion(int index, std::int32_t version) override;
@@ -48,7 +50,8 @@ class DemoContext final : public EngineContext {
   Sink sink_;
   std::string statusText_;
   TcpClient tcp_;
-  SystemClock clock_;
+  SystemClock systemClock_;
+  Clock* clock_;
   LocalConnection local_;
 };
 

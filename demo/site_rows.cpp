@@ -11,6 +11,33 @@ namespace {
 
 std::string nowText() { return formatDateTime("dd.mm.yyyy hh:nn:ss", localNow()); }
 
+constexpr DateTime kOneSecond = 1.0 / 86400.0;
+
+// The time stamp of a new round of readings: now, or one second after the site's latest archive
+// time when that is not earlier. The archive keeps one value per channel, parameter and time, so a
+// round stamped like an earlier one (two rounds within a second, or a site clock ahead of ours)
+// would store current values and silently add nothing to the archive.
+std::string readingStamp(SqlSession& site) {
+  const auto rows = site.run(
+      "select extract(year from m), extract(month from m), extract(day from m), extract(hour from m), "
+      "extract(minute from m), cast(extract(second from m) as integer) "
+      "from (select max(rec_date) as m from rashod2004)");
+  DateTime stamp = localNow();
+  if (!rows.empty() && rows[0].size() == 6 && rows[0][0]) {
+    const Row& r = rows[0];
+    DateTimeParts latest;
+    latest.year = std::stoi(*r[0]);
+    latest.month = std::stoi(*r[1]);
+    latest.day = std::stoi(*r[2]);
+    latest.hour = std::stoi(*r[3]);
+    latest.minute = std::stoi(*r[4]);
+    latest.second = std::stoi(*r[5]);
+    const DateTime next = encodeDateTime(latest) + kOneSecond;
+    if (next > stamp) stamp = next;
+  }
+  return formatDateTime("dd.mm.yyyy hh:nn:ss", stamp);
+}
+
 std::string decimal(double value) {
   std::array<char, 32> buffer{};
   std::snprintf(buffer.data(), buffer.size(), "%.3f", value);
@@ -39,7 +66,7 @@ constexpr std::array<const char*, 3> kServants{"Петров В.И.", "Кузн�
 SiteRowsAdded addMeteringRows(const std::string& siteDbPath, int round) {
   SqlSession site(siteDbPath);
   SiteRowsAdded added;
-  const std::string stamp = nowText();
+  const std::string stamp = readingStamp(site);
   const auto channels = site.run("select id_channel from channel where flat = 0 order by id_channel");
   for (const Row& row : channels) {
     const long long channel = std::stoll(*row.at(0));

@@ -13,9 +13,10 @@ struct SiteRowsAdded {
   int closedEvents = 0;    // open events confirmed and closed
 };
 
-// New readings for every channel of a metering site (FLAT = 0 channels, parameter 1), stamped
-// with the current time, the way the site's data collection stores them. `round` varies the
-// values. Throws LocalDbError.
+// New readings for every house meter of a metering site (FLAT = 0 channels, parameter 1), the way
+// the site's data collection stores them, stamped with the current time or, when the archive
+// already holds that time or a later one, one second after its latest time, so every round adds
+// archive rows. `round` varies the values. Throws LocalDbError.
 SiteRowsAdded addMeteringRows(const std::string& siteDbPath, int round);
 
 // A round of dispatch work at a journal site: one new request for a flat with a recorded
