@@ -17,7 +17,7 @@ struct TableQuery {
 
 constexpr TableQuery kMeteringTables[] = {
     {"STREET", "t.id_street, t.region_id, t.name", "street t", "t.id_street desc"},
-    {"HOUSE", "t.id_house, s.name, t.\"NUMBER\", t.sortnum",
+    {"HOUSE", "t.id_house, s.name as street, t.\"NUMBER\", t.sortnum",
      "house t left join street s on s.id_street = t.street_id", "t.id_house desc"},
     {"CONC", "t.id_conc, t.model_id, t.house_id, t.ip_address", "conc t", "t.id_conc desc"},
     {"CHANNEL", "t.id_channel, t.conc_id, t.channel_number, t.device_id, t.serv_id", "channel t",
@@ -28,16 +28,16 @@ constexpr TableQuery kMeteringTables[] = {
 };
 
 constexpr TableQuery kJournalTables[] = {
-    {"JOURNAL_PEOPLE_ALERTS", "t.id_record, t.\"NUMBER\", a.name, t.flat_number, k.name, t.date_open, t.date_close",
+    {"JOURNAL_PEOPLE_ALERTS", "t.id_record, t.\"NUMBER\", a.name as address, t.flat_number, k.name as kind, t.date_open, t.date_close",
      "journal_people_alerts t left join address a on a.id_address = t.address_id "
      "left join people_alerts k on k.id_alert = t.alert_id",
      "t.id_record desc"},
     {"PEOPLE", "t.id_people, t.name, t.\"TYPE\"", "people t", "t.id_people desc"},
     {"PHONE_NUMBERS", "t.id_phone, t.\"NUMBER\"", "phone_numbers t", "t.id_phone desc"},
-    {"ADDRESS_TO_PEOPLE", "a.name, t.flat, t.entrance_num, t.floor_num",
+    {"ADDRESS_TO_PEOPLE", "a.name as address, t.flat, t.entrance_num, t.floor_num",
      "address_to_people t left join address a on a.id_address = t.address_id", "a.name, t.flat"},
     {"COMMENTS", "t.id_comment, t.name", "comments t", "t.id_comment desc"},
-    {"JOURNAL_HARDWARE", "t.id_record, g.name, h.name, t.date_open, t.date_confirm, t.date_close",
+    {"JOURNAL_HARDWARE", "t.id_record, g.name as tag, h.name as kind, t.date_open, t.date_confirm, t.date_close",
      "journal_hardware t left join item_tags g on g.id_tag = t.tag_id "
      "left join hardware_alerts h on h.id_alert = t.alert_id",
      "t.id_record desc"},
@@ -49,7 +49,9 @@ std::vector<std::string> splitColumns(std::string_view list) {
     const auto comma = list.find(',');
     std::string_view item = list.substr(0, comma);
     while (!item.empty() && item.front() == ' ') item.remove_prefix(1);
-    // "t.\"NUMBER\"" reads as NUMBER: the alias and the quotes are the query's business.
+    // "t.\"NUMBER\"" reads as NUMBER and "a.name as address" as ADDRESS: table aliases and quotes
+    // are the query's business.
+    if (const auto as = item.find(" as "); as != std::string_view::npos) item.remove_prefix(as + 4);
     if (const auto dot = item.find('.'); dot != std::string_view::npos) item.remove_prefix(dot + 1);
     std::string name;
     for (char c : item) {
