@@ -1,14 +1,37 @@
 #include "demo/sql_session.h"
 
+#include <cctype>
+
 #include "link/cp1251.h"
 
 namespace mirrox::demo {
+namespace {
+
+bool startsWithSelect(std::string_view sql) {
+  constexpr std::string_view kSelect = "select ";
+  if (sql.size() < kSelect.size()) return false;
+  for (std::size_t i = 0; i < kSelect.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(sql[i])) != kSelect[i]) return false;
+  }
+  return true;
+}
+
+}  // namespace
 
 SqlSession::SqlSession(const std::string& databasePath) {
   connection_.DB.setDatabaseName("127.0.0.1:" + databasePath);
   connection_.DB.connect();
   // The statements here use "?" only; procedure names and literals go to the server unchanged.
   connection_.Qr.setParamCheck(false);
+}
+
+SqlSession::~SqlSession() {
+  // The connection's own disconnect would commit an active transaction.
+  try {
+    if (connection_.TR.active()) connection_.TR.rollback();
+  } catch (...) {
+    // Releasing the attachment below rolls back on the server all the same.
+  }
 }
 
 std::vector<Row> SqlSession::run(std::string_view sql, const std::vector<InputValue>& utf8Inputs) {
@@ -21,9 +44,7 @@ std::vector<Row> SqlSession::run(std::string_view sql, const std::vector<InputVa
   connection_.Qr.setSql(sql);
   connection_.Qr.execute(inputs);
   std::vector<Row> rows;
-  const std::string head = std::string(sql.substr(0, 7));
-  const bool returnsRows = head.size() == 7 && (head == "select " || head == "SELECT ");
-  if (returnsRows) {
+  if (startsWithSelect(sql)) {
     while (auto row = connection_.Qr.fetchRow()) rows.push_back(std::move(*row));
   }
   connection_.Qr.close();

@@ -251,6 +251,23 @@ TEST_F(DemoTool, SummaryShowsWhatARealRunBroughtIntoTheLocalDatabases) {
   EXPECT_TRUE(summarizeDatabase(localMetering_.string(), 7, 2).empty());
 }
 
+TEST_F(DemoTool, SessionKeepsOnlyCommittedWork) {
+  const std::string peopleNamed = "select count(*) from people where name = ?";
+  {
+    SqlSession site(journalSite_.string());
+    site.run("select id_people from ADD_PEOPLE(?, 0)", {std::string("Лебедев Олег")});
+    EXPECT_EQ(site.scalar(peopleNamed, {std::string("Лебедев Олег")}), 1);
+  }
+  {
+    SqlSession site(journalSite_.string());
+    EXPECT_EQ(site.scalar(peopleNamed, {std::string("Лебедев Олег")}), 0);
+    site.run("select id_people from ADD_PEOPLE(?, 0)", {std::string("Лебедева Анна")});
+    site.commit();
+  }
+  SqlSession site(journalSite_.string());
+  EXPECT_EQ(site.scalar(peopleNamed, {std::string("Лебедева Анна")}), 1);
+}
+
 TEST_F(DemoTool, CommandsRefuseAMissingSettingsFileOrUnreadableLocalDatabase) {
   std::ostringstream out;
   EXPECT_EQ(prepareSites(install_, out), 1);
