@@ -29,6 +29,9 @@ class TMyPic {
   std::string LocalDbPath;
   int LocalSchemaVersion = 0;
   int SectionId = 0;
+  // The object's section name as the file spells it ("007" for SectionId 7), so that its state
+  // goes back to that section and never founds a second object "7".
+  std::string SectionName;
   int DbType = DbTypeMetering;
   std::string RemoteDbPath;
   DateTime LastReplicationTime = 0;

@@ -51,6 +51,7 @@ void ObjectRegistry::LoadObjects() {
     const int index = count();
     auto object = std::make_unique<TMyPic>(index, &observer_);
     object->SectionId = *sectionId;
+    object->SectionName = section;
     object->SetHostAndPort(readText(doc, section, settings::kHost), readInteger(doc, section, settings::kPort));
     object->Name = readText(doc, section, settings::kName);
     const auto dtime = parseRussianDateTime(readText(doc, section, settings::kLastReplication));
@@ -86,13 +87,14 @@ int ObjectRegistry::AddObject() {
   const int index = count();
   auto object = std::make_unique<TMyPic>(index, &observer_);
   object->SectionId = sectionId;
+  object->SectionName = std::to_string(sectionId);
   object->SetLastReplicationTime(defaultLastReplicationTime());
   objects_.push_back(std::move(object));
   return index;
 }
 
 void ObjectRegistry::WriteObjectSettings(int index, const ObjectSettingsTexts& texts) {
-  const std::string section = std::to_string(at(index).SectionId);
+  const std::string& section = at(index).SectionName;
   ProfileDocument doc = file_.load();
   doc.setValue(section, settings::kName.name, texts.name);
   doc.setValue(section, settings::kHost.name, texts.host);
@@ -108,7 +110,7 @@ void ObjectRegistry::SaveObjectState(int periodMinutes, bool night) {
   doc.setValue(settings::kMainSection, settings::kPeriod.name, std::to_string(periodMinutes));
   doc.setValue(settings::kMainSection, settings::kNight.name, night ? "1" : "0");
   for (const auto& object : objects_) {
-    const std::string section = std::to_string(object->SectionId);
+    const std::string& section = object->SectionName;
     doc.setValue(section, settings::kLastReplication.name, formatRussianDateTime(object->LastReplicationTime));
     doc.setValue(section, settings::kAddressChecksum.name, std::to_string(object->AddressChecksum));
   }

@@ -126,9 +126,9 @@ TEST_F(ObjectRegistryTest, SaveWritesStateAndKeepsHostTextAndUnloadedSections) {
   EXPECT_NE(saved.find("[Main]\r\nchk=1\r\nperiod=15\r\n"), std::string::npos) << saved;
   EXPECT_NE(saved.find("[1]\r\nhost=123456789012345678901\r\ndtime=18.01.2009 9:05:33\r\nf32=12739\r\n"),
             std::string::npos);
-  // "007" was loaded as section 7, so its state goes to a new section "7".
-  EXPECT_NE(saved.find("[007]\r\nods=s\r\n"), std::string::npos);
-  EXPECT_NE(saved.find("[7]\r\ndtime=03.02.2010\r\nf32=0\r\n"), std::string::npos);
+  // "007" is object 7, and its state goes back to the section "007": no second object "7" appears.
+  EXPECT_NE(saved.find("[007]\r\nods=s\r\ndtime=03.02.2010\r\nf32=0\r\n"), std::string::npos) << saved;
+  EXPECT_EQ(saved.find("[7]"), std::string::npos);
   EXPECT_NE(saved.find("[300]\r\nods=never loaded\r\n"), std::string::npos);
   EXPECT_EQ(saved.find("[300]\r\nods=never loaded\r\ndtime"), std::string::npos);
 
@@ -136,6 +136,8 @@ TEST_F(ObjectRegistryTest, SaveWritesStateAndKeepsHostTextAndUnloadedSections) {
   ObjectRegistry reloaded(ini(), clock_, again);
   reloaded.LoadObjects();
   EXPECT_EQ(reloaded.at(0).LastReplicationTime, encodeDateTime({2009, 1, 18, 9, 5, 33, 0}));
+  EXPECT_EQ(reloaded.at(1).SectionId, 7);
+  EXPECT_EQ(reloaded.at(1).LastReplicationTime, encodeDateTime({2010, 2, 3, 0, 0, 0, 0}));
   EXPECT_EQ(reloaded.at(0).AddressChecksum, 0x31C3);
   EXPECT_TRUE(again.night);
 }
