@@ -1,5 +1,5 @@
 // Application rate of result files, on demand (not part of the test suite):
-//   cmake --build build --target engine_apply_rate_bench && build/tests/engine_apply_rate_bench [rows]
+//   cmake --build build --target engine_apply_rate_bench && build/bench/engine_apply_rate_bench [rows]
 // Compares the engine's batch (one prepared call per row over loopback, one commit) with the same
 // calls run by isql-fb from a script, and with an in-server EXECUTE BLOCK loop (no round trips).
 #include <chrono>
