@@ -1,0 +1,107 @@
+#include "tests/reliability/metering_site_fixture.h"
+
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+#include "engine/engine_context.h"
+#include "engine/prepare_remote.h"
+#include "engine/replicate_object.h"
+#include "engine/upgrade_scripts.h"
+
+namespace mirrox::reliability {
+
+void MeteringSiteFixture::SetUp() {
+  engine_test::openToServer(dir_.path());
+  for (const char* name : {"site", "local", "log"}) std::filesystem::create_directory(dir_.path() / name);
+  site_.emplace(engine_test::ScratchDatabase::fromTemplate(dir_.path() / "site", "site.fdb", DbTypeMetering));
+  local_.emplace(engine_test::ScratchDatabase::fromTemplate(dir_.path() / "local", "local.fdb", DbTypeMetering));
+  for (int i = 0; i <= kIndex; ++i) {
+    context_.objects.push_back({{"127.0.0.1", 0, site_->path().string(), 0},
+                                {"Site " + std::to_string(i), DbTypeMetering, local_->path().string(), 0, 0}});
+  }
+  startAgent();
+  ASSERT_EQ(PrepareRemoteDatabase(context_, kIndex), 0) << publishedTexts();
+  site_->exec("insert into STREET values (1, 'Lenina', 2, 0, 0, 0)");
+  site_->exec("insert into HOUSE (ID_HOUSE, STREET_ID, NUMBER, BUILDING, KORPUS) values (2, 1, '12', '', '')");
+  site_->exec("insert into CONC (ID_CONC, MODEL_ID, HOUSE_ID) values (5, 1, 2)");
+  site_->exec("insert into CHANNEL (ID_CHANNEL, CONC_ID, CHANNEL_NUMBER, DEVICE_ID, UIN, SERV_ID, FLAT, IN_OUT) "
+              "values (17, 5, 1, 1, 555, 2, 0, 0)");
+}
+
+void MeteringSiteFixture::startAgent() {
+  agent_.reset();
+  agentDirectory_ = dir_.path() / ("agent" + std::to_string(++agentsStarted_));
+  std::filesystem::create_directory(agentDirectory_);
+  agent_ = std::make_unique<agent::testing::AgentProcess>(agentDirectory_,
+                                                          std::vector<std::string>{"--password", "quillbarn"});
+  for (engine_test::TestObject& object : context_.objects) object.agent.port = agent_->port();
+}
+
+void MeteringSiteFixture::addArchive(int first, int count) const {
+  site_->exec("execute block as declare i integer = " + std::to_string(first) +
+              "; begin while (i < " + std::to_string(first + count) +
+              ") do begin insert into RASHOD2004 values (17, 1, dateadd(:i minute to timestamp '2024-01-01 00:00:00'), "
+              ":i); i = i + 1; end end");
+}
+
+std::int32_t MeteringSiteFixture::run() {
+  const std::int32_t result = ReplicateObject(context_, kIndex);
+  context_.localConnection().DB.disconnect();
+  return result;
+}
+
+std::int64_t MeteringSiteFixture::captured() const { return site_->scalar("select count(*) from REP_RASHOD2004"); }
+
+std::int64_t MeteringSiteFixture::applied() const {
+  return local_->scalar("select count(*) from RASHOD2004 where CHANNEL_ID = " + std::to_string(kLocalChannel));
+}
+
+std::int64_t MeteringSiteFixture::appliedDistinct() const {
+  return local_->scalar("select count(*) from (select distinct PARAM, REC_DATE from RASHOD2004 where CHANNEL_ID = " +
+                        std::to_string(kLocalChannel) + ")");
+}
+
+std::string MeteringSiteFixture::publishedTexts() const {
+  std::string texts;
+  for (const std::string& text : context_.published) texts += text + "\n";
+  return texts;
+}
+
+bool waitForText(const std::filesystem::path& file, std::string_view needle, std::chrono::seconds limit) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  while (std::chrono::steady_clock::now() < end) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    if (text.str().find(needle) != std::string::npos) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return false;
+}
+
+pid_t childAgentPid() {
+  const pid_t self = ::getpid();
+  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    std::ifstream in(entry.path() / "stat");
+    std::string stat;
+    if (!std::getline(in, stat)) continue;
+    // "pid (comm) state ppid ...": the name may hold blanks, so read past its last ')'.
+    const std::size_t close = stat.rfind(')');
+    const std::size_t open = stat.find('(');
+    if (open == std::string::npos || close == std::string::npos) continue;
+    std::istringstream rest(stat.substr(close + 1));
+    char state = 0;
+    pid_t parent = 0;
+    rest >> state >> parent;
+    if (parent == self && state != 'Z' && stat.substr(open + 1, close - open - 1) == "mirrox-agent") {
+      return static_cast<pid_t>(std::stol(stat.substr(0, open)));
+    }
+  }
+  return -1;
+}
+
+}  // namespace mirrox::reliability

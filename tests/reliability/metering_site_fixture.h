@@ -1,0 +1,77 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "tests/agent/agent_process.h"
+#include "tests/engine/engine_test_context.h"
+#include "tests/engine/scratch_database.h"
+#include "tests/support/temp_dir.h"
+
+namespace mirrox::reliability {
+
+// A metering site written from the template, prepared for capture and served by a real
+// mirrox-agent, one channel with its address data, a local database from the template, and the
+// engine's run context between them. The run context keeps its result files and its row error file
+// in a directory of their own (logDirectory()), so a test can spoil them.
+class MeteringSiteFixture : public ::testing::Test {
+ protected:
+  // The object sits past the first position, so its ids arrive region-qualified.
+  static constexpr int kIndex = 2;
+  // The channel's id at the site and, region-qualified, in the local database.
+  static constexpr int kSiteChannel = 17;
+  static constexpr int kLocalChannel = 200017;
+
+  void SetUp() override;
+
+  // Starts a new agent with a directory and a log of its own; the object's port follows it. The
+  // previous agent, if any, is stopped first.
+  void startAgent();
+  // Archive rows at the site, `count` of them one minute apart from minute `first` of 1.1.2024;
+  // the site's capture trigger records each one for replication.
+  void addArchive(int first, int count) const;
+  // One run of the object; the local connection is closed afterwards, as a new run would find it.
+  std::int32_t run();
+
+  // Archive rows captured at the site and not yet purged.
+  std::int64_t captured() const;
+  // Archive rows of the channel in the local database, and how many of them are distinct.
+  std::int64_t applied() const;
+  std::int64_t appliedDistinct() const;
+
+  // Everything the run published, one text a line, for failure messages.
+  std::string publishedTexts() const;
+
+  std::filesystem::path logDirectory() const { return dir_.path() / "log"; }
+  std::filesystem::path agentLog() const { return agentDirectory_ / "agent.err"; }
+  agent::testing::AgentProcess& agent() { return *agent_; }
+
+  testing_support::TempDir dir_;
+  // The program's own read limit: a site that is slow to answer after a fault is not a fault.
+  engine_test::EngineTestContext context_{dir_.path() / "log", LinkLimits{}};
+  std::optional<engine_test::ScratchDatabase> site_;
+  std::optional<engine_test::ScratchDatabase> local_;
+
+ private:
+  std::unique_ptr<agent::testing::AgentProcess> agent_;
+  std::filesystem::path agentDirectory_;
+  int agentsStarted_ = 0;
+};
+
+// Waits until the file holds `needle`; false when `limit` passes first (the limit only keeps a
+// broken agent from hanging the suite).
+bool waitForText(const std::filesystem::path& file, std::string_view needle, std::chrono::seconds limit);
+
+// The process id of this process's one running mirrox-agent child, or -1.
+pid_t childAgentPid();
+
+}  // namespace mirrox::reliability
