@@ -1,0 +1,65 @@
+// Another writer at the site holds an uncommitted update of the captured rows when the run marks
+// them. The run must fail with the site's message, the rows must stay captured, and the next run
+// must apply each of them exactly once.
+#include <chrono>
+#include <thread>
+
+#include "engine/local_connection.h"
+#include "link/original_rep.h"
+#include "link/send_command.h"
+#include "tests/reliability/metering_site_fixture.h"
+
+namespace mirrox::reliability {
+namespace {
+
+constexpr int kArchiveRows = 50;
+
+// True once the site's server shows the mark's statement running and waiting for a row lock.
+bool markWaitsForLock(const engine_test::ScratchDatabase& site) {
+  return site.scalar("select count(*) from MON$STATEMENTS s join MON$RECORD_STATS r on r.MON$STAT_ID = s.MON$STAT_ID "
+                     "where s.MON$STATE = 1 and r.MON$RECORD_WAITS > 0 and s.MON$SQL_TEXT starting with '" +
+                     OriginalRep::CmdMarkArchive.Param + "'") > 0;
+}
+
+using SiteLocked = MeteringSiteFixture;
+
+TEST_F(SiteLocked, ByAWriterThatCommitsFirstTheMarkFailsAndTheNextRunAppliesEveryRowOnce) {
+  addArchive(0, kArchiveRows);
+  LocalConnection writer;
+  writer.DB.setDatabaseName(site_->connectionName());
+  writer.DB.connect();
+  writer.TR.start();
+  writer.Qr.setParamCheck(false);
+  writer.Qr.setSql("update REP_RASHOD2004 set STATUS = STATUS");
+  writer.Qr.execute();
+
+  std::int32_t result = -1;
+  std::thread runner([&] { result = run(); });
+  // The lock wait ends after 20 seconds on its own; the writer's commit ends it at once, with an
+  // update conflict for the mark.
+  const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+  bool waiting = false;
+  while (!waiting && std::chrono::steady_clock::now() < limit) {
+    waiting = markWaitsForLock(*site_);
+    if (!waiting) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  writer.TR.commit();
+  runner.join();
+  ASSERT_TRUE(waiting) << publishedTexts();
+
+  EXPECT_EQ(result, kSendFailed) << publishedTexts();
+  EXPECT_NE(context_.lastPublished().find("update conflicts with concurrent update"), std::string::npos)
+      << publishedTexts();
+  EXPECT_EQ(captured(), kArchiveRows);
+  EXPECT_EQ(applied(), 0);
+
+  ASSERT_EQ(run(), 0) << publishedTexts();
+  EXPECT_EQ(captured(), 0);
+  EXPECT_EQ(applied(), kArchiveRows);
+  EXPECT_EQ(appliedDistinct(), kArchiveRows);
+  ASSERT_EQ(run(), 0) << publishedTexts();
+  EXPECT_EQ(applied(), kArchiveRows);
+}
+
+}  // namespace
+}  // namespace mirrox::reliability
