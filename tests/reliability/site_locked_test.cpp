@@ -61,5 +61,32 @@ TEST_F(SiteLocked, ByAWriterThatCommitsFirstTheMarkFailsAndTheNextRunAppliesEver
   EXPECT_EQ(applied(), kArchiveRows);
 }
 
+// The writer that never lets go: the mark gives up after the agent's 20-second lock timeout. That
+// wait is real time, so this case runs on demand (--gtest_also_run_disabled_tests).
+TEST_F(SiteLocked, DISABLED_ByAWriterThatHoldsOnTheMarkTimesOutAndTheNextRunAppliesEveryRowOnce) {
+  addArchive(0, kArchiveRows);
+  {
+    LocalConnection writer;
+    writer.DB.setDatabaseName(site_->connectionName());
+    writer.DB.connect();
+    writer.TR.start();
+    writer.Qr.setParamCheck(false);
+    writer.Qr.setSql("update REP_RASHOD2004 set STATUS = STATUS");
+    writer.Qr.execute();
+
+    EXPECT_EQ(run(), kSendFailed) << publishedTexts();
+    EXPECT_NE(context_.lastPublished().find("update conflicts with concurrent update"), std::string::npos)
+        << publishedTexts();
+    EXPECT_EQ(captured(), kArchiveRows);
+    EXPECT_EQ(applied(), 0);
+    writer.TR.rollback();
+  }
+
+  ASSERT_EQ(run(), 0) << publishedTexts();
+  EXPECT_EQ(captured(), 0);
+  EXPECT_EQ(applied(), kArchiveRows);
+  EXPECT_EQ(appliedDistinct(), kArchiveRows);
+}
+
 }  // namespace
 }  // namespace mirrox::reliability
