@@ -2,8 +2,6 @@
 // databases on the local Firebird server: the whole road a replication run takes.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 
 #include "link/command.h"
 #include "link/original_rep.h"
@@ -14,17 +12,13 @@
 #include "tests/agent/agent_process.h"
 #include "tests/agent/scratch_directory_for_tests.h"
 #include "tests/agent/scratch_site_database.h"
+#include "tests/support/temp_dir.h"
 #include "tests/support/test_context.h"
 
 namespace mirrox::agent {
 namespace {
 
-std::string readFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream content;
-  content << in.rdbuf();
-  return content.str();
-}
+using testing_support::readFile;
 
 class LinkToAgent : public ::testing::Test {
  protected:
