@@ -98,8 +98,11 @@ std::int32_t journalSequence(EngineContext& thread, int index) {
   if (const std::int32_t result = send(thread, index, JournalRep::CmdMarkRequests); result != 0) return result;
   if (const std::int32_t result = send(thread, index, JournalRep::CmdSelectRequests); result != 0) return result;
   if (const std::int32_t result = fetch(thread, index); result != 0) return result;
-  // A failed request batch leaves the requests marked for the next run; the events go on.
-  if (!ApplyResultFile(thread, index, BatchKind::BatchRequests)) send(thread, index, JournalRep::CmdPurgeRequests);
+  // A failed request batch leaves the requests marked for the next run; the events go on, but the
+  // run still fails with the batch's message: it must not count as done while requests wait.
+  const bool requestsFailed = ApplyResultFile(thread, index, BatchKind::BatchRequests);
+  const std::string requestsMessage = requestsFailed ? thread.statusText() : std::string();
+  if (!requestsFailed) send(thread, index, JournalRep::CmdPurgeRequests);
 
   publish(thread, messages::kEventsStep);
   if (const std::int32_t result = send(thread, index, JournalRep::CmdMarkEvents); result != 0) return result;
@@ -108,7 +111,12 @@ std::int32_t journalSequence(EngineContext& thread, int index) {
   const bool eventsFailed = ApplyResultFile(thread, index, BatchKind::BatchEvents);
   if (!eventsFailed) send(thread, index, JournalRep::CmdPurgeEvents);
   send(thread, index, CmdCloseDatabase);
-  return eventsFailed ? kFailed : 0;
+  if (eventsFailed) return kFailed;
+  if (requestsFailed) {
+    thread.statusText() = requestsMessage;
+    return kFailed;
+  }
+  return 0;
 }
 
 std::int32_t runSteps(EngineContext& thread, int index) {
