@@ -61,6 +61,14 @@ std::int32_t openBothEnds(EngineContext& thread, int index, const LocalSite& sit
   return send(thread, index, openDatabaseCommand(agent.remoteDbPath));
 }
 
+// Closes the site database. Its result is ignored, and so is its reply's text: a failed batch's
+// message must stay the run's message.
+void closeSite(EngineContext& thread, int index) {
+  const std::string kept = thread.statusText();
+  send(thread, index, CmdCloseDatabase);
+  thread.statusText() = kept;
+}
+
 // Address data: applied only when its checksum differs from the one last applied.
 std::int32_t addressSteps(EngineContext& thread, int index, const LocalSite& site) {
   publish(thread, messages::kAddressStep);
@@ -89,7 +97,7 @@ std::int32_t meteringSequence(EngineContext& thread, int index, const LocalSite&
   // Marked rows are deleted at the site only once they are applied here; otherwise they come again.
   const bool archiveFailed = ApplyResultFile(thread, index, BatchKind::BatchArchive);
   if (!archiveFailed) send(thread, index, OriginalRep::CmdPurgeArchive);
-  send(thread, index, CmdCloseDatabase);
+  closeSite(thread, index);
   return archiveFailed ? kFailed : 0;
 }
 
@@ -110,7 +118,7 @@ std::int32_t journalSequence(EngineContext& thread, int index) {
   if (const std::int32_t result = fetch(thread, index); result != 0) return result;
   const bool eventsFailed = ApplyResultFile(thread, index, BatchKind::BatchEvents);
   if (!eventsFailed) send(thread, index, JournalRep::CmdPurgeEvents);
-  send(thread, index, CmdCloseDatabase);
+  closeSite(thread, index);
   if (eventsFailed) return kFailed;
   if (requestsFailed) {
     thread.statusText() = requestsMessage;

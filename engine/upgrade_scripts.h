@@ -4,13 +4,10 @@
 #include <cstdint>
 #include <span>
 
+#include "engine/db_type.h"
 #include "link/command.h"
 
 namespace mirrox {
-
-// Values of an object's `DbType`.
-inline constexpr std::int32_t DbTypeMetering = 0;
-inline constexpr std::int32_t DbTypeJournal = 1;
 
 // The statements that bring a local database up to the replication schema, in order. Each entry has
 // an empty `Cmd`, `Kind` KindExecute and one statement in `Param`; they never travel to an agent.

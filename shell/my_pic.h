@@ -3,11 +3,10 @@
 #include <string>
 #include <string_view>
 
+#include "engine/db_type.h"
 #include "link/date_time.h"
 
 namespace mirrox {
-
-enum DbTypeValue : int { DbTypeMetering = 0, DbTypeJournal = 1 };
 
 // Told when an object's row in the console has to be redrawn. Called on the GUI thread only.
 class ObjectObserver {

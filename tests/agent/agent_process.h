@@ -34,6 +34,7 @@ class AgentProcess {
   AgentProcess& operator=(const AgentProcess&) = delete;
 
   std::uint16_t port() const { return port_; }
+  pid_t pid() const { return pid_; }
   // Also reaps the process once it has ended.
   bool running();
   // Sends SIGTERM and returns the exit code (-1 when it died of a signal).
