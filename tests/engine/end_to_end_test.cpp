@@ -156,44 +156,6 @@ TEST_F(EndToEnd, JournalSiteReplicatesRequestsAndEventsOnce) {
             1);
 }
 
-// The events go on after a failed request batch, but the run fails with the batch's message: a run
-// that leaves requests behind must not set the object's time and link as done.
-TEST_F(EndToEnd, FailedRequestBatchFailsTheJournalRunAndTheRequestsComeOnceWithTheNextRun) {
-  start(DbTypeJournal);
-  {
-    LocalConnection site;
-    site.DB.setDatabaseName(site_->connectionName());
-    site.DB.connect();
-    ASSERT_FALSE(ExecLocalStatement(site, JournalUpgradeScript[0]));
-    ASSERT_FALSE(ExecLocalStatement(site, JournalUpgradeScript[1]));
-  }
-  site_->exec("execute procedure REPL_ZAYAVKA (7, '2024-03-01 08:00:00', null, 0, 'N-1', 'Main st 1', 'Leak', "
-              "'Water', 'Ivanov', 'Fitter', 'wet', 'fixed', '555-01', 2, 3)");
-  site_->exec("execute procedure REPL_HW ('House 5', '2024-03-01 08:00:00', null, null, 'Door', 't1', 5, 'seen')");
-  ASSERT_EQ(run(), 0) << context_.lastPublished();
-  local_->exec("drop procedure REPL_ZAYAVKA");
-  site_->exec("execute procedure REPL_ZAYAVKA (7, '2024-03-02 08:00:00', null, 0, 'N-2', 'Main st 1', 'Leak', "
-              "'Water', 'Ivanov', 'Fitter', 'wet', 'fixed', '555-01', 2, 3)");
-  site_->exec("execute procedure REPL_HW ('House 5', '2024-03-02 08:00:00', null, null, 'Door', 't2', 6, 'seen')");
-
-  EXPECT_EQ(run(), 1);
-  const std::string said = context_.lastPublished();
-  EXPECT_EQ(said.rfind(messages::kBatchFailed, 0), 0u) << said;
-  EXPECT_NE(said.find("REPL_ZAYAVKA"), std::string::npos) << said;
-  EXPECT_NE(said.find("\r\n-------"), std::string::npos) << said;
-  // The events arrived and were purged; the requests stay captured.
-  EXPECT_EQ(local_->scalar("select count(*) from JOURNAL_HARDWARE where DATE_OPEN = '2024-03-02 08:00:00'"), 1);
-  EXPECT_EQ(site_->scalar("select count(*) from R_CLIENT where STATUS in (0, 1)"), 0);
-  EXPECT_GT(site_->scalar("select count(*) from R_CLIENT where STATUS in (2, 3)"), 0);
-
-  local_->exec("SET GENERATOR ReplZVersion TO 0");
-  context_.at(kIndex).local.localSchemaVersion = 0;
-  ASSERT_EQ(run(), 0) << context_.lastPublished();
-  ASSERT_EQ(run(), 0) << context_.lastPublished();
-  EXPECT_EQ(local_->scalar("select count(*) from JOURNAL_PEOPLE_ALERTS where DATE_OPEN = '2024-03-02 08:00:00'"), 1);
-  EXPECT_EQ(site_->scalar("select count(*) from R_CLIENT"), 0);
-}
-
 TEST_F(EndToEnd, SinceDateBringsTheArchiveAndARepeatedRangeAddsNothing) {
   start(DbTypeMetering);
   site_->exec("insert into STREET values (1, 'Lenina', 2, 0, 0, 0)");

@@ -243,10 +243,13 @@ TEST_F(RunTest, JournalRunAppliesRequestsAndEventsAndPurgesBoth) {
   EXPECT_EQ(count(kSiteEvents), 1);
 }
 
-TEST_F(RunTest, FailedRequestBatchStillReplicatesTheEvents) {
+// The events go on, but the run fails with the request batch's message: a run that leaves requests
+// behind must not give the object a new time and an OK link.
+TEST_F(RunTest, FailedRequestBatchStillReplicatesTheEventsButFailsTheRun) {
   FakeAgent agent({journalDialogue("7\t31.02.2024 08:00:00\t\t0\tN\tA\tL\tW\tI\tF\t\t\t\t1\t1\r\n", kEvent, false)});
   makeObject(DbTypeJournal, agent);
-  EXPECT_EQ(ReplicateObject(context_, 0), 0);
+  EXPECT_EQ(ReplicateObject(context_, 0), 1);
+  EXPECT_EQ(context_.lastPublished().rfind(messages::kBatchFailed, 0), 0u) << context_.lastPublished();
   const auto lines = sent(agent);
   EXPECT_EQ(std::count(lines.begin(), lines.end(), line(JournalRep::CmdPurgeRequests)), 0);
   EXPECT_EQ(std::count(lines.begin(), lines.end(), line(JournalRep::CmdPurgeEvents)), 1);

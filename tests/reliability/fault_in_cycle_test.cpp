@@ -228,7 +228,7 @@ class FaultInCycle : public ::testing::TestWithParam<FaultCase> {
   // The fault's rows: enough for a batch that lasts while the server is stopped under it.
   int faultedRows() const {
     if (GetParam().fault != Fault::ServerStopped) return 50;
-    return GetParam().dbType == DbTypeMetering ? 20000 : 3000;
+    return GetParam().dbType == DbTypeMetering ? 20000 : 5000;
   }
 
   std::string selectCommand() const {
@@ -355,7 +355,7 @@ void FaultInCycle::arm() {
                 return freshScalar(monitor,
                                    "select coalesce(max(r.MON$RECORD_INSERTS), 0) from MON$TRANSACTIONS t join "
                                    "MON$RECORD_STATS r on r.MON$STAT_ID = t.MON$STAT_ID where "
-                                   "t.MON$ATTACHMENT_ID <> current_connection") > 500;
+                                   "t.MON$ATTACHMENT_ID <> current_connection") > 200;
               },
               std::chrono::seconds(60));
         }
