@@ -20,7 +20,7 @@ struct TestObject {
 
 // A run context for engine tests: its own local connection, agent connection, manual clock, row
 // error directory and log directory, a list of objects, and every published status text in order.
-class EngineTestContext final : public EngineContext {
+class EngineTestContext : public EngineContext {
  public:
   explicit EngineTestContext(std::filesystem::path dir, LinkLimits limits = shortLimits())
       : tcp_(limits), dir_(std::move(dir)) {}
