@@ -93,7 +93,7 @@ struct Outcome {
   std::string text;
 };
 
-// One site with its agent behind a relay, seen by the object at `index`.
+// One site: its database, its agent, and the relay its object reaches the agent through.
 struct Site {
   std::int32_t dbType = DbTypeMetering;
   std::optional<ScratchDatabase> database;
@@ -108,15 +108,14 @@ class FaultInCycle : public ::testing::TestWithParam<FaultCase> {
  protected:
   static void SetUpTestSuite() {
     if (!namespaceRefusal().empty()) return;
-    serverDir_ = new testing_support::TempDir;
-    server_ = new testing_support::PrivateFirebirdServer(serverDir_->path() / "firebird",
-                                                         std::filesystem::path(MIRROX_BIN_DIR) / "testudf.dll");
+    serverDir_ = std::make_unique<testing_support::TempDir>();
+    server_ = std::make_unique<testing_support::PrivateFirebirdServer>(
+        serverDir_->path() / "firebird", std::filesystem::path(MIRROX_BIN_DIR) / "testudf.dll");
   }
   static void TearDownTestSuite() {
-    delete server_;
-    server_ = nullptr;
-    delete serverDir_;
-    serverDir_ = nullptr;
+    // The server first: its files are in the directory.
+    server_.reset();
+    serverDir_.reset();
   }
 
   void SetUp() override {
@@ -256,12 +255,12 @@ class FaultInCycle : public ::testing::TestWithParam<FaultCase> {
   std::optional<LocalConnection> writer_;
   bool watched_ = false;
 
-  static testing_support::TempDir* serverDir_;
-  static testing_support::PrivateFirebirdServer* server_;
+  static std::unique_ptr<testing_support::TempDir> serverDir_;
+  static std::unique_ptr<testing_support::PrivateFirebirdServer> server_;
 };
 
-testing_support::TempDir* FaultInCycle::serverDir_ = nullptr;
-testing_support::PrivateFirebirdServer* FaultInCycle::server_ = nullptr;
+std::unique_ptr<testing_support::TempDir> FaultInCycle::serverDir_;
+std::unique_ptr<testing_support::PrivateFirebirdServer> FaultInCycle::server_;
 
 // Polls `condition` every few milliseconds until it holds; false after `limit` (a guard against a
 // hang, not a timing).
