@@ -11,6 +11,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "tests/support/lsan_options.h"
+
 extern char** environ;
 
 namespace mirrox::agent::testing {
@@ -116,7 +118,7 @@ AgentProcess::AgentProcess(const std::filesystem::path& tmpDirectory, std::vecto
   // In sanitizer builds the agent's own leak check must not blame the Firebird client library.
   pid_ = spawnAgent(arguments, out.write, err,
                     {"TMPDIR=" + tmpDirectory.string(),
-                     "LSAN_OPTIONS=suppressions=" MIRROX_FIXTURES_DIR "/agent/lsan.supp"});
+                     std::string("LSAN_OPTIONS=") + testing_support::kLsanOptions});
   ::close(err);
   out.closeWrite();
 

@@ -15,6 +15,7 @@
 #include "link/send_command.h"
 #include "tests/agent/agent_process.h"
 #include "tests/support/child_process.h"
+#include "tests/support/lsan_options.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_context.h"
 
@@ -56,7 +57,8 @@ class UnattendedScheduler : public ::testing::Test {
   std::unique_ptr<ChildProcess> mirrox(const std::vector<std::string>& args) {
     return std::make_unique<ChildProcess>(dir_ / "app" / "mirrox", args,
                                           std::map<std::string, std::string>{{"QT_QPA_PLATFORM", "offscreen"},
-                                                                             {"TMPDIR", (dir_ / "app" / "tmp").string()}},
+                                                                             {"TMPDIR", (dir_ / "app" / "tmp").string()},
+                                                                             {"LSAN_OPTIONS", testing_support::kLsanOptions}},
                                           dir_ / "app", dir_ / "app" / "output.txt");
   }
 

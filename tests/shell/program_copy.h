@@ -12,6 +12,7 @@
 
 #include "link/cp1251.h"
 #include "tests/support/child_process.h"
+#include "tests/support/lsan_options.h"
 #include "tests/support/temp_dir.h"
 
 namespace mirrox {
@@ -34,7 +35,8 @@ class ProgramCopy : public ::testing::Test {
   std::unique_ptr<testing_support::ChildProcess> start(const std::vector<std::string>& args) {
     return std::make_unique<testing_support::ChildProcess>(dir_ / "mirrox", args,
                                           std::map<std::string, std::string>{{"QT_QPA_PLATFORM", "offscreen"},
-                                                                             {"TMPDIR", (dir_ / "tmp").string()}},
+                                                                             {"TMPDIR", (dir_ / "tmp").string()},
+                                                                             {"LSAN_OPTIONS", testing_support::kLsanOptions}},
                                           dir_.path(), dir_ / "output.txt");
   }
   std::string log() const {
