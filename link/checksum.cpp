@@ -7,6 +7,8 @@
 #include <array>
 #include <cerrno>
 
+#include "link/unique_fd.h"
+
 namespace mirrox {
 namespace {
 
@@ -22,20 +24,6 @@ constexpr std::array<std::uint16_t, 256> makeCrcTable() {
 
 constexpr std::array<std::uint16_t, 256> kCrcTable = makeCrcTable();
 static_assert(kCrcTable[1] == 0x1021 && kCrcTable[2] == 0x2042 && kCrcTable[255] == 0x1EF0);
-
-class ReadOnlyFd {
- public:
-  explicit ReadOnlyFd(const std::filesystem::path& path) : fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
-  ~ReadOnlyFd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  ReadOnlyFd(const ReadOnlyFd&) = delete;
-  ReadOnlyFd& operator=(const ReadOnlyFd&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
 
 // Fills the buffer as far as the file allows; a short count means end of file. -1 on a read error.
 ssize_t readBlock(int fd, unsigned char* buffer, std::size_t size) {
@@ -59,7 +47,7 @@ std::uint16_t Crc16Step(std::uint8_t byte, std::uint16_t value) {
 }
 
 std::int32_t FileChecksum(const std::filesystem::path& path) {
-  ReadOnlyFd file(path);
+  const UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (file.get() < 0) return 0;
   // A shared advisory lock keeps cooperating writers out while the file is read; a file that is
   // locked for writing counts as one that cannot be opened.

@@ -42,6 +42,7 @@
 #include "tests/engine/scratch_database.h"
 #include "tests/reliability/fault_proxy.h"
 #include "tests/reliability/metering_site_fixture.h"
+#include "tests/support/child_process.h"
 #include "tests/support/manual_clock.h"
 #include "tests/support/private_firebird_server.h"
 #include "tests/support/temp_dir.h"
@@ -163,11 +164,7 @@ class FaultInCycle : public ::testing::TestWithParam<FaultCase> {
   void fillSite(int i) {
     const ScratchDatabase& site = *sites_[i].database;
     if (sites_[i].dbType == DbTypeMetering) {
-      site.exec("insert into STREET values (1, 'Lenina', 2, 0, 0, 0)");
-      site.exec("insert into HOUSE (ID_HOUSE, STREET_ID, NUMBER, BUILDING, KORPUS) values (2, 1, '12', '', '')");
-      site.exec("insert into CONC (ID_CONC, MODEL_ID, HOUSE_ID) values (5, 1, 2)");
-      site.exec("insert into CHANNEL (ID_CHANNEL, CONC_ID, CHANNEL_NUMBER, DEVICE_ID, UIN, SERV_ID, FLAT, IN_OUT) "
-                "values (17, 5, 1, 1, 555, 2, 0, 0)");
+      addMeteringChannel(site);
       return;
     }
     LocalConnection connection;
@@ -180,14 +177,11 @@ class FaultInCycle : public ::testing::TestWithParam<FaultCase> {
   // Archive rows a minute apart, or requests a minute apart at the site's own address.
   void addRows(int i, int count) {
     Site& site = sites_[i];
-    const std::string first = std::to_string(site.rows);
-    const std::string end = std::to_string(site.rows + count);
     if (site.dbType == DbTypeMetering) {
-      site.database->exec("execute block as declare i integer = " + first + "; begin while (i < " + end +
-                          ") do begin insert into RASHOD2004 values (17, 1, dateadd(:i minute to timestamp "
-                          "'2024-01-01 00:00:00'), :i); i = i + 1; end end");
+      addArchiveRows(*site.database, site.rows, count);
     } else {
-      site.database->exec("execute block as declare i integer = " + first + "; begin while (i < " + end +
+      site.database->exec("execute block as declare i integer = " + std::to_string(site.rows) +
+                          "; begin while (i < " + std::to_string(site.rows + count) +
                           ") do begin execute procedure REPL_ZAYAVKA (7, dateadd(:i minute to timestamp "
                           "'2024-03-01 00:00:00'), null, 0, 'N-' || :i, '" + address(i) +
                           "', 'Leak', 'Water', 'Ivanov', 'Fitter', 'wet', 'fixed', '555-01', 2, 3); i = i + 1; "
@@ -210,7 +204,7 @@ class FaultInCycle : public ::testing::TestWithParam<FaultCase> {
   std::pair<std::int64_t, std::int64_t> applied(int i) const {
     if (sites_[i].dbType == DbTypeMetering) {
       // Ids are qualified by the object's position.
-      const std::string channel = std::to_string(i * 100000 + 17);
+      const std::string channel = std::to_string(i * 100000 + MeteringSiteFixture::kSiteChannel);
       return {localMetering_->scalar("select count(*) from RASHOD2004 where CHANNEL_ID = " + channel),
               localMetering_->scalar("select count(distinct REC_DATE) from RASHOD2004 where CHANNEL_ID = " + channel)};
     }
@@ -262,17 +256,6 @@ class FaultInCycle : public ::testing::TestWithParam<FaultCase> {
 std::unique_ptr<testing_support::TempDir> FaultInCycle::serverDir_;
 std::unique_ptr<testing_support::PrivateFirebirdServer> FaultInCycle::server_;
 
-// Polls `condition` every few milliseconds until it holds; false after `limit` (a guard against a
-// hang, not a timing).
-bool pollUntil(const std::function<bool()>& condition, std::chrono::seconds limit) {
-  const auto end = std::chrono::steady_clock::now() + limit;
-  while (std::chrono::steady_clock::now() < end) {
-    if (condition()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-  return false;
-}
-
 // One value from a fresh transaction on an open connection (the monitoring tables are a snapshot
 // per transaction).
 std::int64_t freshScalar(LocalConnection& connection, const std::string& select) {
@@ -312,20 +295,10 @@ void FaultInCycle::arm() {
       const std::string mark =
           GetParam().dbType == DbTypeMetering ? OriginalRep::CmdMarkArchive.Param : JournalRep::CmdMarkRequests.Param;
       watcher_ = std::thread([this, &site, mark] {
-        LocalConnection monitor;
-        monitor.DB.setDatabaseName(site.database->connectionName());
-        monitor.DB.connect();
-        monitor.Qr.setParamCheck(false);
         // Once the mark waits for the writer's lock, the writer commits: the mark meets an update
         // conflict at once instead of after the agent's 20-second lock timeout.
-        watched_ = pollUntil(
-            [&] {
-              return freshScalar(monitor,
-                                 "select count(*) from MON$STATEMENTS s join MON$RECORD_STATS r on r.MON$STAT_ID = "
-                                 "s.MON$STAT_ID where s.MON$STATE = 1 and r.MON$RECORD_WAITS > 0 and "
-                                 "s.MON$SQL_TEXT starting with '" + mark + "'") > 0;
-            },
-            std::chrono::seconds(15));
+        watched_ = testing_support::eventually([&] { return markWaitsForLock(*site.database, mark); },
+                                               std::chrono::seconds(15));
         writer_->TR.commit();
       });
       return;
@@ -355,7 +328,7 @@ void FaultInCycle::arm() {
           // Well into the batch: a few hundred rows inserted by a transaction of the attachment
           // that has the batch's statement prepared. (The schema upgrade of a fresh local
           // database inserts hundreds of rows into the system tables before any batch.)
-          watched_ = pollUntil(
+          watched_ = testing_support::eventually(
               [&] {
                 return freshScalar(monitor,
                                    "select count(*) from MON$TRANSACTIONS t join MON$RECORD_STATS r on "

@@ -10,30 +10,13 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "link/unique_fd.h"
+
 namespace mirrox::reliability {
 namespace {
 
 // How often the threads look at the stop request while nothing happens.
 constexpr int kPollMs = 100;
-
-class Descriptor {
- public:
-  explicit Descriptor(int fd = -1) : fd_(fd) {}
-  ~Descriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int get() const { return fd_; }
-  int release() {
-    const int fd = fd_;
-    fd_ = -1;
-    return fd;
-  }
-
- private:
-  int fd_;
-};
 
 sockaddr_in loopback(std::uint16_t port) {
   sockaddr_in address{};
@@ -63,7 +46,7 @@ void resetConnection(int fd) {
 }  // namespace
 
 FaultProxy::FaultProxy(std::uint16_t agentPort) : agentPort_(agentPort) {
-  Descriptor listener(::socket(AF_INET, SOCK_STREAM, 0));
+  UniqueFd listener(::socket(AF_INET, SOCK_STREAM, 0));
   sockaddr_in address = loopback(0);
   socklen_t length = sizeof address;
   if (listener.get() < 0 || ::bind(listener.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
@@ -100,8 +83,8 @@ void FaultProxy::acceptLoop() {
 }
 
 void FaultProxy::relay(int clientFd) {
-  const Descriptor client(clientFd);
-  const Descriptor agent(::socket(AF_INET, SOCK_STREAM, 0));
+  const UniqueFd client(clientFd);
+  const UniqueFd agent(::socket(AF_INET, SOCK_STREAM, 0));
   const sockaddr_in address = loopback(agentPort_);
   if (agent.get() < 0 || ::connect(agent.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
     return;  // the client sees its connection closed, as with an agent that is not there

@@ -25,11 +25,7 @@ void MeteringSiteFixture::SetUp() {
   }
   startAgent();
   ASSERT_EQ(PrepareRemoteDatabase(context_, kIndex), 0) << publishedTexts();
-  site_->exec("insert into STREET values (1, 'Lenina', 2, 0, 0, 0)");
-  site_->exec("insert into HOUSE (ID_HOUSE, STREET_ID, NUMBER, BUILDING, KORPUS) values (2, 1, '12', '', '')");
-  site_->exec("insert into CONC (ID_CONC, MODEL_ID, HOUSE_ID) values (5, 1, 2)");
-  site_->exec("insert into CHANNEL (ID_CHANNEL, CONC_ID, CHANNEL_NUMBER, DEVICE_ID, UIN, SERV_ID, FLAT, IN_OUT) "
-              "values (17, 5, 1, 1, 555, 2, 0, 0)");
+  addMeteringChannel(*site_);
 }
 
 void MeteringSiteFixture::startAgent() {
@@ -41,12 +37,7 @@ void MeteringSiteFixture::startAgent() {
   for (engine_test::TestObject& object : context_.objects) object.agent.port = agent_->port();
 }
 
-void MeteringSiteFixture::addArchive(int first, int count) const {
-  site_->exec("execute block as declare i integer = " + std::to_string(first) +
-              "; begin while (i < " + std::to_string(first + count) +
-              ") do begin insert into RASHOD2004 values (17, 1, dateadd(:i minute to timestamp '2024-01-01 00:00:00'), "
-              ":i); i = i + 1; end end");
-}
+void MeteringSiteFixture::addArchive(int first, int count) const { addArchiveRows(*site_, first, count); }
 
 std::int32_t MeteringSiteFixture::run() {
   const std::int32_t result = ReplicateObject(context_, kIndex);
@@ -69,6 +60,27 @@ std::string MeteringSiteFixture::publishedTexts() const {
   std::string texts;
   for (const std::string& text : context_.published) texts += text + "\n";
   return texts;
+}
+
+void addMeteringChannel(const engine_test::ScratchDatabase& site) {
+  site.exec("insert into STREET values (1, 'Lenina', 2, 0, 0, 0)");
+  site.exec("insert into HOUSE (ID_HOUSE, STREET_ID, NUMBER, BUILDING, KORPUS) values (2, 1, '12', '', '')");
+  site.exec("insert into CONC (ID_CONC, MODEL_ID, HOUSE_ID) values (5, 1, 2)");
+  site.exec("insert into CHANNEL (ID_CHANNEL, CONC_ID, CHANNEL_NUMBER, DEVICE_ID, UIN, SERV_ID, FLAT, IN_OUT) "
+            "values (" + std::to_string(MeteringSiteFixture::kSiteChannel) + ", 5, 1, 1, 555, 2, 0, 0)");
+}
+
+void addArchiveRows(const engine_test::ScratchDatabase& site, int first, int count) {
+  site.exec("execute block as declare i integer = " + std::to_string(first) + "; begin while (i < " +
+            std::to_string(first + count) + ") do begin insert into RASHOD2004 values (" +
+            std::to_string(MeteringSiteFixture::kSiteChannel) +
+            ", 1, dateadd(:i minute to timestamp '2024-01-01 00:00:00'), :i); i = i + 1; end end");
+}
+
+bool markWaitsForLock(const engine_test::ScratchDatabase& site, const std::string& mark) {
+  return site.scalar("select count(*) from MON$STATEMENTS s join MON$RECORD_STATS r on r.MON$STAT_ID = s.MON$STAT_ID "
+                     "where s.MON$STATE = 1 and r.MON$RECORD_WAITS > 0 and s.MON$SQL_TEXT starting with '" +
+                     mark + "'") > 0;
 }
 
 bool waitForText(const std::filesystem::path& file, std::string_view needle, std::chrono::seconds limit) {

@@ -24,13 +24,14 @@ namespace mirrox::reliability {
 // engine's run context between them. The run context keeps its result files and its row error file
 // in a directory of their own (logDirectory()), so a test can spoil them.
 class MeteringSiteFixture : public ::testing::Test {
- protected:
+ public:
   // The object sits past the first position, so its ids arrive region-qualified.
   static constexpr int kIndex = 2;
   // The channel's id at the site and, region-qualified, in the local database.
   static constexpr int kSiteChannel = 17;
   static constexpr int kLocalChannel = 200017;
 
+ protected:
   void SetUp() override;
 
   // Starts a new agent with a directory and a log of its own; the object's port follows it. The
@@ -66,6 +67,15 @@ class MeteringSiteFixture : public ::testing::Test {
   std::filesystem::path agentDirectory_;
   int agentsStarted_ = 0;
 };
+
+// The address data a metering test site starts with: a street, a house, a concentrator and the
+// channel kSiteChannel.
+void addMeteringChannel(const engine_test::ScratchDatabase& site);
+// Archive rows of that channel, `count` of them one minute apart from minute `first` of 1.1.2024;
+// the site's capture trigger records each one for replication.
+void addArchiveRows(const engine_test::ScratchDatabase& site, int first, int count);
+// True once the site's server shows the statement `mark` running and waiting for a row lock.
+bool markWaitsForLock(const engine_test::ScratchDatabase& site, const std::string& mark);
 
 // Waits until the file holds `needle`; false when `limit` passes first (the limit only keeps a
 // broken agent from hanging the suite).

@@ -14,13 +14,6 @@ namespace {
 
 constexpr int kArchiveRows = 50;
 
-// True once the site's server shows the mark's statement running and waiting for a row lock.
-bool markWaitsForLock(const engine_test::ScratchDatabase& site) {
-  return site.scalar("select count(*) from MON$STATEMENTS s join MON$RECORD_STATS r on r.MON$STAT_ID = s.MON$STAT_ID "
-                     "where s.MON$STATE = 1 and r.MON$RECORD_WAITS > 0 and s.MON$SQL_TEXT starting with '" +
-                     OriginalRep::CmdMarkArchive.Param + "'") > 0;
-}
-
 using SiteLocked = MeteringSiteFixture;
 
 TEST_F(SiteLocked, ByAWriterThatCommitsFirstTheMarkFailsAndTheNextRunAppliesEveryRowOnce) {
@@ -40,7 +33,7 @@ TEST_F(SiteLocked, ByAWriterThatCommitsFirstTheMarkFailsAndTheNextRunAppliesEver
   const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(15);
   bool waiting = false;
   while (!waiting && std::chrono::steady_clock::now() < limit) {
-    waiting = markWaitsForLock(*site_);
+    waiting = markWaitsForLock(*site_, OriginalRep::CmdMarkArchive.Param);
     if (!waiting) std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   writer.TR.commit();

@@ -14,6 +14,8 @@
 #include <stdexcept>
 #include <thread>
 
+#include "link/unique_fd.h"
+
 namespace mirrox::testing_support {
 namespace {
 
@@ -23,22 +25,8 @@ const std::filesystem::path kSecurityDatabase = "/var/lib/firebird/3.0/system/se
 const std::filesystem::path kCharsetConfig = "/etc/firebird/3.0/fbintl.conf";
 constexpr std::uint16_t kPort = 3050;
 
-class Descriptor {
- public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  ~Descriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
 bool bringLoopbackUp(std::string& why) {
-  const Descriptor fd(::socket(AF_INET, SOCK_DGRAM, 0));
+  const UniqueFd fd(::socket(AF_INET, SOCK_DGRAM, 0));
   ifreq request{};
   std::strncpy(request.ifr_name, "lo", IFNAMSIZ - 1);
   if (fd.get() < 0 || ::ioctl(fd.get(), SIOCGIFFLAGS, &request) != 0) {
@@ -54,7 +42,7 @@ bool bringLoopbackUp(std::string& why) {
 }
 
 bool acceptsConnections() {
-  const Descriptor fd(::socket(AF_INET, SOCK_STREAM, 0));
+  const UniqueFd fd(::socket(AF_INET, SOCK_STREAM, 0));
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_port = htons(kPort);
