@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <fstream>
-#include <sstream>
 #include <thread>
 
 #include "link/cp1251.h"
@@ -13,6 +11,7 @@
 #include "tests/agent/raw_agent_client.h"
 #include "tests/agent/scratch_directory_for_tests.h"
 #include "tests/agent/scratch_site_database.h"
+#include "tests/support/temp_dir.h"
 
 namespace mirrox::agent {
 namespace {
@@ -29,12 +28,7 @@ std::string encodeParam(std::string text) {
   return text;
 }
 
-std::string readFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream content;
-  content << in.rdbuf();
-  return content.str();
-}
+using testing_support::readFile;
 
 class AgentEndToEnd : public ::testing::Test {
  protected:

@@ -3,20 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "tests/agent/scratch_directory_for_tests.h"
+#include "tests/support/temp_dir.h"
 
 namespace mirrox::agent {
 namespace {
 
-std::string readFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream content;
-  content << in.rdbuf();
-  return content.str();
-}
+using testing_support::readFile;
 
 TEST(RowFileWriter, WritesTabSeparatedRowsEndedByCrLf) {
   testing::TestDirectory dir;

@@ -2,26 +2,17 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <random>
-#include <sstream>
 
 #include "tests/agent/inflate.h"
 #include "tests/agent/scratch_directory_for_tests.h"
+#include "tests/support/temp_dir.h"
 
 namespace mirrox::agent {
 namespace {
 
-std::string readFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream content;
-  content << in.rdbuf();
-  return content.str();
-}
-
-void writeFile(const std::filesystem::path& path, const std::string& content) {
-  std::ofstream(path, std::ios::binary) << content;
-}
+using testing_support::readFile;
+using testing_support::writeFile;
 
 class DeflateFile : public ::testing::TestWithParam<std::size_t> {};
 

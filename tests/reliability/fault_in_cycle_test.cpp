@@ -284,14 +284,10 @@ void FaultInCycle::arm() {
       });
       return;
     case Fault::SiteLocked: {
-      writer_.emplace();
-      writer_->DB.setDatabaseName(site.database->connectionName());
-      writer_->DB.connect();
-      writer_->TR.start();
-      writer_->Qr.setParamCheck(false);
-      writer_->Qr.setSql(GetParam().dbType == DbTypeMetering ? "update REP_RASHOD2004 set STATUS = STATUS"
-                                                             : "update R_CLIENT set STATUS = STATUS where STATUS = 2");
-      writer_->Qr.execute();
+      holdUncommittedUpdate(writer_.emplace(), *site.database,
+                            GetParam().dbType == DbTypeMetering
+                                ? "update REP_RASHOD2004 set STATUS = STATUS"
+                                : "update R_CLIENT set STATUS = STATUS where STATUS = 2");
       const std::string mark =
           GetParam().dbType == DbTypeMetering ? OriginalRep::CmdMarkArchive.Param : JournalRep::CmdMarkRequests.Param;
       watcher_ = std::thread([this, &site, mark] {

@@ -77,6 +77,16 @@ void addArchiveRows(const engine_test::ScratchDatabase& site, int first, int cou
             ", 1, dateadd(:i minute to timestamp '2024-01-01 00:00:00'), :i); i = i + 1; end end");
 }
 
+void holdUncommittedUpdate(LocalConnection& writer, const engine_test::ScratchDatabase& site,
+                           const std::string& update) {
+  writer.DB.setDatabaseName(site.connectionName());
+  writer.DB.connect();
+  writer.TR.start();
+  writer.Qr.setParamCheck(false);
+  writer.Qr.setSql(update);
+  writer.Qr.execute();
+}
+
 bool markWaitsForLock(const engine_test::ScratchDatabase& site, const std::string& mark) {
   return site.scalar("select count(*) from MON$STATEMENTS s join MON$RECORD_STATS r on r.MON$STAT_ID = s.MON$STAT_ID "
                      "where s.MON$STATE = 1 and r.MON$RECORD_WAITS > 0 and s.MON$SQL_TEXT starting with '" +

@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "engine/local_connection.h"
 #include "tests/agent/agent_process.h"
 #include "tests/engine/engine_test_context.h"
 #include "tests/engine/scratch_database.h"
@@ -74,6 +75,10 @@ void addMeteringChannel(const engine_test::ScratchDatabase& site);
 // Archive rows of that channel, `count` of them one minute apart from minute `first` of 1.1.2024;
 // the site's capture trigger records each one for replication.
 void addArchiveRows(const engine_test::ScratchDatabase& site, int first, int count);
+// Opens `writer` on the site and leaves `update` executed in an open transaction: the rows it
+// touched stay locked until the writer commits or rolls back.
+void holdUncommittedUpdate(LocalConnection& writer, const engine_test::ScratchDatabase& site,
+                           const std::string& update);
 // True once the site's server shows the statement `mark` running and waiting for a row lock.
 bool markWaitsForLock(const engine_test::ScratchDatabase& site, const std::string& mark);
 

@@ -13,18 +13,15 @@ namespace mirrox::reliability {
 namespace {
 
 constexpr int kArchiveRows = 50;
+// What the other writer runs: it changes nothing, but locks every captured row.
+constexpr char kHoldCapturedRows[] = "update REP_RASHOD2004 set STATUS = STATUS";
 
 using SiteLocked = MeteringSiteFixture;
 
 TEST_F(SiteLocked, ByAWriterThatCommitsFirstTheMarkFailsAndTheNextRunAppliesEveryRowOnce) {
   addArchive(0, kArchiveRows);
   LocalConnection writer;
-  writer.DB.setDatabaseName(site_->connectionName());
-  writer.DB.connect();
-  writer.TR.start();
-  writer.Qr.setParamCheck(false);
-  writer.Qr.setSql("update REP_RASHOD2004 set STATUS = STATUS");
-  writer.Qr.execute();
+  holdUncommittedUpdate(writer, *site_, kHoldCapturedRows);
 
   std::int32_t result = -1;
   std::thread runner([&] { result = run(); });
@@ -60,12 +57,7 @@ TEST_F(SiteLocked, DISABLED_ByAWriterThatHoldsOnTheMarkTimesOutAndTheNextRunAppl
   addArchive(0, kArchiveRows);
   {
     LocalConnection writer;
-    writer.DB.setDatabaseName(site_->connectionName());
-    writer.DB.connect();
-    writer.TR.start();
-    writer.Qr.setParamCheck(false);
-    writer.Qr.setSql("update REP_RASHOD2004 set STATUS = STATUS");
-    writer.Qr.execute();
+    holdUncommittedUpdate(writer, *site_, kHoldCapturedRows);
 
     EXPECT_EQ(run(), kSendFailed) << publishedTexts();
     EXPECT_NE(context_.lastPublished().find("update conflicts with concurrent update"), std::string::npos)
