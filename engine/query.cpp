@@ -38,6 +38,18 @@ void releaseAndClear(T*& handle) noexcept {
   }
 }
 
+// Takes the finished message description from `builder` and releases the builder; throws the
+// server's error when any step of describing the message failed.
+Firebird::IMessageMetadata* finishMetadata(Firebird::IMetadataBuilder* builder, fb::Status& status) {
+  Firebird::IMessageMetadata* metadata = status.failed() ? nullptr : builder->getMetadata(&status);
+  builder->release();
+  if (status.failed()) {
+    if (metadata != nullptr) metadata->release();
+    status.check();
+  }
+  return metadata;
+}
+
 }  // namespace
 
 Query::Query(Database& database, Transaction& transaction)
@@ -115,13 +127,7 @@ void Query::buildInputMessage() {
     builder->setLength(&status, i, length);
     builder->setCharSet(&status, i, kWin1251CharSet);
   }
-  Firebird::IMessageMetadata* input = status.failed() ? nullptr : builder->getMetadata(&status);
-  builder->release();
-  if (status.failed()) {
-    if (input != nullptr) input->release();
-    status.check();
-  }
-  input_ = input;
+  input_ = finishMetadata(builder, status);
   buildOutputMessage();
 }
 
@@ -152,13 +158,7 @@ void Query::buildOutputMessage() {
     outBuilder->setCharSet(&status, i, kWin1251CharSet);
   }
   declaredOut->release();
-  Firebird::IMessageMetadata* output = status.failed() ? nullptr : outBuilder->getMetadata(&status);
-  outBuilder->release();
-  if (status.failed()) {
-    if (output != nullptr) output->release();
-    status.check();
-  }
-  output_ = output;
+  output_ = finishMetadata(outBuilder, status);
 }
 
 void Query::execute(const std::vector<InputValue>& inputs) {
