@@ -2,9 +2,11 @@
 
 #include <cstdio>
 #include <optional>
+#include <span>
 #include <stdexcept>
 #include <vector>
 
+#include "engine/call_pack.h"
 #include "engine/engine_context.h"
 #include "engine/engine_messages.h"
 #include "engine/local_connection.h"
@@ -25,7 +27,8 @@ constexpr const char* kAddressTemplate =
     ":p17, :p18,:p19,:p20)";
 constexpr const char* kEventsStatement = "execute procedure REPL_HW (:p0, :p1, :p2,:p3,:p4,:p5,:p6,:p7)";
 constexpr const char* kRequestsStatement =
-    "execute procedure REPL_ZAYAVKA (:p0, :p1, :p2,:p3,:p4,:p5,:p6,:p7, :p8, :p9, :p10, :p11, :p12, :p13, :p14)";
+    "execute procedure REPL_ZAYAVKA (:p0, :p1, :p2,:p3,:p4,:p5,:p6,:p7, :p8, :p9, :p10, :p11, :p12, :p13, "
+    ":p14)";
 
 std::string format3(const char* pattern, int a, int b, int c) {
   char buffer[256];
@@ -48,26 +51,38 @@ std::string timestampText(const std::string& field) {
 
 // The values bound for one row, and the same values as the row error file shows them.
 void bindRow(const std::vector<ParamInfo>& params, const std::vector<std::string>& fields,
-             std::vector<InputValue>& bound, std::vector<InputValue>& shown) {
-  bound.assign(params.size(), std::nullopt);
-  shown.assign(params.size(), std::nullopt);
-  for (std::size_t i = 0; i < params.size() && i < fields.size(); ++i) {
+             std::span<InputValue> bound, std::span<InputValue> shown) {
+  for (std::size_t i = 0; i < params.size(); ++i) {
+    if (i >= fields.size()) {
+      bound[i].reset();
+      shown[i].reset();
+      continue;
+    }
     const std::string& field = fields[i];
     shown[i] = field;
     switch (params[i].kind) {
       case ParamKind::Text:
         if (field.size() > params[i].length) {
-          throw LocalDbError("arithmetic exception, numeric overflow, or string truncation\n"
-                             "-string right truncation\n-expected length " +
-                             std::to_string(params[i].length) + ", actual " + std::to_string(field.size()));
+          throw LocalDbError(
+              "arithmetic exception, numeric overflow, or string truncation\n"
+              "-string right truncation\n-expected length " +
+              std::to_string(params[i].length) + ", actual " + std::to_string(field.size()));
         }
         bound[i] = field;
         break;
       case ParamKind::Timestamp:
-        if (!field.empty()) bound[i] = timestampText(field);
+        if (field.empty()) {
+          bound[i].reset();
+        } else {
+          bound[i] = timestampText(field);
+        }
         break;
       case ParamKind::Number:
-        if (!field.empty()) bound[i] = field;
+        if (field.empty()) {
+          bound[i].reset();
+        } else {
+          bound[i] = field;
+        }
         break;
     }
   }
@@ -91,7 +106,8 @@ std::string batchStatement(BatchKind kind, int regionId) {
   throw std::invalid_argument("Unknown batch kind " + std::to_string(static_cast<std::int32_t>(kind)));
 }
 
-BatchReport BatchApply(EngineContext& thread, std::string_view statement, const std::filesystem::path& file) {
+BatchReport BatchApply(EngineContext& thread, std::string_view statement, const std::filesystem::path& file,
+                       std::size_t rowsPerPack) {
   BatchReport report;
   if (!std::filesystem::exists(file)) return report;
   LocalConnection& local = thread.localConnection();
@@ -103,27 +119,37 @@ BatchReport BatchApply(EngineContext& thread, std::string_view statement, const 
   const std::filesystem::path errorFile = thread.rowErrorDirectory() / kRowErrorFileName;
   const std::vector<ParamInfo> params = local.Qr.params();
   ResultRowReader reader(file);
+  CallPack calls(local, statement, params, rowsPerPack,
+                 [&](const std::string& error, std::span<const InputValue> shown) {
+                   appendRowError(errorFile, thread.clock().now(), error, statement, shown);
+                 });
   ResultRowReader::Row row;
-  std::vector<InputValue> bound;
-  std::vector<InputValue> shown;
+  bool cutOff = false;
   while (reader.next(row)) {
-    bindRow(params, row.fields, bound, shown);
+    try {
+      bindRow(params, row.fields, calls.nextBound(), calls.nextShown());
+    } catch (const LocalDbError&) {
+      // The batch stops at this row: the rows before it are executed first, as they were read.
+      calls.flush();
+      throw;
+    }
     if (!row.terminated && row.fields.size() < params.size()) {
-      // A cut-off last row is not applied; it is recorded so that it is not lost unseen.
-      appendRowError(errorFile, thread.clock().now(), "Incomplete row at the end of the file", statement, shown);
-      ++report.rowsFailed;
+      // A cut-off last row is not applied; it is recorded, after the rows before it, so that it
+      // is not lost unseen.
+      const std::span<const InputValue> slot = calls.nextShown();
+      const std::vector<InputValue> shown(slot.begin(), slot.end());
+      calls.flush();
+      appendRowError(errorFile, thread.clock().now(), "Incomplete row at the end of the file", statement,
+                     shown);
+      cutOff = true;
       break;
     }
-    try {
-      local.Qr.execute(bound);
-      ++report.rowsApplied;
-    } catch (const LocalDbError& error) {
-      // Without the connection every further row would fail the same way: the batch has failed.
-      if (error.connectionLost()) throw;
-      appendRowError(errorFile, thread.clock().now(), error.what(), statement, shown);
-      ++report.rowsFailed;
-    }
+    calls.add();
   }
+  calls.flush();
+  report.rowsApplied = calls.rowsApplied();
+  report.rowsFailed = calls.rowsFailed() + (cutOff ? 1 : 0);
+  report.packsApplied = calls.packsApplied();
   local.Qr.close();
   if (local.TR.active()) local.TR.commit();
   if (report.rowErrorFlag()) {

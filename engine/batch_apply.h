@@ -25,12 +25,15 @@ std::string batchStatement(BatchKind kind, int regionId);
 
 struct BatchReport {
   std::size_t rowsApplied = 0;
-  std::size_t rowsFailed = 0;  // each has its entry in the row error file
+  std::size_t rowsFailed = 0;    // each has its entry in the row error file
+  std::size_t packsApplied = 0;  // packs of rows that went to the server in one execution
   // `RowErrorFlag`: some row of the batch failed.
   bool rowErrorFlag() const { return rowsFailed > 0; }
 };
 
 // Applies every row of `file` with the one statement, prepared once, in `TR`, and commits once.
+// Rows travel to the server in packs of `rowsPerPack` (0: as many as the statement's parameters
+// allow; 1: one call a row); a row has the same outcome and the same row error entry either way.
 // A missing file applies nothing and says nothing. A row whose execution fails gets its entry in
 // thread.rowErrorDirectory()/"replica_error.txt" and the batch goes on; after the commit the status
 // text becomes "Ошибка! См. replica_error.txt" and is published. Fields are bound by parameter type:
@@ -40,7 +43,8 @@ struct BatchReport {
 // read, a text is longer than its parameter, a date does not parse, or the connection is lost; the
 // rows executed before stay in the active `TR`.
 // REQUIRES: `DB` is connected.
-BatchReport BatchApply(EngineContext& thread, std::string_view statement, const std::filesystem::path& file);
+BatchReport BatchApply(EngineContext& thread, std::string_view statement, const std::filesystem::path& file,
+                       std::size_t rowsPerPack = 0);
 
 // Applies ResultFile (LogDir/"repl.rc") for the object at `index` with the kind's call, connecting
 // `DB` first when needed. False: applied, single failed rows included. True: the batch failed; the

@@ -66,13 +66,17 @@ void Database::abandonConnection() noexcept {
   // detach), and a connection the server has shut down may leave its port open without ever
   // answering, which would block this thread for good. A lost connection costs a few objects and
   // a socket instead; the server has already undone the transaction.
-  if (query_ != nullptr) query_->abandon();
+  for (Query* query : queries_) query->abandon();
   if (transaction_ != nullptr) transaction_->abandon();
   attachment_ = nullptr;
 }
 
+void Database::closeCursors() noexcept {
+  for (Query* query : queries_) query->close();
+}
+
 void Database::disconnect() noexcept {
-  if (query_ != nullptr) query_->unprepare();
+  for (Query* query : queries_) query->unprepare();
   if (transaction_ != nullptr) transaction_->finishOnDisconnect();
   if (attachment_ == nullptr) return;
   fb::Status status;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace Firebird {
 class IAttachment;
@@ -12,8 +13,9 @@ class Transaction;
 class Query;
 
 // `DB`: the one connection of the process to the local Firebird server. It knows its default
-// transaction `TR` and its statement object `Qr` (they register themselves on construction), so that
-// disconnecting can close the statement and commit the transaction first.
+// transaction `TR` and its statement objects (`Qr`, and the pack statement of a batch while it is
+// applied; they register themselves on construction), so that disconnecting can close the
+// statements and commit the transaction first.
 //
 // Not thread-safe: one run uses it at a time (see the scheduler's rule on the console's commands).
 class Database {
@@ -54,6 +56,9 @@ class Database {
   void abandonConnection() noexcept;
 
  private:
+  // Closes the open cursor of every statement object; a commit or rollback needs them closed.
+  void closeCursors() noexcept;
+
   friend class Transaction;
   friend class Query;
 
@@ -61,7 +66,7 @@ class Database {
   Firebird::IAttachment* attachment_ = nullptr;
   unsigned dialect_ = 3;
   Transaction* transaction_ = nullptr;
-  Query* query_ = nullptr;
+  std::vector<Query*> queries_;
 };
 
 }  // namespace mirrox

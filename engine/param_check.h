@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,5 +19,10 @@ struct PositionalSql {
 // becomes "?". A colon followed by anything else stays as it is. Unterminated literals and comments
 // run to the end of the text, as the server would read them.
 PositionalSql rewriteNamedParameters(std::string_view sql);
+
+// The same reading of the text, with the n-th parameter word (counted from 0, colon included)
+// replaced by rename(n) instead of "?".
+std::string renameNamedParameters(std::string_view sql,
+                                  const std::function<std::string(std::size_t)>& rename);
 
 }  // namespace mirrox

@@ -12,8 +12,8 @@
 namespace mirrox {
 namespace {
 
-// Room for a number or a timestamp given as text; longer texts cannot be either.
-constexpr unsigned kNonTextInputLength = 255;
+// Room for an output number or timestamp given as text.
+constexpr unsigned kNonTextOutputLength = 255;
 constexpr unsigned kWin1251CharSet = 52;
 
 ParamKind kindOf(unsigned type) {
@@ -52,14 +52,13 @@ Firebird::IMessageMetadata* finishMetadata(Firebird::IMetadataBuilder* builder, 
 
 }  // namespace
 
-Query::Query(Database& database, Transaction& transaction)
-    : database_(database), transaction_(transaction) {
-  database_.query_ = this;
+Query::Query(Database& database, Transaction& transaction) : database_(database), transaction_(transaction) {
+  database_.queries_.push_back(this);
 }
 
 Query::~Query() {
   unprepare();
-  if (database_.query_ == this) database_.query_ = nullptr;
+  std::erase(database_.queries_, this);
 }
 
 void Query::setSql(std::string_view text) {
@@ -82,10 +81,9 @@ void Query::prepareOnce() {
   if (!transaction_.active()) throw LocalDbError("Transaction is not active");
   const std::string text = utf8ToCp1251(paramCheck_ ? rewriteNamedParameters(sql_).text : sql_);
   fb::Status status;
-  Firebird::IStatement* statement =
-      database_.handle()->prepare(&status, transaction_.handle(), static_cast<unsigned>(text.size()),
-                                  text.c_str(), database_.dialect(),
-                                  Firebird::IStatement::PREPARE_PREFETCH_METADATA);
+  Firebird::IStatement* statement = database_.handle()->prepare(
+      &status, transaction_.handle(), static_cast<unsigned>(text.size()), text.c_str(), database_.dialect(),
+      Firebird::IStatement::PREPARE_PREFETCH_METADATA);
   if (status.failed()) {
     if (statement != nullptr) statement->release();
     status.check();
@@ -107,7 +105,7 @@ void Query::buildInputMessage() {
   status.check();
   const unsigned count = declared->getCount(&status);
   params_.clear();
-  inputLengths_.clear();
+  inputSlots_.clear();
   for (unsigned i = 0; i < count && !status.failed(); ++i) {
     ParamInfo info;
     info.kind = kindOf(declared->getType(&status, i));
@@ -120,14 +118,20 @@ void Query::buildInputMessage() {
   Firebird::IMetadataBuilder* builder = fb::master()->getMetadataBuilder(&status, count);
   status.check();
   for (unsigned i = 0; i < count && !status.failed(); ++i) {
-    const unsigned length = params_[i].kind == ParamKind::Text ? params_[i].length : kNonTextInputLength;
-    inputLengths_.push_back(length);
+    const unsigned length = inputLength(params_[i]);
+    inputSlots_.push_back({0, 0, length});
     // The odd type code marks the field nullable, so its null flag is read.
     builder->setType(&status, i, SQL_VARYING + 1);
     builder->setLength(&status, i, length);
     builder->setCharSet(&status, i, kWin1251CharSet);
   }
   input_ = finishMetadata(builder, status);
+  for (unsigned i = 0; i < count; ++i) {
+    inputSlots_[i].offset = input_->getOffset(&status, i);
+    inputSlots_[i].nullOffset = input_->getNullOffset(&status, i);
+  }
+  inputMessage_.assign(input_->getMessageLength(&status), 0);
+  status.check();
   buildOutputMessage();
 }
 
@@ -150,8 +154,8 @@ void Query::buildOutputMessage() {
   }
   for (unsigned i = 0; i < columns && !status.failed(); ++i) {
     const unsigned type = declaredOut->getType(&status, i);
-    const unsigned length = kindOf(type) == ParamKind::Text ? declaredOut->getLength(&status, i)
-                                                            : kNonTextInputLength;
+    const unsigned length =
+        kindOf(type) == ParamKind::Text ? declaredOut->getLength(&status, i) : kNonTextOutputLength;
     outBuilder->setType(&status, i, SQL_VARYING + 1);
     outBuilder->setLength(&status, i, length);
     outBuilder->setScale(&status, i, 0);
@@ -161,7 +165,7 @@ void Query::buildOutputMessage() {
   output_ = finishMetadata(outBuilder, status);
 }
 
-void Query::execute(const std::vector<InputValue>& inputs) {
+void Query::execute(std::span<const InputValue> inputs) {
   try {
     executeOnce(inputs);
   } catch (const LocalDbError& error) {
@@ -170,38 +174,36 @@ void Query::execute(const std::vector<InputValue>& inputs) {
   }
 }
 
-void Query::executeOnce(const std::vector<InputValue>& inputs) {
+void Query::executeOnce(std::span<const InputValue> inputs) {
   prepareOnce();
   if (!transaction_.active()) throw LocalDbError("Transaction is not active");
   close();
-  fb::Status status;
-  std::vector<unsigned char> message(input_->getMessageLength(&status), 0);
-  status.check();
-  for (unsigned i = 0; i < params_.size(); ++i) {
-    const unsigned offset = input_->getOffset(&status, i);
-    const unsigned nullOffset = input_->getNullOffset(&status, i);
-    status.check();
+  unsigned char* message = inputMessage_.data();
+  for (std::size_t i = 0; i < inputSlots_.size(); ++i) {
+    const InputSlot& slot = inputSlots_[i];
     std::int16_t nullFlag = -1;
     if (i < inputs.size() && inputs[i]) {
       const std::string& value = *inputs[i];
-      if (value.size() > inputLengths_[i]) {
+      if (value.size() > slot.length) {
         // Sent as it is, the server would fail the same way; failing here keeps the message
         // buffer intact and names the declared length.
-        throw LocalDbError("arithmetic exception, numeric overflow, or string truncation\n"
-                           "-string right truncation\n-expected length " +
-                           std::to_string(inputLengths_[i]) + ", actual " + std::to_string(value.size()));
+        throw LocalDbError(
+            "arithmetic exception, numeric overflow, or string truncation\n"
+            "-string right truncation\n-expected length " +
+            std::to_string(slot.length) + ", actual " + std::to_string(value.size()));
       }
       const auto length = static_cast<std::uint16_t>(value.size());
-      std::memcpy(message.data() + offset, &length, sizeof(length));
-      std::memcpy(message.data() + offset + sizeof(length), value.data(), value.size());
+      std::memcpy(message + slot.offset, &length, sizeof(length));
+      std::memcpy(message + slot.offset + sizeof(length), value.data(), value.size());
       nullFlag = 0;
     }
-    std::memcpy(message.data() + nullOffset, &nullFlag, sizeof(nullFlag));
+    std::memcpy(message + slot.nullOffset, &nullFlag, sizeof(nullFlag));
   }
 
+  fb::Status status;
   if (isSelect_) {
     Firebird::IResultSet* cursor =
-        statement_->openCursor(&status, transaction_.handle(), input_, message.data(), output_, 0);
+        statement_->openCursor(&status, transaction_.handle(), input_, message, output_, 0);
     if (status.failed()) {
       if (cursor != nullptr) cursor->release();
       status.check();
@@ -212,7 +214,7 @@ void Query::executeOnce(const std::vector<InputValue>& inputs) {
   // An executable procedure with outputs returns one row; it is read and dropped.
   std::vector<unsigned char> outBuffer(output_ != nullptr ? output_->getMessageLength(&status) : 0);
   status.check();
-  statement_->execute(&status, transaction_.handle(), input_, message.data(), output_,
+  statement_->execute(&status, transaction_.handle(), input_, message, output_,
                       output_ != nullptr ? outBuffer.data() : nullptr);
   status.check();
 }
@@ -246,7 +248,8 @@ std::optional<std::vector<InputValue>> Query::fetchRowOnce() {
     }
     std::uint16_t length = 0;
     std::memcpy(&length, row.data() + offset, sizeof(length));
-    values.emplace_back(std::string(reinterpret_cast<const char*>(row.data()) + offset + sizeof(length), length));
+    values.emplace_back(
+        std::string(reinterpret_cast<const char*>(row.data()) + offset + sizeof(length), length));
   }
   status.check();
   return values;
@@ -281,7 +284,8 @@ void Query::abandon() noexcept {
   releaseAndClear(input_);
   releaseAndClear(output_);
   params_.clear();
-  inputLengths_.clear();
+  inputSlots_.clear();
+  inputMessage_.clear();
   isSelect_ = false;
 }
 
@@ -296,7 +300,8 @@ void Query::unprepare() noexcept {
   releaseAndClear(input_);
   releaseAndClear(output_);
   params_.clear();
-  inputLengths_.clear();
+  inputSlots_.clear();
+  inputMessage_.clear();
   isSelect_ = false;
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -19,15 +21,21 @@ class Transaction;
 
 // How the batch applier converts a field for one input parameter.
 enum class ParamKind {
-  Text,      // char, varchar: bytes as they are
+  Text,       // char, varchar: bytes as they are
   Timestamp,  // timestamp, date, time: parsed on this side
-  Number,    // integer types and numerics: converted by the server
+  Number,     // integer types and numerics: converted by the server
 };
 
 struct ParamInfo {
   ParamKind kind = ParamKind::Text;
   unsigned length = 0;  // declared length in bytes, for Text
 };
+
+// The room in bytes that an input is bound with: a text its declared length; a number or a time
+// 255 bytes of text, more than either can take.
+inline unsigned inputLength(const ParamInfo& param) {
+  return param.kind == ParamKind::Text ? param.length : 255;
+}
 
 // An input value: raw bytes in the connection's character set, or NULL.
 using InputValue = std::optional<std::string>;
@@ -61,7 +69,10 @@ class Query {
   // Prepares when needed, binds `inputs` to the parameters in order (missing ones are NULL) and
   // executes in the active transaction; a select opens its cursor. A text longer than its Text
   // parameter's declared length fails before anything is sent. Throws LocalDbError.
-  void execute(const std::vector<InputValue>& inputs = {});
+  void execute(std::span<const InputValue> inputs = {});
+  void execute(std::initializer_list<InputValue> inputs) {
+    execute(std::span(inputs.begin(), inputs.size()));
+  }
   // After a select: the next row, every column as text in the connection's character set (NULL as
   // nothing), or nothing after the last row.
   std::optional<std::vector<InputValue>> fetchRow();
@@ -76,7 +87,7 @@ class Query {
  private:
   friend class Database;
   void prepareOnce();
-  void executeOnce(const std::vector<InputValue>& inputs);
+  void executeOnce(std::span<const InputValue> inputs);
   std::optional<std::vector<InputValue>> fetchRowOnce();
   // Drops the handles without a word to the server, whose connection is gone.
   void abandon() noexcept;
@@ -92,7 +103,14 @@ class Query {
   Firebird::IMessageMetadata* input_ = nullptr;   // every parameter as a nullable VARCHAR
   Firebird::IMessageMetadata* output_ = nullptr;  // every column as a nullable VARCHAR; none without columns
   std::vector<ParamInfo> params_;
-  std::vector<unsigned> inputLengths_;
+  // Where each input's value and null flag sit in the message, and its room in bytes.
+  struct InputSlot {
+    unsigned offset = 0;
+    unsigned nullOffset = 0;
+    unsigned length = 0;
+  };
+  std::vector<InputSlot> inputSlots_;
+  std::vector<unsigned char> inputMessage_;  // reused by every execution of the statement
   bool isSelect_ = false;
 };
 

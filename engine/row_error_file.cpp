@@ -22,7 +22,7 @@ std::string withCrLf(std::string_view text) {
 }  // namespace
 
 void appendRowError(const std::filesystem::path& file, DateTime now, std::string_view message,
-                    std::string_view statement, const std::vector<std::optional<std::string>>& values) {
+                    std::string_view statement, std::span<const std::optional<std::string>> values) {
   std::string entry = utf8ToCp1251(formatRussianDateTime(now) + " " + withCrLf(message) + "\r\n");
   entry += utf8ToCp1251(statement);
   entry += "\r\n\r\n";

@@ -2,9 +2,9 @@
 
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "link/date_time.h"
 
@@ -19,6 +19,6 @@ inline constexpr const char* kRowErrorFileName = "replica_error.txt";
 // Creates the file when missing and closes it after the entry. Throws LocalDbError when it cannot
 // be written (a refused row that cannot be recorded must not pass unnoticed).
 void appendRowError(const std::filesystem::path& file, DateTime now, std::string_view message,
-                    std::string_view statement, const std::vector<std::optional<std::string>>& values);
+                    std::string_view statement, std::span<const std::optional<std::string>> values);
 
 }  // namespace mirrox

@@ -41,7 +41,7 @@ void Transaction::start() {
 
 void Transaction::commit() {
   if (!active()) throw LocalDbError("Transaction is not active");
-  if (database_.query_ != nullptr) database_.query_->close();
+  database_.closeCursors();
   fb::Status status;
   transaction_->commit(&status);
   if (status.failed()) failed(status);
@@ -50,7 +50,7 @@ void Transaction::commit() {
 
 void Transaction::rollback() {
   if (!active()) throw LocalDbError("Transaction is not active");
-  if (database_.query_ != nullptr) database_.query_->close();
+  database_.closeCursors();
   fb::Status status;
   transaction_->rollback(&status);
   if (status.failed()) failed(status);
@@ -70,7 +70,7 @@ void Transaction::failed(fb::Status& status) {
 
 void Transaction::finishOnDisconnect() noexcept {
   if (!active()) return;
-  if (database_.query_ != nullptr) database_.query_->close();
+  database_.closeCursors();
   fb::Status status;
   transaction_->commit(&status);
   if (status.failed()) {
