@@ -14,7 +14,7 @@ const std::array<TCommand, 4> MeteringUpgradeScript{{
 const std::array<TCommand, 3> JournalUpgradeScript{{
     {"", KindExecute, kREPL_ZAYAVKASql},
     {"", KindExecute, kREPL_HWSql},
-    {"", KindExecute, "SET GENERATOR ReplZVersion TO 4"},
+    {"", KindExecute, "SET GENERATOR ReplZVersion TO 5"},
 }};
 
 const SchemaTarget* schemaTarget(std::int32_t dbType) {

@@ -24,7 +24,8 @@ struct SchemaTarget {
 };
 
 inline constexpr std::int32_t kMeteringSchemaVersion = 2;
-inline constexpr std::int32_t kJournalSchemaVersion = 4;
+// 5: REPL_HW opens an event once however often its row arrives.
+inline constexpr std::int32_t kJournalSchemaVersion = 5;
 
 // Nothing for a type other than DbTypeMetering and DbTypeJournal.
 const SchemaTarget* schemaTarget(std::int32_t dbType);

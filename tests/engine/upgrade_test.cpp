@@ -15,11 +15,13 @@ using engine_test::ScratchDatabase;
 using testing_support::TempDir;
 
 std::int64_t procedureCount(const ScratchDatabase& db, const char* name) {
-  return db.scalar(std::string("select count(*) from rdb$procedures where rdb$procedure_name = '") + name + "'");
+  return db.scalar(std::string("select count(*) from rdb$procedures where rdb$procedure_name = '") + name +
+                   "'");
 }
 
 std::int64_t generatorCount(const ScratchDatabase& db, const char* name) {
-  return db.scalar(std::string("select count(*) from rdb$generators where rdb$generator_name = '") + name + "'");
+  return db.scalar(std::string("select count(*) from rdb$generators where rdb$generator_name = '") + name +
+                   "'");
 }
 
 class UpgradeTest : public ::testing::Test {
@@ -54,16 +56,17 @@ TEST_F(UpgradeTest, FreshMeteringDatabaseGetsProceduresAndGeneratorAtTwo) {
   EXPECT_TRUE(context_.published.empty());
   context_.localConnection().DB.disconnect();
   EXPECT_EQ(db_->scalar("select gen_id(ReplVersion, 0) from rdb$database"), 2);
-  for (const char* name : {"REPL_GETSPEC_ID", "REPL_DATA", "REPL_ADDRESS"}) EXPECT_EQ(procedureCount(*db_, name), 1);
+  for (const char* name : {"REPL_GETSPEC_ID", "REPL_DATA", "REPL_ADDRESS"})
+    EXPECT_EQ(procedureCount(*db_, name), 1);
   EXPECT_EQ(db_->scalar("select id from REPL_GETSPEC_ID(3, 17)"), 300017);
 }
 
-TEST_F(UpgradeTest, FreshJournalDatabaseGetsProceduresAndGeneratorAtFour) {
+TEST_F(UpgradeTest, FreshJournalDatabaseGetsProceduresAndGeneratorAtFive) {
   makeDatabase(DbTypeJournal);
   ASSERT_EQ(open(), kLocalOk) << context_.lastPublished();
-  EXPECT_EQ(context_.at(0).local.localSchemaVersion, 4);
+  EXPECT_EQ(context_.at(0).local.localSchemaVersion, 5);
   context_.localConnection().DB.disconnect();
-  EXPECT_EQ(db_->scalar("select gen_id(ReplZVersion, 0) from rdb$database"), 4);
+  EXPECT_EQ(db_->scalar("select gen_id(ReplZVersion, 0) from rdb$database"), 5);
   EXPECT_EQ(procedureCount(*db_, "REPL_ZAYAVKA"), 1);
   EXPECT_EQ(procedureCount(*db_, "REPL_HW"), 1);
 }
@@ -84,19 +87,20 @@ TEST_P(UpgradeByGeneratorValue, ScriptRunsOnlyBelowTheTarget) {
   db_->exec("SET GENERATOR " + generator + " TO " + std::to_string(c.generatorValue));
   ASSERT_EQ(open(), kLocalOk) << context_.lastPublished();
   // Whatever the generator held, the object now counts as up to date at the target.
-  EXPECT_EQ(context_.at(0).local.localSchemaVersion, c.dbType == DbTypeJournal ? 4 : 2);
+  EXPECT_EQ(context_.at(0).local.localSchemaVersion, c.dbType == DbTypeJournal ? 5 : 2);
   context_.localConnection().DB.disconnect();
   EXPECT_EQ(procedureCount(*db_, c.dbType == DbTypeJournal ? "REPL_HW" : "REPL_DATA"), c.scriptRuns ? 1 : 0);
   EXPECT_EQ(db_->scalar("select gen_id(" + generator + ", 0) from rdb$database"),
-            c.scriptRuns ? (c.dbType == DbTypeJournal ? 4 : 2) : c.generatorValue);
+            c.scriptRuns ? (c.dbType == DbTypeJournal ? 5 : 2) : c.generatorValue);
 }
 
-INSTANTIATE_TEST_SUITE_P(Versions, UpgradeByGeneratorValue,
-                         ::testing::Values(GeneratorCase{DbTypeMetering, 1, true},
-                                           GeneratorCase{DbTypeMetering, 2, false},
-                                           GeneratorCase{DbTypeMetering, 7, false},
-                                           GeneratorCase{DbTypeJournal, 3, true},
-                                           GeneratorCase{DbTypeJournal, 4, false}));
+INSTANTIATE_TEST_SUITE_P(
+    Versions, UpgradeByGeneratorValue,
+    ::testing::Values(GeneratorCase{DbTypeMetering, 1, true}, GeneratorCase{DbTypeMetering, 2, false},
+                      GeneratorCase{DbTypeMetering, 7, false}, GeneratorCase{DbTypeJournal, 3, true},
+                      // A database of the earlier schema receives the
+                      // procedures that store an event once.
+                      GeneratorCase{DbTypeJournal, 4, true}, GeneratorCase{DbTypeJournal, 5, false}));
 
 TEST_F(UpgradeTest, SecondRunInTheSameProcessDoesNotReadTheGenerator) {
   makeDatabase(DbTypeMetering);
@@ -122,15 +126,18 @@ TEST_F(UpgradeTest, SecondObjectSharingTheDatabaseReadsTheGeneratorAndRunsNothin
 
 TEST_F(UpgradeTest, FailingThirdStatementKeepsTheFirstTwoAndIsRepeatedNextRun) {
   // No address tables: the third procedure cannot compile.
-  makeDatabase(DbTypeMetering,
-               "create table LASTRHV (CHANNEL_ID INTEGER, PARAM SMALLINT, R_VALUE NUMERIC(18,5), REC_DATE TIMESTAMP)");
-  db_->exec("create table RASHOD2004 (CHANNEL_ID INTEGER, PARAM SMALLINT, REC_DATE TIMESTAMP, "
-            "RASHOD_VALUE NUMERIC(18,5))");
+  makeDatabase(
+      DbTypeMetering,
+      "create table LASTRHV (CHANNEL_ID INTEGER, PARAM SMALLINT, R_VALUE NUMERIC(18,5), REC_DATE TIMESTAMP)");
+  db_->exec(
+      "create table RASHOD2004 (CHANNEL_ID INTEGER, PARAM SMALLINT, REC_DATE TIMESTAMP, "
+      "RASHOD_VALUE NUMERIC(18,5))");
   for (int run = 0; run < 2; ++run) {
     context_.published.clear();
     EXPECT_EQ(open(), kLocalUpgradeFailed);
     ASSERT_EQ(context_.published.size(), 1u);
-    EXPECT_EQ(context_.published[0], std::string(messages::kLocalUpgradeFailed) + MeteringUpgradeScript[2].Param);
+    EXPECT_EQ(context_.published[0],
+              std::string(messages::kLocalUpgradeFailed) + MeteringUpgradeScript[2].Param);
     EXPECT_EQ(context_.at(0).local.localSchemaVersion, 0);
     context_.localConnection().DB.disconnect();
     EXPECT_EQ(procedureCount(*db_, "REPL_GETSPEC_ID"), 1);
@@ -153,19 +160,22 @@ TEST_F(UpgradeTest, UnreachableServerIsAConnectionFailure) {
   // Port 1 on loopback: nothing listens there.
   context_.localConnection().DB.setDatabaseName("127.0.0.1/1:/nowhere.fdb");
   EXPECT_EQ(OpenLocalDatabase(context_, 0), kLocalConnectFailed);
-  EXPECT_EQ(context_.lastPublished(),
-            std::string(messages::kLocalConnectFailed) +
-                "Unable to complete network request to host \"127.0.0.1\".\n-Failed to establish a connection.");
+  EXPECT_EQ(
+      context_.lastPublished(),
+      std::string(messages::kLocalConnectFailed) +
+          "Unable to complete network request to host \"127.0.0.1\".\n-Failed to establish a connection.");
 }
 
 TEST_F(UpgradeTest, GeneratorThatCanBeNeitherReadNorCreatedEndsWithResultTwo) {
   makeDatabase(DbTypeMetering);
-  ASSERT_EQ(std::system(("gfix -user SYSDBA -password quillbarn -mode read_only 127.0.0.1:" + db_->path().string())
-                            .c_str()),
-            0);
+  ASSERT_EQ(
+      std::system(("gfix -user SYSDBA -password quillbarn -mode read_only 127.0.0.1:" + db_->path().string())
+                      .c_str()),
+      0);
   EXPECT_EQ(open(), kLocalUpgradeFailed);
   ASSERT_EQ(context_.published.size(), 1u);
-  EXPECT_EQ(context_.published[0].rfind(std::string(messages::kLocalUpgradeFailed) + "CREATE GENERATOR ReplVersion\r\n", 0),
+  EXPECT_EQ(context_.published[0].rfind(
+                std::string(messages::kLocalUpgradeFailed) + "CREATE GENERATOR ReplVersion\r\n", 0),
             0u)
       << context_.published[0];
   EXPECT_TRUE(context_.localConnection().Qr.paramCheck());
@@ -181,8 +191,8 @@ TEST_F(UpgradeTest, UnknownDatabaseTypeReadsAndRunsNothing) {
 }
 
 TEST(UpgradeScripts, EachProcedureEntryIsOneCreateOrAlterAndTheLastSetsTheGenerator) {
-  for (const std::span<const TCommand> script : {std::span<const TCommand>(MeteringUpgradeScript),
-                                                  std::span<const TCommand>(JournalUpgradeScript)}) {
+  for (const std::span<const TCommand> script :
+       {std::span<const TCommand>(MeteringUpgradeScript), std::span<const TCommand>(JournalUpgradeScript)}) {
     for (std::size_t i = 0; i + 1 < script.size(); ++i) {
       EXPECT_EQ(script[i].Param.rfind("CREATE OR ALTER PROCEDURE REPL_", 0), 0u);
       EXPECT_EQ(script[i].Kind, KindExecute);
@@ -190,7 +200,7 @@ TEST(UpgradeScripts, EachProcedureEntryIsOneCreateOrAlterAndTheLastSetsTheGenera
     }
   }
   EXPECT_EQ(MeteringUpgradeScript[3].Param, "SET GENERATOR ReplVersion TO 2");
-  EXPECT_EQ(JournalUpgradeScript[2].Param, "SET GENERATOR ReplZVersion TO 4");
+  EXPECT_EQ(JournalUpgradeScript[2].Param, "SET GENERATOR ReplZVersion TO 5");
   EXPECT_NE(MeteringUpgradeScript[0].Param.find("REPL_GETSPEC_ID"), std::string::npos);
   EXPECT_NE(MeteringUpgradeScript[1].Param.find("REPL_DATA"), std::string::npos);
   EXPECT_NE(MeteringUpgradeScript[2].Param.find("REPL_ADDRESS"), std::string::npos);
