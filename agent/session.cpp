@@ -56,8 +56,8 @@ void Session::run() noexcept {
       const LineReader::Status status = reader.readLine(line);
       if (status == LineReader::Status::Closed) break;
       if (status == LineReader::Status::TooLong) {
-        context_.log->write(peer_ + " command line longer than " +
-                            std::to_string(context_.maxLineLength) + " bytes; closing");
+        context_.log->write(peer_ + " command line longer than " + std::to_string(context_.maxLineLength) +
+                            " bytes; closing");
         fail(FailureCode::BadCommand, "command line too long");
         break;
       }
@@ -139,14 +139,17 @@ void Session::execute(const AgentCommand& command) {
   const std::optional<std::string> statement = statementOf(command);
   if (!statement || !requireDatabase()) return;
   try {
-    // A client that left while the statement ran never learns its outcome and will count it as
-    // failed; rolling back makes the site agree with it.
-    database_->execute(*statement, [this] { return !socket_.peerGone(); });
+    // A statement that ran to its end is committed whether or not its client is still there: a
+    // client that gave up waiting sends the command again with its next run, and a mark or purge
+    // that took longer than the client's patience must not have to start over then, or it never
+    // gets done. Marks and purges are safe to find done already.
+    database_->execute(*statement);
   } catch (const DatabaseError& error) {
     fail(FailureCode::Database, error.what());
     return;
-  } catch (const CommitWithdrawn&) {
-    context_.log->write(peer_ + " left before the statement ended; rolled back");
+  }
+  if (socket_.peerGone()) {
+    context_.log->write(peer_ + " left before the statement ended; committed");
     throw ConnectionLost{};
   }
   send(okReply());
@@ -229,8 +232,8 @@ void Session::fetch(const AgentCommand& command) {
     context_.log->write(peer_ + " transfer of result " + std::to_string(*id) + " broken: " + error.what());
     throw ConnectionLost{};
   }
-  context_.log->write(peer_ + " result " + std::to_string(*id) + " sent, " +
-                      std::to_string(packed->size) + " bytes");
+  context_.log->write(peer_ + " result " + std::to_string(*id) + " sent, " + std::to_string(packed->size) +
+                      " bytes");
 }
 
 void Session::send(const std::string& reply) {

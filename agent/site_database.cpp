@@ -47,7 +47,7 @@ class QuietStatus {
 DatabaseError toError(const Firebird::FbException& error) {
   std::vector<char> buffer(4096);
   master()->getUtilInterface()->formatStatus(buffer.data(), static_cast<unsigned>(buffer.size()),
-                                              error.getStatus());
+                                             error.getStatus());
   std::string text(buffer.data());
   for (char& c : text) {
     if (c == '\n' || c == '\r') c = ' ';
@@ -82,8 +82,8 @@ class Transaction {
  public:
   explicit Transaction(Firebird::IAttachment* attachment) {
     ThrowingStatus status;
-    Firebird::IXpbBuilder* tpb = master()->getUtilInterface()->getXpbBuilder(
-        status.get(), Firebird::IXpbBuilder::TPB, nullptr, 0);
+    Firebird::IXpbBuilder* tpb =
+        master()->getUtilInterface()->getXpbBuilder(status.get(), Firebird::IXpbBuilder::TPB, nullptr, 0);
     XpbHandle owner(tpb);
     tpb->insertTag(status.get(), isc_tpb_read_committed);
     tpb->insertTag(status.get(), isc_tpb_rec_version);
@@ -119,8 +119,7 @@ class Transaction {
 constexpr std::uint64_t kRowsBetweenChecks = 4096;
 
 bool returnsRows(unsigned statementType) {
-  return statementType == isc_info_sql_stmt_select ||
-         statementType == isc_info_sql_stmt_select_for_upd;
+  return statementType == isc_info_sql_stmt_select || statementType == isc_info_sql_stmt_select_for_upd;
 }
 
 template <class T>
@@ -130,15 +129,15 @@ T readAt(const unsigned char* data) {
   return value;
 }
 
-void writeBlob(RowFileWriter& out, Firebird::IAttachment* attachment,
-               Firebird::ITransaction* transaction, ISC_QUAD id) {
+void writeBlob(RowFileWriter& out, Firebird::IAttachment* attachment, Firebird::ITransaction* transaction,
+               ISC_QUAD id) {
   ThrowingStatus status;
   Handle<Firebird::IBlob> blob(attachment->openBlob(status.get(), transaction, &id, 0, nullptr));
   std::vector<char> segment(32768);
   for (;;) {
     unsigned got = 0;
-    const int result = blob->getSegment(status.get(), static_cast<unsigned>(segment.size()),
-                                        segment.data(), &got);
+    const int result =
+        blob->getSegment(status.get(), static_cast<unsigned>(segment.size()), segment.data(), &got);
     if (result == Firebird::IStatus::RESULT_NO_DATA) break;
     out.appendToField(std::string_view(segment.data(), got));
   }
@@ -253,35 +252,33 @@ struct PreparedSelect::Handles {
   Handle<Firebird::IStatement> statement;
 };
 
-SiteDatabase::SiteDatabase(const std::string& server, const std::string& path,
-                           const Credentials& credentials)
+SiteDatabase::SiteDatabase(const std::string& server, const std::string& path, const Credentials& credentials)
     : handles_(std::make_unique<Handles>()) {
   if (path.empty()) throw DatabaseError("no database path given");
   guarded([&] {
     ThrowingStatus status;
-    Firebird::IXpbBuilder* dpb = master()->getUtilInterface()->getXpbBuilder(
-        status.get(), Firebird::IXpbBuilder::DPB, nullptr, 0);
+    Firebird::IXpbBuilder* dpb =
+        master()->getUtilInterface()->getXpbBuilder(status.get(), Firebird::IXpbBuilder::DPB, nullptr, 0);
     XpbHandle owner(dpb);
     dpb->insertString(status.get(), isc_dpb_user_name, credentials.user.c_str());
     dpb->insertString(status.get(), isc_dpb_password, credentials.password.c_str());
     dpb->insertString(status.get(), isc_dpb_lc_ctype, "WIN1251");
     Handle<Firebird::IProvider> provider(master()->getDispatcher());
     const std::string target = server.empty() ? path : server + ":" + path;
-    handles_->attachment = provider->attachDatabase(status.get(), target.c_str(),
-                                                    dpb->getBufferLength(status.get()),
-                                                    dpb->getBuffer(status.get()));
+    handles_->attachment = provider->attachDatabase(
+        status.get(), target.c_str(), dpb->getBufferLength(status.get()), dpb->getBuffer(status.get()));
   });
 }
 
 SiteDatabase::~SiteDatabase() = default;
 
-void SiteDatabase::execute(const std::string& sql, const std::function<bool()>& mayCommit) {
+void SiteDatabase::execute(const std::string& sql) {
   guarded([&] {
     ThrowingStatus status;
     Transaction transaction(handles_->attachment);
-    Handle<Firebird::IStatement> statement(handles_->attachment->prepare(
-        status.get(), transaction.get(), 0, sql.c_str(), SQL_DIALECT_V6,
-        Firebird::IStatement::PREPARE_PREFETCH_TYPE));
+    Handle<Firebird::IStatement> statement(
+        handles_->attachment->prepare(status.get(), transaction.get(), 0, sql.c_str(), SQL_DIALECT_V6,
+                                      Firebird::IStatement::PREPARE_PREFETCH_TYPE));
     if (returnsRows(statement->getType(status.get()))) {
       Handle<Firebird::IResultSet> cursor(
           statement->openCursor(status.get(), transaction.get(), nullptr, nullptr, nullptr, 0));
@@ -290,8 +287,6 @@ void SiteDatabase::execute(const std::string& sql, const std::function<bool()>& 
     } else {
       statement->execute(status.get(), transaction.get(), nullptr, nullptr, nullptr, nullptr);
     }
-    // The transaction's destructor rolls back.
-    if (mayCommit && !mayCommit()) throw CommitWithdrawn("commit withdrawn; the statement was rolled back");
     transaction.commit();
   });
 }
@@ -302,9 +297,9 @@ std::unique_ptr<PreparedSelect> SiteDatabase::prepareSelect(const std::string& s
     auto handles = std::make_unique<PreparedSelect::Handles>();
     handles->attachment = handles_->attachment;
     handles->transaction = std::make_unique<Transaction>(handles_->attachment);
-    handles->statement.reset(handles_->attachment->prepare(
-        status.get(), handles->transaction->get(), 0, sql.c_str(), SQL_DIALECT_V6,
-        Firebird::IStatement::PREPARE_PREFETCH_METADATA));
+    handles->statement.reset(handles_->attachment->prepare(status.get(), handles->transaction->get(), 0,
+                                                           sql.c_str(), SQL_DIALECT_V6,
+                                                           Firebird::IStatement::PREPARE_PREFETCH_METADATA));
     return std::make_unique<PreparedSelect>(std::move(handles));
   });
 }
@@ -333,8 +328,8 @@ std::uint64_t PreparedSelect::writeRows(RowFileWriter& out, const std::function<
     std::uint64_t rows = 0;
 
     if (returnsRows(statement->getType(status.get()))) {
-      Handle<Firebird::IResultSet> cursor(statement->openCursor(
-          status.get(), transaction, nullptr, nullptr, metadata.get(), 0));
+      Handle<Firebird::IResultSet> cursor(
+          statement->openCursor(status.get(), transaction, nullptr, nullptr, metadata.get(), 0));
       while (cursor->fetchNext(status.get(), row.data()) == Firebird::IStatus::RESULT_OK) {
         writeRow(out, columns, row.data(), attachment, transaction);
         ++rows;

@@ -21,12 +21,6 @@ class DatabaseError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// The statement ran, but the caller withdrew its consent to commit; everything was rolled back.
-class CommitWithdrawn : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
 // A select stopped because its caller no longer wanted the rows.
 class SelectAbandoned : public std::runtime_error {
  public:
@@ -56,10 +50,7 @@ class SiteDatabase {
 
   // Runs a statement that returns no rows (DDL, update, delete, execute procedure) and commits.
   // A statement that returns rows is run and its rows are dropped. Throws DatabaseError.
-  // `mayCommit`, when given, is asked right before the commit; false rolls the work back and
-  // throws CommitWithdrawn (the agent's client left and will never learn the outcome, so it must
-  // find nothing changed).
-  void execute(const std::string& sql, const std::function<bool()>& mayCommit = {});
+  void execute(const std::string& sql);
 
   // Prepares a statement whose rows become a result. Errors the server finds without running it
   // (syntax, unknown table) are thrown here as DatabaseError, before any result exists.

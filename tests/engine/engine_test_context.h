@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -32,7 +33,10 @@ class EngineTestContext : public EngineContext {
   }
 
   std::string& statusText() override { return statusText_; }
-  void publishStatus() override { published.push_back(statusText_); }
+  void publishStatus() override {
+    published.push_back(statusText_);
+    if (onPublish) onPublish(statusText_);
+  }
   bool stopRequested() const override { return false; }
   std::optional<AgentSite> agentSite(int index) const override {
     if (!has(index)) return std::nullopt;
@@ -48,7 +52,9 @@ class EngineTestContext : public EngineContext {
     if (!has(index)) return std::nullopt;
     return objects[static_cast<std::size_t>(index)].local;
   }
-  void setAddressChecksum(int index, std::int32_t checksum) override { at(index).local.addressChecksum = checksum; }
+  void setAddressChecksum(int index, std::int32_t checksum) override {
+    at(index).local.addressChecksum = checksum;
+  }
   void setLocalSchemaVersion(int index, std::int32_t version) override {
     at(index).local.localSchemaVersion = version;
   }
@@ -59,6 +65,9 @@ class EngineTestContext : public EngineContext {
 
   std::vector<TestObject> objects;
   std::vector<std::string> published;
+  // Called on the run's thread with every published text, after it is recorded: a test acts at a
+  // chosen step of a run through it.
+  std::function<void(const std::string&)> onPublish;
   testing_support::ManualClock manualClock{45000.0};
 
  private:

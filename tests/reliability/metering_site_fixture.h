@@ -1,7 +1,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-
 #include <sys/types.h>
 
 #include <chrono>
@@ -32,6 +31,9 @@ class MeteringSiteFixture : public ::testing::Test {
   static constexpr int kSiteChannel = 17;
   static constexpr int kLocalChannel = 200017;
 
+  // `limits` are the link's limits for the runs; by default the program's own.
+  explicit MeteringSiteFixture(LinkLimits limits = LinkLimits{}) : context_(dir_.path() / "log", limits) {}
+
  protected:
   void SetUp() override;
 
@@ -58,8 +60,7 @@ class MeteringSiteFixture : public ::testing::Test {
   agent::testing::AgentProcess& agent() { return *agent_; }
 
   testing_support::TempDir dir_;
-  // The program's own read limit: a site that is slow to answer after a fault is not a fault.
-  engine_test::EngineTestContext context_{dir_.path() / "log", LinkLimits{}};
+  engine_test::EngineTestContext context_;
   std::optional<engine_test::ScratchDatabase> site_;
   std::optional<engine_test::ScratchDatabase> local_;
 
