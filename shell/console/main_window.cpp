@@ -15,6 +15,7 @@
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTableWidget>
+#include <QTextCursor>
 #include <QVBoxLayout>
 #include <array>
 
@@ -155,9 +156,25 @@ void TfrmRepWnd::LogLine(const std::string& text) {
   logFile_.append(text);
   QString viewText = qs(text);
   viewText.replace("\r\n", "\n");
-  logView_->appendPlainText(viewText);
-  if (logView_->document()->blockCount() > kMaxLogViewLines) logView_->clear();
+  appendToLogView(viewText);
+  if (logView_->document()->blockCount() > kMaxLogViewLines) {
+    logView_->clear();
+    logViewHoldsLines_ = false;
+  }
   QApplication::processEvents();
+}
+
+void TfrmRepWnd::appendToLogView(const QString& text) {
+  if (logViewHoldsLines_ && logView_->document()->isEmpty()) {
+    // The view holds one empty line, which appendPlainText would take for an empty view and fill.
+    QTextCursor cursor(logView_->document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertBlock();
+    cursor.insertText(text);
+  } else {
+    logView_->appendPlainText(text);
+  }
+  logViewHoldsLines_ = true;
 }
 
 void TfrmRepWnd::ShowStatus(const std::string& text) {

@@ -109,6 +109,7 @@ class TfrmRepWnd : public QMainWindow, public RegistryObserver, public Scheduler
   void buildMenus();
   void fillRow(int index);
   void setContextMenuAvailable(bool available);
+  void appendToLogView(const QString& text);
 
   EventLogFile& logFile_;
   ObjectRegistry* registry_ = nullptr;
@@ -117,6 +118,8 @@ class TfrmRepWnd : public QMainWindow, public RegistryObserver, public Scheduler
   bool shown_ = false;
   bool hideToTrayOnMinimize_ = false;
   int selectedIndex_ = 0;
+  // Whether the log view holds any line: a view holding one empty line looks empty to Qt.
+  bool logViewHoldsLines_ = false;
 
   Actions actions_{};
   QMenu* fileMenu_ = nullptr;

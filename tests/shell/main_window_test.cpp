@@ -1,3 +1,5 @@
+#include "shell/console/main_window.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -10,7 +12,6 @@
 #include <QThread>
 
 #include "link/cp1251.h"
-#include "shell/console/main_window.h"
 #include "shell/gui_handoff.h"
 #include "tests/support/manual_clock.h"
 #include "tests/support/temp_dir.h"
@@ -56,8 +57,9 @@ TEST_F(MainWindowTest, TableHasTheSixColumnsWithTheirHeadersAndWidths) {
 }
 
 TEST_F(MainWindowTest, RowsShowTheObjectsAndFollowTheirLinkState) {
-  load("[1]\r\nods=Котельная\r\nhost=10.0.0.1\r\ndtime=18.01.2009 9:05:33\r\n"
-       "[2]\r\nods=Диспетчерская\r\ndb_type=1\r\n[3]\r\nods=Странный\r\ndb_type=7\r\n");
+  load(
+      "[1]\r\nods=Котельная\r\nhost=10.0.0.1\r\ndtime=18.01.2009 9:05:33\r\n"
+      "[2]\r\nods=Диспетчерская\r\ndb_type=1\r\n[3]\r\nods=Странный\r\ndb_type=7\r\n");
   ASSERT_EQ(window_.objectTable()->rowCount(), 3);
   EXPECT_EQ(cell(0, 0), "1");
   EXPECT_EQ(cell(0, 1), QString::fromUtf8("Котельная"));
@@ -74,7 +76,8 @@ TEST_F(MainWindowTest, RowsShowTheObjectsAndFollowTheirLinkState) {
   registry_.at(1).SetLinkOk(true);
   EXPECT_EQ(cell(1, 5), "Ok");
   // Loading logged one numbered line per object, through the same log as everything else.
-  EXPECT_NE(testing_support::readFile(logFile_.path()).find(utf8ToCp1251("3. Странный\r\n")), std::string::npos);
+  EXPECT_NE(testing_support::readFile(logFile_.path()).find(utf8ToCp1251("3. Странный\r\n")),
+            std::string::npos);
 }
 
 TEST_F(MainWindowTest, LogViewIsEmptiedPastTheLimitWhileTheFileKeepsEveryLine) {
@@ -89,9 +92,22 @@ TEST_F(MainWindowTest, LogViewIsEmptiedPastTheLimitWhileTheFileKeepsEveryLine) {
   EXPECT_NE(file.find(" two\r\nlines\r\n"), std::string::npos);
 }
 
+TEST_F(MainWindowTest, EmptyLineRightAfterTheViewWasEmptiedStillAppears) {
+  for (int i = 1; i <= TfrmRepWnd::kMaxLogViewLines + 1; ++i) window_.LogLine("line " + std::to_string(i));
+  ASSERT_TRUE(window_.logView()->toPlainText().isEmpty());
+  window_.LogLine("");
+  window_.LogLine("-------");
+  EXPECT_EQ(window_.logView()->toPlainText(), "\n-------");
+  EXPECT_EQ(window_.logView()->document()->blockCount(), 2);
+  window_.LogLine("");
+  window_.LogLine("");
+  EXPECT_EQ(window_.logView()->toPlainText(), "\n-------\n\n");
+}
+
 TEST_F(MainWindowTest, StatusLineShowsALeadingBlank) {
   window_.ShowStatus("Приложение запущено в режиме настройки карты");
-  EXPECT_EQ(window_.statusLabel()->text(), QString::fromUtf8(" Приложение запущено в режиме настройки карты"));
+  EXPECT_EQ(window_.statusLabel()->text(),
+            QString::fromUtf8(" Приложение запущено в режиме настройки карты"));
 }
 
 TEST_F(MainWindowTest, ScheduleControlsFollowPeriodAndNightFlag) {
@@ -112,7 +128,8 @@ TEST_F(MainWindowTest, LinesHandedOffFromAnotherThreadReachTheLogInOrderOnTheGui
     for (int i = 1; i <= 3; ++i) {
       const std::string text = "Репликации данных " + std::to_string(i);
       runOnGuiThread(&window_, [&] { window_.LogLine(text); });
-      runOnGuiThread(&window_, [&] { ranOnGuiThread.push_back(QThread::currentThread() == window_.thread()); });
+      runOnGuiThread(&window_,
+                     [&] { ranOnGuiThread.push_back(QThread::currentThread() == window_.thread()); });
     }
   });
   QEventLoop loop;
