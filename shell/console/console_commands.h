@@ -43,8 +43,8 @@ class ConsoleCommands : public QObject {
   Q_OBJECT
 
  public:
-  ConsoleCommands(TfrmRepWnd& window, ObjectRegistry& registry, Dialogs& dialogs, Clock& clock, AppPaths paths,
-                  QString title, ConsoleOperations operations, SchedulerAccess scheduler);
+  ConsoleCommands(TfrmRepWnd& window, ObjectRegistry& registry, Dialogs& dialogs, Clock& clock,
+                  AppPaths paths, QString title, ConsoleOperations operations, SchedulerAccess scheduler);
 
   void addObject();
   void editObject();
@@ -64,8 +64,9 @@ class ConsoleCommands : public QObject {
   // Add mode when `index` is negative, edit mode otherwise.
   void properties(int index);
   // Runs an object command between SetBusy and the idle state with the resting status text. An
-  // error escaping the operation still brings the console back to idle, and is logged.
-  void busy(const std::function<void()>& work);
+  // error escaping the operation still brings the console back to idle, and is logged; the result
+  // is then false.
+  bool busy(const std::function<void()>& work);
   void setIdle();
 
   TfrmRepWnd& window_;
