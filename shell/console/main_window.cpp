@@ -20,6 +20,7 @@
 #include <array>
 
 #include "shell/console/console_texts.h"
+#include "shell/console/period_editor.h"
 
 namespace mirrox {
 namespace {
@@ -79,9 +80,8 @@ TfrmRepWnd::TfrmRepWnd(EventLogFile& logFile, QWidget* parent) : QMainWindow(par
   auto* scheduleLayout = new QVBoxLayout(scheduleGroup);
   auto* periodRow = new QHBoxLayout;
   periodLabel_ = new QLabel("Период репликации (мин.)", scheduleGroup);
-  periodEditor_ = new QSpinBox(scheduleGroup);
+  periodEditor_ = new PeriodEditor(scheduleGroup);
   periodEditor_->setObjectName("periodEditor");
-  periodEditor_->setRange(1, 240);
   periodEditor_->setValue(10);
   periodRow->addWidget(periodLabel_);
   periodRow->addWidget(periodEditor_);

@@ -9,6 +9,7 @@
 #include <QPlainTextEdit>
 #include <QSpinBox>
 #include <QTableWidget>
+#include <QTest>
 #include <QThread>
 
 #include "link/cp1251.h"
@@ -120,6 +121,23 @@ TEST_F(MainWindowTest, ScheduleControlsFollowPeriodAndNightFlag) {
   EXPECT_EQ(window_.period(), 1);
   EXPECT_FALSE(window_.night());
   EXPECT_TRUE(window_.periodEditor()->isEnabled());
+}
+
+TEST_F(MainWindowTest, TypedPeriodIsBroughtToTheNearerBoundAndAnythingButANumberCountsAsOne) {
+  QSpinBox* editor = window_.periodEditor();
+  const std::pair<const char*, int> cases[] = {{"500", 240}, {"0", 1},    {"-7", 1},  {"", 1},
+                                               {"abc", 1},   {"1x", 1},   {"37", 37}, {"99999999999", 240},
+                                               {"007", 7},   {"240", 240}};
+  for (const auto& [typed, expected] : cases) {
+    editor->setValue(10);
+    editor->selectAll();
+    QTest::keyClick(editor, Qt::Key_Delete);
+    QTest::keyClicks(editor, typed);
+    // Read while the operator is still in the field, as the scheduler and the exit step may.
+    EXPECT_EQ(window_.period(), expected) << typed;
+    QTest::keyClick(editor, Qt::Key_Return);
+    EXPECT_EQ(editor->text(), QString::number(expected)) << typed;
+  }
 }
 
 TEST_F(MainWindowTest, LinesHandedOffFromAnotherThreadReachTheLogInOrderOnTheGuiThread) {
