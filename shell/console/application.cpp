@@ -57,7 +57,8 @@ MirroxApplication::MirroxApplication(QStringList arguments, Clock& clock)
     : arguments_(std::move(arguments)),
       clock_(clock),
       paths_(AppPaths::forExecutableDir(QCoreApplication::applicationDirPath().toStdString())),
-      title_(QString::fromStdString(applicationTitle(QFileInfo(QCoreApplication::applicationFilePath()).fileName().toStdString()))) {}
+      title_(QString::fromStdString(
+          applicationTitle(QFileInfo(QCoreApplication::applicationFilePath()).fileName().toStdString()))) {}
 
 MirroxApplication::~MirroxApplication() = default;
 
@@ -65,18 +66,28 @@ bool MirroxApplication::firstArgumentIs(const char* word) const {
   return !arguments_.isEmpty() && arguments_.first() == QLatin1String(word);
 }
 
-bool MirroxApplication::onlyArgumentIs(const char* word) const { return arguments_.size() == 1 && firstArgumentIs(word); }
+bool MirroxApplication::onlyArgumentIs(const char* word) const {
+  return arguments_.size() == 1 && firstArgumentIs(word);
+}
 
 int MirroxApplication::run() {
-  SingleInstance instance(kInstanceName);
-  if (!instance.acquire()) {
-    // Another instance runs: pass on a close request, otherwise end silently.
-    if (onlyArgumentIs("close")) instance.sendClose();
-    return 0;
+  SingleInstance instance(kInstanceName, QString::fromStdString(paths_.exeDir.string()));
+  const SingleInstance::Lock lock = instance.acquire();
+  if (lock != SingleInstance::Lock::Acquired) {
+    // Another instance may run: pass on a close request, otherwise end silently.
+    if (onlyArgumentIs("close")) {
+      instance.sendClose();
+      return 0;
+    }
+    if (lock == SingleInstance::Lock::HeldByAnother) return 0;
+    // Without the lock this process cannot be sure it is the only one writing the installation.
+    QMessageBox::critical(nullptr, title_, instance.lockError());
+    return 1;
   }
   if (onlyArgumentIs("close")) return 0;  // nothing to close
   instance.listen();
-  connect(&instance, &SingleInstance::closeRequested, this, &MirroxApplication::onCloseRequestFromSecondInstance);
+  connect(&instance, &SingleInstance::closeRequested, this,
+          &MirroxApplication::onCloseRequestFromSecondInstance);
   QApplication::setApplicationName(title_);
   QApplication::setWindowIcon(appIcon());
 
@@ -90,9 +101,9 @@ int MirroxApplication::run() {
   window_->setStartupStep([this] { startupStep(); });
   window_->setCloseDecider([this] { return allowClose(); });
   dialogs_ = std::make_unique<QtDialogs>();
-  commands_ = std::make_unique<ConsoleCommands>(*window_, *registry_, *dialogs_, clock_, paths_, title_, operationsFor(*local_),
-                                                SchedulerAccess{[this]() -> TReplicationThread& { return thread(); },
-                                                                [this] { startScheduler(); }});
+  commands_ = std::make_unique<ConsoleCommands>(
+      *window_, *registry_, *dialogs_, clock_, paths_, title_, operationsFor(*local_),
+      SchedulerAccess{[this]() -> TReplicationThread& { return thread(); }, [this] { startScheduler(); }});
   logFile_->trimAtStart();
   window_->LogLine(" -= Запуск приложения =- ");
   if (onlyArgumentIs("/auto")) {
@@ -157,8 +168,8 @@ void MirroxApplication::onStartupMessage() {
 
 TReplicationThread& MirroxApplication::thread() {
   if (!thread_) {
-    thread_ = std::make_unique<TReplicationThread>(*window_, *registry_, *tcp_, *local_, clock_, paths_.logDir,
-                                                   replicate);
+    thread_ = std::make_unique<TReplicationThread>(*window_, *registry_, *tcp_, *local_, clock_,
+                                                   paths_.logDir, replicate);
   }
   return *thread_;
 }

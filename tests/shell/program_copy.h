@@ -1,7 +1,7 @@
 #pragma once
 
-// A real copy of the built program in its own directory, with its own settings file, log and
-// database directory, and a private TMPDIR so that its single-instance lock is its own.
+// A real copy of the built program in its own directory, with its own settings file, log, database
+// directory and single-instance lock, and a private TMPDIR.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -32,12 +32,16 @@ class ProgramCopy : public ::testing::Test {
     testing_support::writeFile(dir_ / "DB" / "journal.db", "");
   }
 
-  std::unique_ptr<testing_support::ChildProcess> start(const std::vector<std::string>& args) {
-    return std::make_unique<testing_support::ChildProcess>(dir_ / "mirrox", args,
-                                          std::map<std::string, std::string>{{"QT_QPA_PLATFORM", "offscreen"},
-                                                                             {"TMPDIR", (dir_ / "tmp").string()},
-                                                                             {"LSAN_OPTIONS", testing_support::kLsanOptions}},
-                                          dir_.path(), dir_ / "output.txt");
+  // `tmpName` names the TMPDIR below the directory that the process gets.
+  std::unique_ptr<testing_support::ChildProcess> start(const std::vector<std::string>& args,
+                                                       const std::string& tmpName = "tmp") {
+    std::filesystem::create_directories(dir_ / tmpName);
+    return std::make_unique<testing_support::ChildProcess>(
+        dir_ / "mirrox", args,
+        std::map<std::string, std::string>{{"QT_QPA_PLATFORM", "offscreen"},
+                                           {"TMPDIR", (dir_ / tmpName).string()},
+                                           {"LSAN_OPTIONS", testing_support::kLsanOptions}},
+        dir_.path(), dir_ / "output.txt");
   }
   std::string log() const {
     const auto path = dir_ / "Log" / "mirrox.txt";
