@@ -5,7 +5,6 @@
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QScreen>
-#include <QSystemTrayIcon>
 #include <QTableWidget>
 #include <chrono>
 
@@ -18,6 +17,7 @@
 #include "shell/console/app_icon.h"
 #include "shell/console/console_commands.h"
 #include "shell/console/console_texts.h"
+#include "shell/console/console_tray.h"
 #include "shell/console/dialogs.h"
 #include "shell/console/lock_workstation.h"
 #include "shell/console/main_window.h"
@@ -96,6 +96,9 @@ int MirroxApplication::run() {
   tcp_ = std::make_unique<TcpClient>();
   local_ = std::make_unique<LocalConnection>();
   window_ = std::make_unique<TfrmRepWnd>(*logFile_);
+  // Made with the window: a close request from a second instance may arrive from the first
+  // LogLine's event processing on, and it restores the window through the tray.
+  tray_ = std::make_unique<ConsoleTray>(*window_, title_);
   registry_ = std::make_unique<ObjectRegistry>(paths_.settingsFile, clock_, *window_);
   window_->setRegistry(registry_.get());
   window_->setStartupStep([this] { startupStep(); });
@@ -111,15 +114,7 @@ int MirroxApplication::run() {
     clock_.sleepFor(kAutoStartWait);
   }
 
-  tray_ = std::make_unique<QSystemTrayIcon>(appIcon());
-  tray_->setToolTip(title_);
-  connect(tray_.get(), &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-    if (reason == QSystemTrayIcon::DoubleClick) restoreFromTray();
-  });
-  if (QSystemTrayIcon::isSystemTrayAvailable()) {
-    tray_->show();
-    window_->setHideToTrayOnMinimize(true);
-  }
+  if (tray_->showWhereATrayExists()) window_->setHideToTrayOnMinimize(true);
 
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     window_->move(screen->availableGeometry().center() - window_->rect().center());
@@ -161,7 +156,7 @@ void MirroxApplication::startupStep() {
 void MirroxApplication::onStartupMessage() {
   logFile_->ensureLogDir();
   if (firstArgumentIs("/auto")) {
-    hideToTray();
+    tray_->hideWindow();
     if (thread_) thread_->resume();
   }
 }
@@ -185,22 +180,8 @@ bool MirroxApplication::allowClose() {
 
 void MirroxApplication::onCloseRequestFromSecondInstance() {
   QApplication::beep();
-  restoreFromTray();
+  tray_->restoreWindow();
   window_->close();
-}
-
-void MirroxApplication::hideToTray() {
-  if (QSystemTrayIcon::isSystemTrayAvailable()) {
-    window_->hide();
-  } else {
-    window_->showMinimized();
-  }
-}
-
-void MirroxApplication::restoreFromTray() {
-  window_->showNormal();
-  window_->raise();
-  window_->activateWindow();
 }
 
 void MirroxApplication::exitStep() {

@@ -2,17 +2,21 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QSpinBox>
+#include <QSystemTrayIcon>
 #include <QTableWidget>
 #include <QTest>
 #include <QThread>
 
 #include "link/cp1251.h"
+#include "shell/console/console_tray.h"
 #include "shell/gui_handoff.h"
 #include "tests/support/manual_clock.h"
 #include "tests/support/temp_dir.h"
@@ -163,6 +167,37 @@ TEST_F(MainWindowTest, LinesHandedOffFromAnotherThreadReachTheLogInOrderOnTheGui
   bool ran = false;
   runOnGuiThread(&window_, [&] { ran = true; });
   EXPECT_TRUE(ran);
+}
+
+TEST_F(MainWindowTest, TrayBringsTheWindowBackOnASingleActivationOrADoubleClick) {
+  ConsoleTray tray(window_, "mirrox");
+  for (const auto reason : {QSystemTrayIcon::Trigger, QSystemTrayIcon::DoubleClick}) {
+    window_.show();
+    window_.hide();
+    emit tray.icon().activated(reason);
+    EXPECT_TRUE(window_.isVisible()) << reason;
+  }
+  window_.hide();
+  emit tray.icon().activated(QSystemTrayIcon::Context);  // opens the menu instead
+  EXPECT_FALSE(window_.isVisible());
+  ASSERT_EQ(tray.icon().contextMenu()->actions(),
+            (QList<QAction*>{tray.restoreAction(), tray.closeAction()}));
+  tray.restoreAction()->trigger();
+  EXPECT_TRUE(window_.isVisible());
+}
+
+TEST_F(MainWindowTest, TrayMenuAsksToCloseAsTheCloseButtonDoesWithItsRefusal) {
+  int asked = 0;
+  window_.setCloseDecider([&] { return ++asked > 1; });  // refused while the scheduler runs
+  ConsoleTray tray(window_, "mirrox");
+  window_.show();
+  tray.closeAction()->trigger();
+  EXPECT_TRUE(window_.isVisible());
+  EXPECT_EQ(window_.logView()->toPlainText(), QString::fromUtf8("Запрос на завершение приложения ..."));
+  EXPECT_EQ(window_.statusLabel()->text(), QString::fromUtf8(" Завершение приложения. Пожалуйста ждите!!!"));
+  tray.closeAction()->trigger();
+  EXPECT_FALSE(window_.isVisible());
+  EXPECT_EQ(asked, 2);
 }
 
 TEST_F(MainWindowTest, CloseRefusedWhileTheSchedulerRunsIsLoggedAndShown) {
