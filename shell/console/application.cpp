@@ -40,7 +40,9 @@ int replicate(TReplicationThread& thread, int index) { return ReplicateObject(th
 ConsoleOperations operationsFor(LocalConnection& local) {
   ConsoleOperations ops;
   ops.checkConnection = [](TReplicationThread& thread, int index) { return CheckConnection(thread, index); };
-  ops.ping = [](const std::string& host, int timeoutMs) { return PingHost(host, timeoutMs); };
+  ops.ping = [](const std::string& host, int timeoutMs, PingFailure* failure) {
+    return PingHost(host, timeoutMs, failure);
+  };
   ops.replicate = replicate;
   ops.replicateSinceDate = [](TReplicationThread& thread, int index, const std::string& dateText) {
     return ReplicateSinceDate(thread, index, dateText);

@@ -144,8 +144,12 @@ void ConsoleCommands::ping() {
   busy([&] {
     TMyPic& object = registry_.at(i);
     window_.ShowStatus("Проверка сети (ping) " + object.Name + " " + object.Host() + " " + kPleaseWait);
-    const bool ok = ops_.ping(object.Host(), kPingTimeoutMs) == 0;
+    PingFailure failure;
+    const bool ok = ops_.ping(object.Host(), kPingTimeoutMs, &failure) == 0;
     object.SetLinkOk(ok);
+    // A cause on this machine is the operator's to fix; a host that does not answer needs no line.
+    if (!ok && failure.local)
+      window_.LogLine("Проверка сети (ping) " + object.Host() + ": " + failure.reason);
     dialogs_.message(&window_, ok ? "Успешно" : "Ошибка", title_);
   });
 }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "link/clock.h"
+#include "link/pinger2.h"
 #include "shell/app_paths.h"
 
 namespace mirrox {
@@ -19,7 +20,7 @@ class TfrmRepWnd;
 // The application binds them to the agent link and the engine.
 struct ConsoleOperations {
   std::function<bool(TReplicationThread&, int)> checkConnection;
-  std::function<int(const std::string& host, int timeoutMs)> ping;
+  std::function<int(const std::string& host, int timeoutMs, PingFailure* failure)> ping;
   std::function<int(TReplicationThread&, int)> replicate;
   // REQUIRES: the date text has been checked by the console.
   std::function<int(TReplicationThread&, int, const std::string& dateText)> replicateSinceDate;

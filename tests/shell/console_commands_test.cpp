@@ -28,7 +28,9 @@
 #include "tests/support/child_process.h"
 #include "tests/support/fake_agent.h"
 #include "tests/support/manual_clock.h"
+#include "tests/support/private_network_namespace.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/veth_namespace.h"
 
 namespace mirrox {
 namespace {
@@ -77,7 +79,9 @@ class ConsoleTest : public ::testing::Test {
         paths_(AppPaths::forExecutableDir(dir_.path())) {
     window_.setRegistry(&registry_);
     ops_.checkConnection = [](TReplicationThread& t, int i) { return CheckConnection(t, i); };
-    ops_.ping = [](const std::string& host, int timeoutMs) { return PingHost(host, timeoutMs); };
+    ops_.ping = [](const std::string& host, int timeoutMs, PingFailure* failure) {
+      return PingHost(host, timeoutMs, failure);
+    };
     ops_.replicate = [this](TReplicationThread&, int i) {
       replicated_.push_back(i);
       return i == 1 ? 1 : 0;
@@ -108,6 +112,15 @@ class ConsoleTest : public ::testing::Test {
                                                      [](TReplicationThread&, int) { return 0; });
     }
     return *thread_;
+  }
+  // A press on the row, as the operator makes it the object of the table's commands.
+  void selectRow(int row) {
+    QTest::mouseClick(window_.objectTable()->viewport(), Qt::LeftButton, {},
+                      window_.objectTable()->visualItemRect(window_.objectTable()->item(row, 1)).center());
+  }
+  // The lines the ping command added to the log view.
+  QStringList pingLines() const {
+    return window_.logView()->toPlainText().split('\n').filter(QString::fromUtf8("Проверка сети (ping)"));
   }
   std::string ini() const { return cp1251ToUtf8(testing_support::readFile(dir_ / "mirrox.ini")); }
   QString cell(int row, int column) const {
@@ -282,12 +295,44 @@ TEST_F(ConsoleTest, ConnectionCheckAndPingOfTheSelectedObject) {
   EXPECT_EQ(cell(0, 5), QString::fromUtf8("Ошибка"));
 }
 
+TEST_F(ConsoleTest, PingThatFailsForALocalReasonLogsTheReasonBesideTheBox) {
+  load("[1]\r\nods=a\r\nhost=192.0.2.10\r\n[2]\r\nods=b\r\nhost=site.example\r\n");
+  {
+    testing_support::PrivateNetworkNamespace isolated;  // no route to anywhere
+    if (!isolated.ready()) GTEST_SKIP() << "a private network namespace needs root";
+    window_.actions().ping->trigger();
+  }
+  selectRow(1);
+  window_.actions().ping->trigger();
+  ASSERT_EQ(dialogs_.boxes.size(), 2u);
+  EXPECT_EQ(dialogs_.boxes[0].text, QString::fromUtf8("Ошибка"));
+  EXPECT_EQ(cell(0, 5), QString::fromUtf8("Ошибка"));
+  const QStringList lines = pingLines();
+  ASSERT_EQ(lines.size(), 2) << window_.logView()->toPlainText().toStdString();
+  EXPECT_TRUE(
+      lines[0].startsWith(QString::fromUtf8("Проверка сети (ping) 192.0.2.10: нет маршрута к адресу (")))
+      << lines[0].toStdString();
+  EXPECT_EQ(lines[1],
+            QString::fromUtf8("Проверка сети (ping) site.example: не адрес IPv4: \"site.example\""));
+}
+
+TEST_F(ConsoleTest, PingOfAHostThatDoesNotAnswerLogsNothingBesideTheBox) {
+  if (::geteuid() != 0) GTEST_SKIP() << "a private network namespace needs root";
+  testing_support::VethNamespace net;
+  if (!net.ready()) GTEST_SKIP() << "the kernel refused to create a network namespace with a veth pair";
+  ASSERT_TRUE(net.runInside("sysctl -q -w net.ipv4.icmp_echo_ignore_all=1"));
+  load("[1]\r\nods=a\r\nhost=" + net.peerAddress() + "\r\n");
+  window_.actions().ping->trigger();
+  ASSERT_EQ(dialogs_.boxes.size(), 1u);
+  EXPECT_EQ(dialogs_.boxes[0].text, QString::fromUtf8("Ошибка"));
+  EXPECT_TRUE(pingLines().isEmpty()) << window_.logView()->toPlainText().toStdString();
+}
+
 TEST_F(ConsoleTest, ReplicateSelectedSetsStatusAndTimeOnlyOnSuccess) {
   load("[1]\r\nods=a\r\n[2]\r\nods=b\r\n");
   window_.actions().replicate->trigger();
   EXPECT_EQ(cell(0, 4), "18.01 12:00");
-  QTest::mouseClick(window_.objectTable()->viewport(), Qt::LeftButton, {},
-                    window_.objectTable()->visualItemRect(window_.objectTable()->item(1, 1)).center());
+  selectRow(1);
   EXPECT_EQ(window_.SelectedIndex(), 1);
   window_.actions().replicate->trigger();
   EXPECT_EQ(replicated_, (std::vector<int>{0, 1}));

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "link/cp1251.h"
-#include "tests/support/file_access_override.h"
 #include "tests/support/manual_clock.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/without_capabilities.h"
 
 namespace mirrox {
 namespace {
@@ -200,7 +200,7 @@ TEST_F(ObjectRegistryTest, FileThatCannotBeReadIsNeverReplaced) {
   writeFile(ini(), original);
   ::chmod(ini().c_str(), 0200);  // writable, not readable
   {
-    testing_support::NoFileAccessOverride asAnyAccount;
+    testing_support::WithoutCapabilities asAnyAccount({CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH});
     load();
     EXPECT_EQ(registry_.count(), 0);
     EXPECT_EQ(observer_.period, 10);
