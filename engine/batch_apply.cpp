@@ -110,7 +110,7 @@ BatchReport BatchApply(EngineContext& thread, std::string_view statement, const 
     bindRow(params, row.fields, bound, shown);
     if (!row.terminated && row.fields.size() < params.size()) {
       // A cut-off last row is not applied; it is recorded so that it is not lost unseen.
-      appendRowError(errorFile, thread.clock().now(), "Incomplete row at the end of the file", statement, shown);
+      appendRowError(errorFile, thread.clock().now(), messages::kIncompleteLastRow, statement, shown);
       ++report.rowsFailed;
       break;
     }

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "engine/engine_messages.h"
 #include "engine/local_db_error.h"
 #include "link/cp1251.h"
 
@@ -34,7 +35,7 @@ void appendRowError(const std::filesystem::path& file, DateTime now, std::string
   std::ofstream out(file, std::ios::binary | std::ios::app);
   out.write(entry.data(), static_cast<std::streamsize>(entry.size()));
   out.close();
-  if (!out) throw LocalDbError("Cannot write " + file.string() + ": " + std::strerror(errno));
+  if (!out) throw LocalDbError(messages::kCannotWrite + file.string() + ": " + std::strerror(errno));
 }
 
 }  // namespace mirrox
