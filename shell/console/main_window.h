@@ -107,6 +107,8 @@ class TfrmRepWnd : public QMainWindow, public RegistryObserver, public Scheduler
 
  private:
   void buildMenus();
+  // Widens each column to what its header and its longest usual content need in the table's font.
+  void fitColumns();
   void fillRow(int index);
   void setContextMenuAvailable(bool available);
   void appendToLogView(const QString& text);

@@ -1,6 +1,7 @@
 #include "shell/console/set_form.h"
 
 #include <QButtonGroup>
+#include <QFontMetrics>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -14,6 +15,7 @@
 
 #include "shell/app_paths.h"
 #include "shell/console/dialogs.h"
+#include "shell/console/fitted_widths.h"
 
 namespace mirrox {
 
@@ -65,6 +67,10 @@ TSetForm::TSetForm(const AppPaths& paths, Dialogs& dialogs, QWidget* parent)
   auto* info = new QGroupBox("Информация", this);
   auto* infoForm = new QFormLayout(info);
   eLastReplicationTime = new QLineEdit(info);
+  // The longest date and time of the machine's format, whole in the font in use.
+  eLastReplicationTime->setMinimumWidth(lineEditWidthFor(
+      *eLastReplicationTime,
+      widestDigits(QFontMetrics(eLastReplicationTime->font()), QStringLiteral("00.00.0000 00:00:00"))));
   infoForm->addRow("Время последней репликации", eLastReplicationTime);
   layout->addWidget(info);
 
