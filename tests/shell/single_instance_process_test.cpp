@@ -126,6 +126,22 @@ TEST_F(SingleInstance, SeparateInstallationsRunSideBySideWithOneTemporaryDirecto
   EXPECT_EQ(first->waitFor(20s), 0);
 }
 
+TEST_F(SingleInstance, SettingsFileThatCannotBeReadComesOutOfAStartAndCloseByteForByte) {
+  const std::string original = utf8ToCp1251(
+      "[Main]\r\nperiod=15\r\nchk=0\r\n[1]\r\nods=Первый\r\nhost=10.0.0.1\r\n[2]\r\nods=Второй\r\n");
+  testing_support::writeFile(dir_ / "mirrox.ini", original);
+  std::filesystem::permissions(dir_ / "mirrox.ini", std::filesystem::perms::owner_write);  // 0200
+  auto first = startAsAnyAccount({});
+  ASSERT_TRUE(eventually([&] { return startedUp(); })) << log();
+  EXPECT_EQ(start({"close"})->waitFor(20s), 0);
+  EXPECT_EQ(first->waitFor(20s), 0);
+
+  EXPECT_NE(log().find("Файл настроек не прочитан"), std::string::npos) << log();
+  EXPECT_NE(log().find("Unable to write to " + (dir_ / "mirrox.ini").string() + "\r\n"), std::string::npos)
+      << log();
+  EXPECT_EQ(readFile(dir_ / "mirrox.ini"), original);
+}
+
 TEST_F(SingleInstance, CrashedInstanceDoesNotBlockTheNextStart) {
   auto first = start({});
   ASSERT_TRUE(eventually([&] { return startedUp(); }));
