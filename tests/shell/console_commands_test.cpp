@@ -103,7 +103,7 @@ class ConsoleTest : public ::testing::Test {
     registry_.LoadObjects();
     window_.objectTable()->setRowCount(registry_.count());
     commands_ = std::make_unique<ConsoleCommands>(
-        window_, registry_, dialogs_, clock_, paths_, "Mirrox", ops_,
+        window_, registry_, dialogs_, clock_, paths_, "mirrox", ops_,
         SchedulerAccess{[this]() -> TReplicationThread& { return thread(); }, [this] { thread().resume(); }});
   }
   TReplicationThread& thread() {
@@ -287,7 +287,7 @@ TEST_F(ConsoleTest, ConnectionCheckAndPingOfTheSelectedObject) {
   window_.actions().ping->trigger();
   ASSERT_EQ(dialogs_.boxes.size(), 2u);
   EXPECT_EQ(dialogs_.boxes[0].text, QString::fromUtf8("Успешное соединение"));
-  EXPECT_EQ(dialogs_.boxes[0].caption, "Mirrox");
+  EXPECT_EQ(dialogs_.boxes[0].caption, "mirrox");
   EXPECT_EQ(dialogs_.boxes[1].text, QString::fromUtf8("Успешно"));
   EXPECT_EQ(cell(0, 5), "Ok");
   window_.actions().checkConnection->trigger();  // the agent takes no second connection
@@ -476,7 +476,7 @@ TEST_F(ConsoleTest, OperationThatThrowsStillReturnsTheConsoleToIdle) {
     throw std::runtime_error("Ошибка в ходе репликации");
   };
   commands_ = std::make_unique<ConsoleCommands>(
-      window_, registry_, dialogs_, clock_, paths_, "Mirrox", ops_,
+      window_, registry_, dialogs_, clock_, paths_, "mirrox", ops_,
       SchedulerAccess{[this]() -> TReplicationThread& { return thread(); }, [this] { thread().resume(); }});
   window_.actions().replicate->trigger();
   EXPECT_TRUE(window_.startButton()->isEnabled());
