@@ -139,8 +139,7 @@ BatchReport BatchApply(EngineContext& thread, std::string_view statement, const 
       const std::span<const InputValue> slot = calls.nextShown();
       const std::vector<InputValue> shown(slot.begin(), slot.end());
       calls.flush();
-      appendRowError(errorFile, thread.clock().now(), "Incomplete row at the end of the file", statement,
-                     shown);
+      appendRowError(errorFile, thread.clock().now(), messages::kIncompleteLastRow, statement, shown);
       cutOff = true;
       break;
     }

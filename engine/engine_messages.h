@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/link_fault.h"
+
 // The engine's operator texts, byte for byte (UTF-8 here, code page 1251 in the log).
 namespace mirrox::messages {
 
@@ -25,5 +27,15 @@ inline constexpr const char* kConsoleIdle = "Приложение запущен
 inline constexpr const char* kUnknownDbType = "Неизвестный тип базы данных объекта: ";
 
 inline constexpr const char* kPrepareStart = "Подготовка БД Клиента ";
+
+// Texts of the engine's own making. Followed by the object's position in the list.
+inline constexpr const char* kNoObjectAtPosition = kNoObjectMessage;
+// The row error entry of a last row cut short (fewer fields than the statement's parameters).
+inline constexpr const char* kIncompleteLastRow = "Неполная строка в конце файла";
+// Followed by the path in quotation marks, ". " and the system's reason.
+inline constexpr const char* kCannotOpenFile = kCannotOpenFileMessage;
+inline constexpr const char* kCannotReadResultFile = "Невозможно прочитать файл результата";
+// Followed by the path, ": " and the system's reason.
+inline constexpr const char* kCannotWrite = "Невозможно записать в файл ";
 
 }  // namespace mirrox::messages

@@ -77,8 +77,9 @@ std::int32_t OpenLocalDatabase(EngineContext& thread, int index) {
   LocalConnection& local = thread.localConnection();
   const std::optional<LocalSite> site = thread.localSite(index);
   if (!site) {
-    return fail(thread, kLocalConnectFailed,
-                std::string(messages::kLocalConnectFailed) + "No object at position " + std::to_string(index));
+    return fail(
+        thread, kLocalConnectFailed,
+        std::string(messages::kLocalConnectFailed) + messages::kNoObjectAtPosition + std::to_string(index));
   }
   try {
     local.DB.connect();

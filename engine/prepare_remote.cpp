@@ -20,7 +20,7 @@ std::int32_t prepareSteps(EngineContext& thread, int index) {
   const std::optional<LocalSite> site = thread.localSite(index);
   const std::optional<AgentSite> agent = thread.agentSite(index);
   if (!site || !agent) {
-    thread.statusText() = "No object at position " + std::to_string(index);
+    thread.statusText() = messages::kNoObjectAtPosition + std::to_string(index);
     return 1;
   }
   thread.statusText() = messages::kPrepareStart + site->name;

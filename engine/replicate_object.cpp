@@ -131,7 +131,7 @@ std::int32_t runSteps(EngineContext& thread, int index) {
   const std::optional<LocalSite> site = thread.localSite(index);
   const std::optional<AgentSite> agent = thread.agentSite(index);
   if (!site || !agent) {
-    thread.statusText() = "No object at position " + std::to_string(index);
+    thread.statusText() = messages::kNoObjectAtPosition + std::to_string(index);
     return kFailed;
   }
   publish(thread, messages::kRunStart + std::to_string(index) + ". " + site->name);
@@ -148,7 +148,7 @@ std::int32_t sinceDateSteps(EngineContext& thread, int index, std::string_view d
   const std::optional<LocalSite> site = thread.localSite(index);
   const std::optional<AgentSite> agent = thread.agentSite(index);
   if (!site || !agent) {
-    thread.statusText() = "No object at position " + std::to_string(index);
+    thread.statusText() = messages::kNoObjectAtPosition + std::to_string(index);
     return kFailed;
   }
   if (schemaTarget(site->dbType) == nullptr) {

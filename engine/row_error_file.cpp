@@ -4,26 +4,15 @@
 #include <cstring>
 #include <fstream>
 
+#include "engine/engine_messages.h"
 #include "engine/local_db_error.h"
 #include "link/cp1251.h"
+#include "link/line_ends.h"
 
 namespace mirrox {
-namespace {
-
-std::string withCrLf(std::string_view text) {
-  std::string out;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) out += '\r';
-    out += text[i];
-  }
-  return out;
-}
-
-}  // namespace
-
 void appendRowError(const std::filesystem::path& file, DateTime now, std::string_view message,
                     std::string_view statement, std::span<const std::optional<std::string>> values) {
-  std::string entry = utf8ToCp1251(formatRussianDateTime(now) + " " + withCrLf(message) + "\r\n");
+  std::string entry = utf8ToCp1251(formatRussianDateTime(now) + " " + withCrLfLineEnds(message) + "\r\n");
   entry += utf8ToCp1251(statement);
   entry += "\r\n\r\n";
   for (const auto& value : values) {
@@ -34,7 +23,7 @@ void appendRowError(const std::filesystem::path& file, DateTime now, std::string
   std::ofstream out(file, std::ios::binary | std::ios::app);
   out.write(entry.data(), static_cast<std::streamsize>(entry.size()));
   out.close();
-  if (!out) throw LocalDbError("Cannot write " + file.string() + ": " + std::strerror(errno));
+  if (!out) throw LocalDbError(messages::kCannotWrite + file.string() + ": " + std::strerror(errno));
 }
 
 }  // namespace mirrox

@@ -20,7 +20,7 @@ namespace {
 
 OutputFile::OutputFile(const std::filesystem::path& path)
     : path_(path), fd_(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644)) {
-  if (fd_ < 0) fail("Cannot create file", path_, errno);
+  if (fd_ < 0) fail(kCannotCreateFileMessage, path_, errno);
 }
 
 OutputFile::~OutputFile() {
@@ -28,12 +28,12 @@ OutputFile::~OutputFile() {
 }
 
 void OutputFile::write(std::string_view bytes) {
-  if (fd_ < 0) fail("Cannot write file", path_, EBADF);
+  if (fd_ < 0) fail(kCannotWriteFileMessage, path_, EBADF);
   while (!bytes.empty()) {
     const ssize_t written = ::write(fd_, bytes.data(), bytes.size());
     if (written < 0) {
       if (errno == EINTR) continue;
-      fail("Cannot write file", path_, errno);
+      fail(kCannotWriteFileMessage, path_, errno);
     }
     bytes.remove_prefix(static_cast<std::size_t>(written));
     size_ += static_cast<std::uint64_t>(written);
@@ -44,12 +44,12 @@ void OutputFile::close() {
   if (fd_ < 0) return;
   const int fd = fd_;
   fd_ = -1;
-  if (::close(fd) != 0) fail("Cannot write file", path_, errno);
+  if (::close(fd) != 0) fail(kCannotWriteFileMessage, path_, errno);
 }
 
 InputFile::InputFile(const std::filesystem::path& path)
     : path_(path), fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
-  if (fd_ < 0) fail("Cannot open file", path_, errno);
+  if (fd_ < 0) fail(kCannotOpenFileMessage, path_, errno);
 }
 
 InputFile::~InputFile() {
@@ -62,7 +62,7 @@ std::size_t InputFile::read(std::span<char> into) {
     const ssize_t got = ::read(fd_, into.data() + filled, into.size() - filled);
     if (got < 0) {
       if (errno == EINTR) continue;
-      fail("Cannot read file", path_, errno);
+      fail(kCannotReadFileMessage, path_, errno);
     }
     if (got == 0) break;
     filled += static_cast<std::size_t>(got);

@@ -17,8 +17,20 @@ class LinkFault : public std::runtime_error {
 inline constexpr const char* kReadTimeoutMessage = "Read Timeout";
 inline constexpr const char* kMaxLineLengthMessage = "Max line length exceeded.";
 inline constexpr const char* kClosedGracefullyMessage = "Connection Closed Gracefully.";
+// The link's own texts, Russian like every other line of the operator's log.
 // An unlimited wait given up because the program is stopping.
-inline constexpr const char* kStopRequestedMessage = "Stopped at the operator's request.";
+inline constexpr const char* kStopRequestedMessage = "Остановлено по запросу оператора.";
+// Followed by the object's position in the list.
+inline constexpr const char* kNoObjectMessage = "Нет объекта в позиции ";
+// Followed by the port.
+inline constexpr const char* kInvalidPortMessage = "Недопустимый порт ";
+// Followed by the host in quotation marks and the resolver's reason.
+inline constexpr const char* kHostNotFoundMessage = "Узел не найден: ";
+// Each followed by the path in quotation marks, ". " and the system's reason.
+inline constexpr const char* kCannotCreateFileMessage = "Невозможно создать файл";
+inline constexpr const char* kCannotWriteFileMessage = "Невозможно записать файл";
+inline constexpr const char* kCannotOpenFileMessage = "Невозможно открыть файл";
+inline constexpr const char* kCannotReadFileMessage = "Невозможно прочитать файл";
 
 // "Socket Error # <errno>\r\n<text of errno>".
 std::string socketErrorMessage(int error);

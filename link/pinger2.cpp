@@ -18,6 +18,7 @@ namespace {
 
 constexpr std::size_t kDataBytes = 32;
 constexpr std::size_t kHeaderBytes = 8;
+constexpr const char* kNoReply = "нет ответа за отведенное время";
 
 // Closes the ICMP socket on every path.
 class IcmpSocket {
@@ -41,8 +42,8 @@ class IcmpSocket {
   int fd() const { return fd_; }
   bool raw() const { return raw_; }
   std::string openFailure() const {
-    return std::string("ICMP is not permitted for this process: ") + std::strerror(datagramErrno_) + " / " +
-           std::strerror(rawErrno_);
+    return std::string("ICMP не разрешен этому процессу (") + std::strerror(datagramErrno_) + " / " +
+           std::strerror(rawErrno_) + "); см. net.ipv4.ping_group_range";
   }
 
  private:
@@ -60,21 +61,31 @@ std::uint16_t internetChecksum(const unsigned char* data, std::size_t size) {
   return static_cast<std::uint16_t>(~sum);
 }
 
-std::int32_t fail(std::string* failure, std::string reason) {
-  if (failure != nullptr) *failure = std::move(reason);
+enum class Cause { Local, Remote };
+
+std::int32_t fail(PingFailure* failure, Cause cause, std::string reason) {
+  if (failure != nullptr) *failure = PingFailure{cause == Cause::Local, std::move(reason)};
   return -1;
+}
+
+std::string sendFailure(int error) {
+  if (error == ENETUNREACH || error == EHOSTUNREACH) {
+    return std::string("нет маршрута к адресу (") + std::strerror(error) + ")";
+  }
+  return std::string("эхо-запрос не отправлен: ") + std::strerror(error);
 }
 
 }  // namespace
 
-std::int32_t PingHost(std::string_view host, int timeoutMs, std::string* failure) {
+std::int32_t PingHost(std::string_view host, int timeoutMs, PingFailure* failure) {
   in_addr target{};
   const std::string text(host);
   // inet_pton takes the dotted decimal form only: no names, no shortened forms.
-  if (::inet_pton(AF_INET, text.c_str(), &target) != 1) return fail(failure, "not an IPv4 address: " + text);
+  if (::inet_pton(AF_INET, text.c_str(), &target) != 1)
+    return fail(failure, Cause::Local, "не адрес IPv4: \"" + text + "\"");
 
   IcmpSocket socket;
-  if (socket.fd() < 0) return fail(failure, socket.openFailure());
+  if (socket.fd() < 0) return fail(failure, Cause::Local, socket.openFailure());
 
   const auto identifier = static_cast<std::uint16_t>(::getpid() & 0xFFFF);
   const std::uint16_t sequence = 1;
@@ -84,7 +95,8 @@ std::int32_t PingHost(std::string_view host, int timeoutMs, std::string* failure
   request[5] = static_cast<unsigned char>(identifier & 0xFF);
   request[6] = static_cast<unsigned char>(sequence >> 8);
   request[7] = static_cast<unsigned char>(sequence & 0xFF);
-  for (std::size_t i = 0; i < kDataBytes; ++i) request[kHeaderBytes + i] = static_cast<unsigned char>('a' + i % 23);
+  for (std::size_t i = 0; i < kDataBytes; ++i)
+    request[kHeaderBytes + i] = static_cast<unsigned char>('a' + i % 23);
   const std::uint16_t sum = internetChecksum(request.data(), request.size());
   request[2] = static_cast<unsigned char>(sum >> 8);
   request[3] = static_cast<unsigned char>(sum & 0xFF);
@@ -92,26 +104,28 @@ std::int32_t PingHost(std::string_view host, int timeoutMs, std::string* failure
   sockaddr_in to{};
   to.sin_family = AF_INET;
   to.sin_addr = target;
-  if (::sendto(socket.fd(), request.data(), request.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to) < 0) {
-    return fail(failure, std::string("echo request not sent: ") + std::strerror(errno));
+  if (::sendto(socket.fd(), request.data(), request.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to) <
+      0) {
+    return fail(failure, Cause::Local, sendFailure(errno));
   }
 
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   std::array<unsigned char, 1024> reply{};
   for (;;) {
     const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
-    if (left <= 0) return fail(failure, "no reply within the time limit");
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now())
+            .count();
+    if (left <= 0) return fail(failure, Cause::Remote, kNoReply);
     pollfd pfd{socket.fd(), POLLIN, 0};
     const int ready = ::poll(&pfd, 1, static_cast<int>(left));
     if (ready < 0 && errno == EINTR) continue;
-    if (ready <= 0) return fail(failure, "no reply within the time limit");
+    if (ready <= 0) return fail(failure, Cause::Remote, kNoReply);
 
     sockaddr_in from{};
     socklen_t fromLength = sizeof from;
-    const ssize_t n =
-        ::recvfrom(socket.fd(), reply.data(), reply.size(), 0, reinterpret_cast<sockaddr*>(&from), &fromLength);
-    if (n < 0) return fail(failure, std::string("no echo reply: ") + std::strerror(errno));
+    const ssize_t n = ::recvfrom(socket.fd(), reply.data(), reply.size(), 0,
+                                 reinterpret_cast<sockaddr*>(&from), &fromLength);
+    if (n < 0) return fail(failure, Cause::Local, std::string("ответ не принят: ") + std::strerror(errno));
 
     std::size_t offset = 0;
     if (socket.raw()) {
@@ -127,12 +141,13 @@ std::int32_t PingHost(std::string_view host, int timeoutMs, std::string* failure
     if (icmp[0] == ICMP_ECHO) continue;  // our own request, seen on loopback by a raw socket
     if (icmp[0] != ICMP_ECHOREPLY) {
       if (socket.raw()) continue;  // someone else's traffic; an error report for us ends in a timeout
-      return fail(failure, "an ICMP error came back instead of an echo reply");
+      return fail(failure, Cause::Remote, "вместо эхо-ответа пришло сообщение ICMP об ошибке");
     }
     // A datagram socket's identifier is chosen by the kernel; only a raw socket's is ours.
     if (replySequence != sequence || (socket.raw() && replyIdentifier != identifier)) continue;
-    if (from.sin_addr.s_addr != target.s_addr) return fail(failure, "the reply came from another address");
-    if (dataBytes == 0) return fail(failure, "the reply carried no data");
+    if (from.sin_addr.s_addr != target.s_addr)
+      return fail(failure, Cause::Remote, "ответ пришел с другого адреса");
+    if (dataBytes == 0) return fail(failure, Cause::Remote, "ответ без данных");
     return 0;
   }
 }

@@ -50,14 +50,14 @@ SocketStream::~SocketStream() { close(); }
 
 void SocketStream::open(const std::string& host, int port) {
   close();
-  if (port <= 0 || port > 65535) throw LinkFault("Invalid port " + std::to_string(port));
+  if (port <= 0 || port > 65535) throw LinkFault(kInvalidPortMessage + std::to_string(port));
   addrinfo hints{};
   hints.ai_family = AF_INET;
   hints.ai_socktype = SOCK_STREAM;
   addrinfo* found = nullptr;
   const int rc = ::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found);
   if (rc != 0) {
-    throw LinkFault("Host not found: \"" + host + "\" (" + ::gai_strerror(rc) + ")");
+    throw LinkFault(kHostNotFoundMessage + ("\"" + host + "\" (") + ::gai_strerror(rc) + ")");
   }
   std::unique_ptr<addrinfo, AddrInfoDeleter> addresses(found);
   const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);

@@ -1,33 +1,39 @@
 #include "shell/app_paths.h"
 
-#include <cctype>
+#include <QString>
 
 #include "shell/settings_keys.h"
 
 namespace mirrox {
 
-AppPaths AppPaths::forExecutableDir(const std::filesystem::path& exeDir) {
+AppPaths AppPaths::forExecutableDir(const std::filesystem::path& exeDir, HostSystem system) {
   AppPaths p;
   p.exeDir = exeDir;
   p.settingsFile = exeDir / settings::kFileName;
   p.logDir = exeDir / "Log";
-#ifdef _WIN32
-  p.dbDir = "C:\\DB";
-#else
-  p.dbDir = exeDir / "DB";
-#endif
-  p.meteringDb = p.dbDir / "serverdb.gdb";
-  p.journalDb = p.dbDir / "journal.db";
+  if (system == HostSystem::Windows) {
+    // Spelled out rather than joined, so the form is the same whichever system builds it.
+    p.dbDir = "C:\\DB";
+    p.meteringDb = "C:\\DB\\serverdb.gdb";
+    p.journalDb = "C:\\DB\\journal.db";
+    p.meteringDbProposal = "C:\\db\\serverdb.gdb";
+    p.journalDbProposal = "C:\\db\\journal.db";
+  } else {
+    p.dbDir = exeDir / "DB";
+    p.meteringDb = p.dbDir / "serverdb.gdb";
+    p.journalDb = p.dbDir / "journal.db";
+    p.meteringDbProposal = p.meteringDb.string();
+    p.journalDbProposal = p.journalDb.string();
+  }
   return p;
 }
 
 std::string applicationTitle(std::string_view exeFileName) {
-  std::string title(exeFileName.substr(0, exeFileName.find('.')));
-  for (std::size_t i = 1; i < title.size(); ++i) {
-    title[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(title[i])));
-  }
-  if (!title.empty()) title[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(title[0])));
-  return title;
+  // Letters, not bytes: a name may hold Cyrillic letters.
+  const QString name = QString::fromUtf8(exeFileName.data(), static_cast<qsizetype>(exeFileName.size()));
+  const QString base = name.left(name.indexOf(QLatin1Char('.')));
+  if (base.isEmpty()) return {};
+  return (base.left(1) + base.mid(1).toLower()).toStdString();
 }
 
 }  // namespace mirrox

@@ -6,6 +6,14 @@
 
 namespace mirrox {
 
+// The system the program runs on, where it decides a path's form.
+enum class HostSystem { Windows, Posix };
+#ifdef _WIN32
+inline constexpr HostSystem kHostSystem = HostSystem::Windows;
+#else
+inline constexpr HostSystem kHostSystem = HostSystem::Posix;
+#endif
+
 // Where the program keeps its files. Everything it writes lives beside the executable, so a copy
 // of the program in another directory is a separate installation with its own settings, log and
 // database directory.
@@ -16,12 +24,17 @@ struct AppPaths {
   std::filesystem::path dbDir;         // C:\DB\ on Windows, DB/ beside the executable elsewhere
   std::filesystem::path meteringDb;    // serverdb.gdb, from the template "DB_L"
   std::filesystem::path journalDb;     // journal.db, from the template "DB_J"
+  // What the properties dialog proposes as an object's local database, by type. The same files
+  // as the two above; on Windows written the way operators there know them ("C:\db\...").
+  std::string meteringDbProposal;
+  std::string journalDbProposal;
 
-  static AppPaths forExecutableDir(const std::filesystem::path& exeDir);
+  static AppPaths forExecutableDir(const std::filesystem::path& exeDir, HostSystem system = kHostSystem);
 };
 
-// The application title: the executable's file name cut before its first dot, every letter
-// after the first in lower case ("mirrox.exe" gives "Mirrox").
+// The application title: the executable's file name cut before its first dot, the first letter as
+// it is and every letter after it in lower case ("mirrox" gives "mirrox", "REPL.server.exe"
+// gives "Repl").
 std::string applicationTitle(std::string_view exeFileName);
 
 }  // namespace mirrox

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "link/cp1251.h"
+#include "link/line_ends.h"
 
 namespace mirrox {
 namespace {
@@ -15,7 +16,8 @@ struct FileCloser {
 
 }  // namespace
 
-EventLogFile::EventLogFile(std::filesystem::path logDir, Clock& clock) : logDir_(std::move(logDir)), clock_(clock) {}
+EventLogFile::EventLogFile(std::filesystem::path logDir, Clock& clock)
+    : logDir_(std::move(logDir)), clock_(clock) {}
 
 void EventLogFile::trimAtStart() const {
   std::error_code ec;
@@ -31,7 +33,8 @@ bool EventLogFile::ensureLogDir() const {
 }
 
 void EventLogFile::append(const std::string& text) const {
-  const std::string entry = formatDateTime("dd.mm hh:nn:ss ", clock_.now()) + utf8ToCp1251(text) + "\r\n";
+  const std::string entry =
+      formatDateTime("dd.mm hh:nn:ss ", clock_.now()) + utf8ToCp1251(withCrLfLineEnds(text)) + "\r\n";
   std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path().c_str(), "ab"));
   if (!file) return;
   std::fwrite(entry.data(), 1, entry.size(), file.get());

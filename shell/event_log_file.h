@@ -29,8 +29,8 @@ class EventLogFile {
   bool ensureLogDir() const;
 
   // Appends one entry. A text holding CR LF is written unchanged, so only its first line carries
-  // the time stamp. A file that cannot be opened or written loses the line without a word: the
-  // log view still shows it.
+  // the time stamp; a bare LF in it (a database server's message) is written as CR LF. A file that cannot be
+  // opened or written loses the line without a word: the log view still shows it.
   void append(const std::string& text) const;
 
  private:

@@ -35,7 +35,13 @@ DateTime ObjectRegistry::defaultLastReplicationTime() {
 }
 
 void ObjectRegistry::LoadObjects() {
-  const ProfileDocument doc = file_.load();
+  ProfileDocument doc;
+  try {
+    doc = file_.load();
+  } catch (const ProfileReadError& error) {
+    // The list stays empty; the operator learns why, and no write will replace the file.
+    observer_.logLine(error.what());
+  }
   objects_.clear();
   objects_.reserve(settings::kMaxLoadedObjects);
 
@@ -52,7 +58,8 @@ void ObjectRegistry::LoadObjects() {
     auto object = std::make_unique<TMyPic>(index, &observer_);
     object->SectionId = *sectionId;
     object->SectionName = section;
-    object->SetHostAndPort(readText(doc, section, settings::kHost), readInteger(doc, section, settings::kPort));
+    object->SetHostAndPort(readText(doc, section, settings::kHost),
+                           readInteger(doc, section, settings::kPort));
     object->Name = readText(doc, section, settings::kName);
     const auto dtime = parseRussianDateTime(readText(doc, section, settings::kLastReplication));
     object->SetLastReplicationTime(dtime.value_or(fallbackTime));
@@ -73,8 +80,12 @@ int ObjectRegistry::AddObject() {
   // One more than the highest section number in the file or the list, so that an add never
   // writes over another object's section, whatever order the file's sections are in.
   std::set<int> used;
-  for (const std::string& section : file_.load().sectionNames()) {
-    if (const auto id = objectSectionId(section)) used.insert(*id);
+  try {
+    for (const std::string& section : file_.load().sectionNames()) {
+      if (const auto id = objectSectionId(section)) used.insert(*id);
+    }
+  } catch (const ProfileReadError&) {
+    // The write that follows refuses an unreadable file, so no section is at risk.
   }
   for (const auto& object : objects_) used.insert(object->SectionId);
   int sectionId = 1;
@@ -95,7 +106,7 @@ int ObjectRegistry::AddObject() {
 
 void ObjectRegistry::WriteObjectSettings(int index, const ObjectSettingsTexts& texts) {
   const std::string& section = at(index).SectionName;
-  ProfileDocument doc = file_.load();
+  ProfileDocument doc = file_.loadForUpdate();
   doc.setValue(section, settings::kName.name, texts.name);
   doc.setValue(section, settings::kHost.name, texts.host);
   doc.setValue(section, settings::kPort.name, texts.port);
@@ -106,12 +117,13 @@ void ObjectRegistry::WriteObjectSettings(int index, const ObjectSettingsTexts& t
 }
 
 void ObjectRegistry::SaveObjectState(int periodMinutes, bool night) {
-  ProfileDocument doc = file_.load();
+  ProfileDocument doc = file_.loadForUpdate();
   doc.setValue(settings::kMainSection, settings::kPeriod.name, std::to_string(periodMinutes));
   doc.setValue(settings::kMainSection, settings::kNight.name, night ? "1" : "0");
   for (const auto& object : objects_) {
     const std::string& section = object->SectionName;
-    doc.setValue(section, settings::kLastReplication.name, formatRussianDateTime(object->LastReplicationTime));
+    doc.setValue(section, settings::kLastReplication.name,
+                 formatRussianDateTime(object->LastReplicationTime));
     doc.setValue(section, settings::kAddressChecksum.name, std::to_string(object->AddressChecksum));
   }
   file_.save(doc);

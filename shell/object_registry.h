@@ -40,18 +40,21 @@ class ObjectRegistry {
   const std::filesystem::path& settingsPath() const { return file_.path(); }
 
   // Reads the settings file and builds the list: at most the first 100 object sections in file
-  // order, each logged as "<n>. <name>" and handed to the observer.
+  // order, each logged as "<n>. <name>" and handed to the observer. A file that exists but cannot
+  // be read in full gives the defaults and no objects, with a log line that says why.
   void LoadObjects();
 
   // Appends an object with a section number that no section of the file or the list uses yet,
   // and the last replication time 30 days back. Returns its index.
   int AddObject();
 
-  // Writes the six keys of one object's section. Throws ProfileWriteError.
+  // Writes the six keys of one object's section. Throws ProfileWriteError, also when the file
+  // exists but cannot be read in full.
   void WriteObjectSettings(int index, const ObjectSettingsTexts& texts);
 
   // Writes "period" and "chk", then "dtime" and "f32" of every object, in one replacement of the
-  // file. Throws ProfileWriteError; the file is then unchanged.
+  // file. Throws ProfileWriteError, also when the file exists but cannot be read in full; the file
+  // is then unchanged.
   void SaveObjectState(int periodMinutes, bool night);
 
   int count() const { return static_cast<int>(objects_.size()); }

@@ -21,14 +21,15 @@ std::string_view trim(std::string_view s) {
 unsigned char foldCase(unsigned char b) {
   if (b >= 'A' && b <= 'Z') return static_cast<unsigned char>(b + 0x20);
   if (b >= 0xC0 && b <= 0xDF) return static_cast<unsigned char>(b + 0x20);  // А..Я
-  if (b == 0xA8) return 0xB8;                                                // Ё
+  if (b == 0xA8) return 0xB8;                                               // Ё
   return b;
 }
 
 bool equalsIgnoreCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
-    if (foldCase(static_cast<unsigned char>(a[i])) != foldCase(static_cast<unsigned char>(b[i]))) return false;
+    if (foldCase(static_cast<unsigned char>(a[i])) != foldCase(static_cast<unsigned char>(b[i])))
+      return false;
   }
   return true;
 }
@@ -46,6 +47,16 @@ struct KeyValue {
   std::string_view key;
   std::string_view value;
 };
+
+// A value enclosed in a matching pair of double or single quotation marks reads without them, as
+// the Windows profile functions read it; a lone or unmatched mark stays.
+std::string_view unquoted(std::string_view value) {
+  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front()) {
+    value.remove_prefix(1);
+    value.remove_suffix(1);
+  }
+  return value;
+}
 
 std::optional<KeyValue> keyValue(std::string_view line) {
   const auto eq = line.find('=');
@@ -106,7 +117,7 @@ std::optional<std::string> ProfileDocument::value(std::string_view section, std:
   if (!range) return std::nullopt;
   const auto index = findKey(*range, utf8ToCp1251(key));
   if (!index) return std::nullopt;
-  std::string_view v = keyValue(parsedText(*index))->value;
+  std::string_view v = unquoted(keyValue(parsedText(*index))->value);
   if (v.size() > kValueBufferSize - 1) v = v.substr(0, kValueBufferSize - 1);
   return cp1251ToUtf8(v);
 }

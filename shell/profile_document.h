@@ -12,7 +12,8 @@ namespace mirrox {
 //
 // The file is code page 1251; the interface takes and gives UTF-8. Section and key names match
 // without regard to letter case (Latin and Cyrillic); values are read without leading and
-// trailing blanks and cut to the 2047 bytes that a 2048-byte buffer holds.
+// trailing blanks and without a matching pair of enclosing quotation marks, and cut to the 2047
+// bytes that a 2048-byte buffer holds.
 class ProfileDocument {
  public:
   static constexpr std::size_t kValueBufferSize = 2048;

@@ -1,6 +1,8 @@
 #include "shell/single_instance.h"
 
+#include <QCryptographicHash>
 #include <QDir>
+#include <QFileInfo>
 #include <QLocalSocket>
 
 namespace mirrox {
@@ -9,12 +11,35 @@ namespace {
 constexpr QByteArrayView kCloseRequest = "close\n";
 constexpr int kIpcTimeoutMs = 2000;
 
+#ifdef Q_OS_LINUX
+// An abstract socket: no file that TMPDIR places or a crash leaves behind; it goes with its process.
+constexpr QLocalServer::SocketOptions kSocketOptions = QLocalServer::AbstractNamespaceOption;
+constexpr QLocalSocket::SocketOptions kClientOptions = QLocalSocket::AbstractNamespaceOption;
+#else
+constexpr QLocalServer::SocketOptions kSocketOptions = QLocalServer::NoOptions;
+constexpr QLocalSocket::SocketOptions kClientOptions = QLocalSocket::NoOptions;
+#endif
+
+// The name plus a digest of the installation directory's canonical path: one name per
+// installation, however its directory was reached, and short enough for any socket name.
+QString socketNameFor(const QString& name, const QString& installDir) {
+  QString dir = QFileInfo(installDir).canonicalFilePath();
+  if (dir.isEmpty()) dir = QFileInfo(installDir).absoluteFilePath();
+  const QByteArray digest =
+      QCryptographicHash::hash(dir.toUtf8(), QCryptographicHash::Sha256).toHex().left(32);
+  return name + QLatin1Char('-') + QString::fromLatin1(digest);
+}
+
 }  // namespace
 
-SingleInstance::SingleInstance(const QString& name, QObject* parent)
-    : QObject(parent), name_(name), lock_(std::make_unique<QLockFile>(QDir::temp().filePath(name + ".lock"))) {
+SingleInstance::SingleInstance(const QString& name, const QString& installDir, QObject* parent)
+    : QObject(parent),
+      lockPath_(QDir(installDir).filePath(name + ".lock")),
+      socketName_(socketNameFor(name, installDir)),
+      lock_(std::make_unique<QLockFile>(lockPath_)) {
   // A lock left by a crashed instance is taken over once its process is gone.
   lock_->setStaleLockTime(0);
+  server_.setSocketOptions(kSocketOptions);
   connect(&server_, &QLocalServer::newConnection, this, &SingleInstance::onNewConnection);
 }
 
@@ -23,17 +48,30 @@ SingleInstance::~SingleInstance() {
   lock_->unlock();
 }
 
-bool SingleInstance::acquire() { return lock_->tryLock(0); }
+SingleInstance::Lock SingleInstance::acquire() {
+  if (lock_->tryLock(0)) return Lock::Acquired;
+  return lock_->error() == QLockFile::LockFailedError ? Lock::HeldByAnother : Lock::Failed;
+}
+
+QString SingleInstance::lockError() const {
+  const QString reason = lock_->error() == QLockFile::PermissionError
+                             ? QStringLiteral("нет права на запись в каталог программы")
+                             : QStringLiteral("ошибка файловой системы");
+  return QStringLiteral("Невозможно создать файл блокировки ") + lockPath_ + QStringLiteral(": ") + reason;
+}
 
 void SingleInstance::listen() {
+#ifndef Q_OS_LINUX
   // A socket file left by a crashed instance would make listen() fail.
-  QLocalServer::removeServer(name_);
-  server_.listen(name_);
+  QLocalServer::removeServer(socketName_);
+#endif
+  server_.listen(socketName_);
 }
 
 bool SingleInstance::sendClose() const {
   QLocalSocket socket;
-  socket.connectToServer(name_);
+  socket.setSocketOptions(kClientOptions);
+  socket.connectToServer(socketName_);
   if (!socket.waitForConnected(kIpcTimeoutMs)) return false;
   socket.write(kCloseRequest.data(), kCloseRequest.size());
   const bool sent = socket.waitForBytesWritten(kIpcTimeoutMs);

@@ -8,19 +8,24 @@
 
 namespace mirrox {
 
-// One running instance per user session: a named lock file held until exit, and a local socket
-// of the same name through which a second instance started with "close" asks the first to close.
-// Both live in the system's temporary directory (TMPDIR), which is also what lets tests run
-// separate instances side by side.
+// One running instance per installation: a lock file in the installation directory (the directory
+// of the executable), held until exit, and a local socket named after that directory, through
+// which a second instance started with "close" asks the first to close. Neither depends on the
+// environment or the account, so a service and a desktop session that start one installation meet
+// the same lock, while a copy of the program in another directory is an installation of its own.
 class SingleInstance : public QObject {
   Q_OBJECT
 
  public:
-  explicit SingleInstance(const QString& name, QObject* parent = nullptr);
+  enum class Lock { Acquired, HeldByAnother, Failed };
+
+  SingleInstance(const QString& name, const QString& installDir, QObject* parent = nullptr);
   ~SingleInstance() override;
 
-  // True when this process now holds the lock; false when another instance holds it.
-  bool acquire();
+  // Acquired when this process now holds the lock; HeldByAnother when a running instance holds it;
+  // Failed when the lock file cannot be made (lockError() says why).
+  Lock acquire();
+  QString lockError() const;
 
   // Starts listening for requests from later instances. REQUIRES: acquire() returned true.
   void listen();
@@ -34,7 +39,8 @@ class SingleInstance : public QObject {
  private:
   void onNewConnection();
 
-  QString name_;
+  QString lockPath_;
+  QString socketName_;
   std::unique_ptr<QLockFile> lock_;
   QLocalServer server_;
 };

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "link/link_fault.h"
 #include "schema/template_resources.h"
 
 namespace mirrox {
@@ -18,7 +19,7 @@ namespace {
 constexpr qint64 kChunk = 1 << 16;
 
 std::string createError(const std::filesystem::path& path, const std::string& reason) {
-  return "Cannot create file \"" + path.string() + "\". " + reason;
+  return kCannotCreateFileMessage + (" \"" + path.string() + "\". ") + reason;
 }
 
 // Closes the descriptor and removes a half-written file unless the write completed.
@@ -56,10 +57,10 @@ void shareWithServer(int fd) {
 
 std::optional<std::string> WriteTemplate(const std::filesystem::path& path, int dbType) {
   const char* resourcePath = templateResourcePath(dbType);
-  if (resourcePath == nullptr) return createError(path, "Unknown database type.");
+  if (resourcePath == nullptr) return createError(path, "Неизвестный тип базы данных.");
   QFile resource(resourcePath);
   if (!resource.open(QIODevice::ReadOnly)) {
-    return createError(path, "The program carries no template for this database.");
+    return createError(path, "Программа не содержит шаблона этой базы данных.");
   }
 
   NewFile file(path);
@@ -67,10 +68,11 @@ std::optional<std::string> WriteTemplate(const std::filesystem::path& path, int 
   ::fchmod(file.fd(), 0660);  // whatever the umask took away
   while (!resource.atEnd()) {
     const QByteArray chunk = resource.read(kChunk);
-    if (chunk.isEmpty()) return createError(path, "The template could not be read.");
+    if (chunk.isEmpty()) return createError(path, "Шаблон не прочитан.");
     qint64 done = 0;
     while (done < chunk.size()) {
-      const ssize_t n = ::write(file.fd(), chunk.constData() + done, static_cast<std::size_t>(chunk.size() - done));
+      const ssize_t n =
+          ::write(file.fd(), chunk.constData() + done, static_cast<std::size_t>(chunk.size() - done));
       if (n < 0 && errno == EINTR) continue;
       if (n < 0) return createError(path, std::strerror(errno));
       done += n;

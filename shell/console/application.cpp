@@ -5,7 +5,6 @@
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QScreen>
-#include <QSystemTrayIcon>
 #include <QTableWidget>
 #include <chrono>
 
@@ -18,6 +17,7 @@
 #include "shell/console/app_icon.h"
 #include "shell/console/console_commands.h"
 #include "shell/console/console_texts.h"
+#include "shell/console/console_tray.h"
 #include "shell/console/dialogs.h"
 #include "shell/console/lock_workstation.h"
 #include "shell/console/main_window.h"
@@ -40,7 +40,9 @@ int replicate(TReplicationThread& thread, int index) { return ReplicateObject(th
 ConsoleOperations operationsFor(LocalConnection& local) {
   ConsoleOperations ops;
   ops.checkConnection = [](TReplicationThread& thread, int index) { return CheckConnection(thread, index); };
-  ops.ping = [](const std::string& host, int timeoutMs) { return PingHost(host, timeoutMs); };
+  ops.ping = [](const std::string& host, int timeoutMs, PingFailure* failure) {
+    return PingHost(host, timeoutMs, failure);
+  };
   ops.replicate = replicate;
   ops.replicateSinceDate = [](TReplicationThread& thread, int index, const std::string& dateText) {
     return ReplicateSinceDate(thread, index, dateText);
@@ -57,7 +59,8 @@ MirroxApplication::MirroxApplication(QStringList arguments, Clock& clock)
     : arguments_(std::move(arguments)),
       clock_(clock),
       paths_(AppPaths::forExecutableDir(QCoreApplication::applicationDirPath().toStdString())),
-      title_(QString::fromStdString(applicationTitle(QFileInfo(QCoreApplication::applicationFilePath()).fileName().toStdString()))) {}
+      title_(QString::fromStdString(
+          applicationTitle(QFileInfo(QCoreApplication::applicationFilePath()).fileName().toStdString()))) {}
 
 MirroxApplication::~MirroxApplication() = default;
 
@@ -65,18 +68,28 @@ bool MirroxApplication::firstArgumentIs(const char* word) const {
   return !arguments_.isEmpty() && arguments_.first() == QLatin1String(word);
 }
 
-bool MirroxApplication::onlyArgumentIs(const char* word) const { return arguments_.size() == 1 && firstArgumentIs(word); }
+bool MirroxApplication::onlyArgumentIs(const char* word) const {
+  return arguments_.size() == 1 && firstArgumentIs(word);
+}
 
 int MirroxApplication::run() {
-  SingleInstance instance(kInstanceName);
-  if (!instance.acquire()) {
-    // Another instance runs: pass on a close request, otherwise end silently.
-    if (onlyArgumentIs("close")) instance.sendClose();
-    return 0;
+  SingleInstance instance(kInstanceName, QString::fromStdString(paths_.exeDir.string()));
+  const SingleInstance::Lock lock = instance.acquire();
+  if (lock != SingleInstance::Lock::Acquired) {
+    // Another instance may run: pass on a close request, otherwise end silently.
+    if (onlyArgumentIs("close")) {
+      instance.sendClose();
+      return 0;
+    }
+    if (lock == SingleInstance::Lock::HeldByAnother) return 0;
+    // Without the lock this process cannot be sure it is the only one writing the installation.
+    QMessageBox::critical(nullptr, title_, instance.lockError());
+    return 1;
   }
   if (onlyArgumentIs("close")) return 0;  // nothing to close
   instance.listen();
-  connect(&instance, &SingleInstance::closeRequested, this, &MirroxApplication::onCloseRequestFromSecondInstance);
+  connect(&instance, &SingleInstance::closeRequested, this,
+          &MirroxApplication::onCloseRequestFromSecondInstance);
   QApplication::setApplicationName(title_);
   QApplication::setWindowIcon(appIcon());
 
@@ -85,14 +98,17 @@ int MirroxApplication::run() {
   tcp_ = std::make_unique<TcpClient>();
   local_ = std::make_unique<LocalConnection>();
   window_ = std::make_unique<TfrmRepWnd>(*logFile_);
+  // Made with the window: a close request from a second instance may arrive from the first
+  // LogLine's event processing on, and it restores the window through the tray.
+  tray_ = std::make_unique<ConsoleTray>(*window_, title_);
   registry_ = std::make_unique<ObjectRegistry>(paths_.settingsFile, clock_, *window_);
   window_->setRegistry(registry_.get());
   window_->setStartupStep([this] { startupStep(); });
   window_->setCloseDecider([this] { return allowClose(); });
   dialogs_ = std::make_unique<QtDialogs>();
-  commands_ = std::make_unique<ConsoleCommands>(*window_, *registry_, *dialogs_, clock_, paths_, title_, operationsFor(*local_),
-                                                SchedulerAccess{[this]() -> TReplicationThread& { return thread(); },
-                                                                [this] { startScheduler(); }});
+  commands_ = std::make_unique<ConsoleCommands>(
+      *window_, *registry_, *dialogs_, clock_, paths_, title_, operationsFor(*local_),
+      SchedulerAccess{[this]() -> TReplicationThread& { return thread(); }, [this] { startScheduler(); }});
   logFile_->trimAtStart();
   window_->LogLine(" -= Запуск приложения =- ");
   if (onlyArgumentIs("/auto")) {
@@ -100,15 +116,7 @@ int MirroxApplication::run() {
     clock_.sleepFor(kAutoStartWait);
   }
 
-  tray_ = std::make_unique<QSystemTrayIcon>(appIcon());
-  tray_->setToolTip(title_);
-  connect(tray_.get(), &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
-    if (reason == QSystemTrayIcon::DoubleClick) restoreFromTray();
-  });
-  if (QSystemTrayIcon::isSystemTrayAvailable()) {
-    tray_->show();
-    window_->setHideToTrayOnMinimize(true);
-  }
+  if (tray_->showWhereATrayExists()) window_->setHideToTrayOnMinimize(true);
 
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     window_->move(screen->availableGeometry().center() - window_->rect().center());
@@ -150,15 +158,15 @@ void MirroxApplication::startupStep() {
 void MirroxApplication::onStartupMessage() {
   logFile_->ensureLogDir();
   if (firstArgumentIs("/auto")) {
-    hideToTray();
+    tray_->hideWindow();
     if (thread_) thread_->resume();
   }
 }
 
 TReplicationThread& MirroxApplication::thread() {
   if (!thread_) {
-    thread_ = std::make_unique<TReplicationThread>(*window_, *registry_, *tcp_, *local_, clock_, paths_.logDir,
-                                                   replicate);
+    thread_ = std::make_unique<TReplicationThread>(*window_, *registry_, *tcp_, *local_, clock_,
+                                                   paths_.logDir, replicate);
   }
   return *thread_;
 }
@@ -174,22 +182,8 @@ bool MirroxApplication::allowClose() {
 
 void MirroxApplication::onCloseRequestFromSecondInstance() {
   QApplication::beep();
-  restoreFromTray();
+  tray_->restoreWindow();
   window_->close();
-}
-
-void MirroxApplication::hideToTray() {
-  if (QSystemTrayIcon::isSystemTrayAvailable()) {
-    window_->hide();
-  } else {
-    window_->showMinimized();
-  }
-}
-
-void MirroxApplication::restoreFromTray() {
-  window_->showNormal();
-  window_->raise();
-  window_->activateWindow();
 }
 
 void MirroxApplication::exitStep() {

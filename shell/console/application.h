@@ -8,11 +8,10 @@
 #include "shell/app_paths.h"
 #include "shell/console/console_commands.h"
 
-class QSystemTrayIcon;
-
 namespace mirrox {
 
 class ConsoleCommands;
+class ConsoleTray;
 class Dialogs;
 class EventLogFile;
 class ObjectRegistry;
@@ -44,8 +43,6 @@ class MirroxApplication : public QObject {
   bool allowClose();
   TReplicationThread& thread();
   void startScheduler();
-  void hideToTray();
-  void restoreFromTray();
   void exitStep();
 
   QStringList arguments_;
@@ -53,14 +50,14 @@ class MirroxApplication : public QObject {
   AppPaths paths_;
   QString title_;
   std::unique_ptr<EventLogFile> logFile_;
-  std::unique_ptr<TcpClient> tcp_;           // `TCP`, the one agent connection
+  std::unique_ptr<TcpClient> tcp_;          // `TCP`, the one agent connection
   std::unique_ptr<LocalConnection> local_;  // `DB`, `TR` and `Qr`
   std::unique_ptr<TfrmRepWnd> window_;
   std::unique_ptr<ObjectRegistry> registry_;
   std::unique_ptr<Dialogs> dialogs_;
   std::unique_ptr<ConsoleCommands> commands_;
   std::unique_ptr<TReplicationThread> thread_;
-  std::unique_ptr<QSystemTrayIcon> tray_;
+  std::unique_ptr<ConsoleTray> tray_;
 };
 
 }  // namespace mirrox

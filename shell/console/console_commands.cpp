@@ -28,7 +28,8 @@ std::string ss(const QString& text) { return text.toStdString(); }
 }  // namespace
 
 ConsoleCommands::ConsoleCommands(TfrmRepWnd& window, ObjectRegistry& registry, Dialogs& dialogs, Clock& clock,
-                                 AppPaths paths, QString title, ConsoleOperations operations, SchedulerAccess scheduler)
+                                 AppPaths paths, QString title, ConsoleOperations operations,
+                                 SchedulerAccess scheduler)
     : window_(window),
       registry_(registry),
       dialogs_(dialogs),
@@ -58,16 +59,19 @@ void ConsoleCommands::setIdle() {
   window_.ShowStatus(texts::kRestingStatus);
 }
 
-void ConsoleCommands::busy(const std::function<void()>& work) {
+bool ConsoleCommands::busy(const std::function<void()>& work) {
   window_.SetBusy(true);
+  bool completed = false;
   try {
     work();
+    completed = true;
   } catch (const std::exception& error) {
     window_.LogLine(error.what());
   } catch (...) {
     window_.LogLine("Непредвиденная ошибка выполнения команды");
   }
   setIdle();
+  return completed;
 }
 
 void ConsoleCommands::addObject() { properties(-1); }
@@ -78,7 +82,7 @@ void ConsoleCommands::editObject() {
 
 void ConsoleCommands::properties(int index) {
   const bool add = index < 0;
-  TSetForm form(paths_.dbDir, dialogs_, &window_);
+  TSetForm form(paths_, dialogs_, &window_);
   if (add) {
     form.eName->clear();
     form.eIP->clear();
@@ -112,9 +116,9 @@ void ConsoleCommands::properties(int index) {
     object.RemoteDbPath = ss(form.edtRemoteDBPath->text());
     // The type of an existing object cannot change; its choice is disabled in edit mode.
     if (add) object.DbType = form.dbType();
-    registry_.WriteObjectSettings(index, {ss(form.eName->text()), ss(form.eIP->text()), std::to_string(form.port()),
-                                          ss(form.edtf1->text()), ss(form.edtRemoteDBPath->text()),
-                                          std::to_string(object.DbType)});
+    registry_.WriteObjectSettings(
+        index, {ss(form.eName->text()), ss(form.eIP->text()), std::to_string(form.port()),
+                ss(form.edtf1->text()), ss(form.edtRemoteDBPath->text()), std::to_string(object.DbType)});
     window_.showObject(index);
   } catch (const ProfileWriteError& error) {
     window_.showObject(index);
@@ -140,8 +144,12 @@ void ConsoleCommands::ping() {
   busy([&] {
     TMyPic& object = registry_.at(i);
     window_.ShowStatus("Проверка сети (ping) " + object.Name + " " + object.Host() + " " + kPleaseWait);
-    const bool ok = ops_.ping(object.Host(), kPingTimeoutMs) == 0;
+    PingFailure failure;
+    const bool ok = ops_.ping(object.Host(), kPingTimeoutMs, &failure) == 0;
     object.SetLinkOk(ok);
+    // A cause on this machine is the operator's to fix; a host that does not answer needs no line.
+    if (!ok && failure.local)
+      window_.LogLine("Проверка сети (ping) " + object.Host() + ": " + failure.reason);
     dialogs_.message(&window_, ok ? "Успешно" : "Ошибка", title_);
   });
 }
@@ -162,8 +170,8 @@ void ConsoleCommands::replicate() {
 void ConsoleCommands::replicateSinceDate() {
   const int i = window_.SelectedIndex();
   if (i < 0) return;
-  const auto text = dialogs_.inputText(&window_, "Запрос архива с указанной даты", "Введите дату в формате ДД.ММ.ГГГГ",
-                                       QString());
+  const auto text = dialogs_.inputText(&window_, "Запрос архива с указанной даты",
+                                       "Введите дату в формате ДД.ММ.ГГГГ", QString());
   if (!text) return;
   const std::string dateText = ss(*text);
   if (!sinceDateAccepted(dateText)) {
@@ -200,7 +208,9 @@ void ConsoleCommands::checkAll() {
 
 void ConsoleCommands::replicateAll() {
   std::string summary;
-  busy([&] {
+  // An error ends the command where it arose: a summary cut short, or a scheduler started after
+  // a run that broke off, would tell the operator that every object had its turn.
+  const bool completed = busy([&] {
     for (int i = 0; i < registry_.count(); ++i) {
       TMyPic& object = registry_.at(i);
       window_.ShowStatus("Репликация данных " + object.Name + kPleaseWait);
@@ -209,6 +219,7 @@ void ConsoleCommands::replicateAll() {
       summary += object.Name + (result == 0 ? " OK " : " Ошибка") + "\r\n";
     }
   });
+  if (!completed) return;
   window_.LogLine("Результат репликации всех ОДС:\r\n" + summary);
   window_.LogLine("\r\nOk-----");
   window_.LogLine("Запуск основного потока репликации...");

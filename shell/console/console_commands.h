@@ -6,6 +6,7 @@
 #include <string>
 
 #include "link/clock.h"
+#include "link/pinger2.h"
 #include "shell/app_paths.h"
 
 namespace mirrox {
@@ -19,7 +20,7 @@ class TfrmRepWnd;
 // The application binds them to the agent link and the engine.
 struct ConsoleOperations {
   std::function<bool(TReplicationThread&, int)> checkConnection;
-  std::function<int(const std::string& host, int timeoutMs)> ping;
+  std::function<int(const std::string& host, int timeoutMs, PingFailure* failure)> ping;
   std::function<int(TReplicationThread&, int)> replicate;
   // REQUIRES: the date text has been checked by the console.
   std::function<int(TReplicationThread&, int, const std::string& dateText)> replicateSinceDate;
@@ -43,8 +44,8 @@ class ConsoleCommands : public QObject {
   Q_OBJECT
 
  public:
-  ConsoleCommands(TfrmRepWnd& window, ObjectRegistry& registry, Dialogs& dialogs, Clock& clock, AppPaths paths,
-                  QString title, ConsoleOperations operations, SchedulerAccess scheduler);
+  ConsoleCommands(TfrmRepWnd& window, ObjectRegistry& registry, Dialogs& dialogs, Clock& clock,
+                  AppPaths paths, QString title, ConsoleOperations operations, SchedulerAccess scheduler);
 
   void addObject();
   void editObject();
@@ -64,8 +65,9 @@ class ConsoleCommands : public QObject {
   // Add mode when `index` is negative, edit mode otherwise.
   void properties(int index);
   // Runs an object command between SetBusy and the idle state with the resting status text. An
-  // error escaping the operation still brings the console back to idle, and is logged.
-  void busy(const std::function<void()>& work);
+  // error escaping the operation still brings the console back to idle, and is logged; the result
+  // is then false.
+  bool busy(const std::function<void()>& work);
   void setIdle();
 
   TfrmRepWnd& window_;

@@ -14,28 +14,36 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTableWidget>
+#include <QTextCursor>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <array>
 
 #include "shell/console/console_texts.h"
+#include "shell/console/fitted_widths.h"
+#include "shell/console/period_editor.h"
 
 namespace mirrox {
 namespace {
 
 struct Column {
   const char* header;
-  int width;
+  int width;            // the least width in pixels; wider where the font needs it
+  const char* longest;  // the longest content usually shown, or nullptr where the operator names it
 };
 
 constexpr std::array<Column, 6> kColumns = {{
-    {"№", 24},
-    {"Наименование", 135},
-    {"Тип БД", 64},
-    {"IP", 94},
-    {"Время обновления", 123},
-    {"Статус", 76},
+    {"№", 24, "999"},
+    {"Наименование", 135, nullptr},
+    {"Тип БД", 64, "Заявки"},
+    {"IP", 94, "255.255.255.255"},
+    {"Время обновления", 123, "00.00 00:00"},
+    {"Статус", 76, "Ошибка"},
 }};
+constexpr int kMinimumTableWidth = 540;
+constexpr QSize kMinimumWindowSize(900, 540);
 
 QString qs(const std::string& text) { return QString::fromStdString(text); }
 
@@ -57,17 +65,14 @@ TfrmRepWnd::TfrmRepWnd(EventLogFile& logFile, QWidget* parent) : QMainWindow(par
   table_->setObjectName("objectTable");
   table_->horizontalHeader()->setMinimumSectionSize(0);
   QStringList headers;
-  for (std::size_t c = 0; c < kColumns.size(); ++c) {
-    headers << kColumns[c].header;
-    table_->setColumnWidth(static_cast<int>(c), kColumns[c].width);
-  }
+  for (const Column& column : kColumns) headers << column.header;
   table_->setHorizontalHeaderLabels(headers);
   table_->verticalHeader()->hide();
   table_->setSelectionBehavior(QAbstractItemView::SelectRows);
   table_->setSelectionMode(QAbstractItemView::SingleSelection);
   table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   table_->setSortingEnabled(false);
-  table_->setMinimumWidth(540);
+  fitColumns();
   // A press on a row, with either button, makes it the object of the table's commands.
   connect(table_, &QTableWidget::cellPressed, this, [this](int row, int) { selectedIndex_ = row; });
   tableLayout->addWidget(table_);
@@ -78,9 +83,8 @@ TfrmRepWnd::TfrmRepWnd(EventLogFile& logFile, QWidget* parent) : QMainWindow(par
   auto* scheduleLayout = new QVBoxLayout(scheduleGroup);
   auto* periodRow = new QHBoxLayout;
   periodLabel_ = new QLabel("Период репликации (мин.)", scheduleGroup);
-  periodEditor_ = new QSpinBox(scheduleGroup);
+  periodEditor_ = new PeriodEditor(scheduleGroup);
   periodEditor_->setObjectName("periodEditor");
-  periodEditor_->setRange(1, 240);
   periodEditor_->setValue(10);
   periodRow->addWidget(periodLabel_);
   periodRow->addWidget(periodEditor_);
@@ -108,7 +112,26 @@ TfrmRepWnd::TfrmRepWnd(EventLogFile& logFile, QWidget* parent) : QMainWindow(par
   statusBar()->addWidget(statusLabel_, 1);
 
   buildMenus();
-  setFixedSize(900, 540);
+  setFixedSize(sizeHint().expandedTo(kMinimumWindowSize));
+}
+
+void TfrmRepWnd::fitColumns() {
+  const QFontMetrics metrics(table_->font());
+  int total = 0;
+  for (std::size_t c = 0; c < kColumns.size(); ++c) {
+    const int column = static_cast<int>(c);
+    int width = std::max(kColumns[c].width, table_->horizontalHeader()->sectionSizeHint(column));
+    if (kColumns[c].longest != nullptr) {
+      width = std::max(width,
+                       cellWidthFor(*table_, widestDigits(metrics, QString::fromUtf8(kColumns[c].longest))));
+    }
+    table_->setColumnWidth(column, width);
+    total += width;
+  }
+  // Every column in view beside the vertical scroll bar, so no header is pushed out of sight.
+  const int frame = 2 * table_->frameWidth();
+  const int scrollBar = table_->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, table_);
+  table_->setMinimumWidth(std::max(kMinimumTableWidth, total + frame + scrollBar));
 }
 
 void TfrmRepWnd::buildMenus() {
@@ -155,9 +178,25 @@ void TfrmRepWnd::LogLine(const std::string& text) {
   logFile_.append(text);
   QString viewText = qs(text);
   viewText.replace("\r\n", "\n");
-  logView_->appendPlainText(viewText);
-  if (logView_->document()->blockCount() > kMaxLogViewLines) logView_->clear();
+  appendToLogView(viewText);
+  if (logView_->document()->blockCount() > kMaxLogViewLines) {
+    logView_->clear();
+    logViewHoldsLines_ = false;
+  }
   QApplication::processEvents();
+}
+
+void TfrmRepWnd::appendToLogView(const QString& text) {
+  if (logViewHoldsLines_ && logView_->document()->isEmpty()) {
+    // The view holds one empty line, which appendPlainText would take for an empty view and fill.
+    QTextCursor cursor(logView_->document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertBlock();
+    cursor.insertText(text);
+  } else {
+    logView_->appendPlainText(text);
+  }
+  logViewHoldsLines_ = true;
 }
 
 void TfrmRepWnd::ShowStatus(const std::string& text) {

@@ -107,8 +107,11 @@ class TfrmRepWnd : public QMainWindow, public RegistryObserver, public Scheduler
 
  private:
   void buildMenus();
+  // Widens each column to what its header and its longest usual content need in the table's font.
+  void fitColumns();
   void fillRow(int index);
   void setContextMenuAvailable(bool available);
+  void appendToLogView(const QString& text);
 
   EventLogFile& logFile_;
   ObjectRegistry* registry_ = nullptr;
@@ -117,6 +120,8 @@ class TfrmRepWnd : public QMainWindow, public RegistryObserver, public Scheduler
   bool shown_ = false;
   bool hideToTrayOnMinimize_ = false;
   int selectedIndex_ = 0;
+  // Whether the log view holds any line: a view holding one empty line looks empty to Qt.
+  bool logViewHoldsLines_ = false;
 
   Actions actions_{};
   QMenu* fileMenu_ = nullptr;

@@ -1,6 +1,7 @@
 #include "shell/console/set_form.h"
 
 #include <QButtonGroup>
+#include <QFontMetrics>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -12,12 +13,16 @@
 #include <QVBoxLayout>
 #include <climits>
 
+#include "shell/app_paths.h"
 #include "shell/console/dialogs.h"
+#include "shell/console/fitted_widths.h"
 
 namespace mirrox {
 
-TSetForm::TSetForm(const std::filesystem::path& dbDir, Dialogs& dialogs, QWidget* parent)
-    : QDialog(parent), dbDir_(dbDir) {
+TSetForm::TSetForm(const AppPaths& paths, Dialogs& dialogs, QWidget* parent)
+    : QDialog(parent),
+      meteringDbProposal_(QString::fromStdString(paths.meteringDbProposal)),
+      journalDbProposal_(QString::fromStdString(paths.journalDbProposal)) {
   setObjectName("TSetForm");
   setWindowTitle("Свойства");
   setModal(true);
@@ -62,6 +67,10 @@ TSetForm::TSetForm(const std::filesystem::path& dbDir, Dialogs& dialogs, QWidget
   auto* info = new QGroupBox("Информация", this);
   auto* infoForm = new QFormLayout(info);
   eLastReplicationTime = new QLineEdit(info);
+  // The longest date and time of the machine's format, whole in the font in use.
+  eLastReplicationTime->setMinimumWidth(lineEditWidthFor(
+      *eLastReplicationTime,
+      widestDigits(QFontMetrics(eLastReplicationTime->font()), QStringLiteral("00.00.0000 00:00:00"))));
   infoForm->addRow("Время последней репликации", eLastReplicationTime);
   layout->addWidget(info);
 
@@ -76,7 +85,11 @@ TSetForm::TSetForm(const std::filesystem::path& dbDir, Dialogs& dialogs, QWidget
 
   connect(okButton, &QPushButton::clicked, this, &QDialog::accept);
   connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
-  connect(typeGroup, &QButtonGroup::idClicked, this, [this](int type) { fillDefaultPaths(type); });
+  // Only a change of the type refills the paths: a click on the type already chosen toggles nothing
+  // and keeps what the operator typed.
+  connect(typeGroup, &QButtonGroup::idToggled, this, [this](int type, bool checked) {
+    if (checked) fillDefaultPaths(type);
+  });
   connect(browseButton, &QPushButton::clicked, this, [this, &dialogs] {
     if (const auto name = dialogs.openFileName(this, edtf1->text())) edtf1->setText(*name);
   });
@@ -91,11 +104,7 @@ int TSetForm::port() const {
 
 int TSetForm::dbType() const { return rbJournal->isChecked() ? 1 : 0; }
 
-void TSetForm::setDbType(int type) {
-  const bool changed = dbType() != type || (!rbMetering->isChecked() && !rbJournal->isChecked());
-  (type == 1 ? rbJournal : rbMetering)->setChecked(true);
-  if (changed) fillDefaultPaths(type);
-}
+void TSetForm::setDbType(int type) { (type == 1 ? rbJournal : rbMetering)->setChecked(true); }
 
 void TSetForm::setDbTypeEnabled(bool enabled) {
   rbMetering->setEnabled(enabled);
@@ -105,10 +114,10 @@ void TSetForm::setDbTypeEnabled(bool enabled) {
 void TSetForm::fillDefaultPaths(int type) {
   if (type == 1) {
     edtRemoteDBPath->setText("C:\\1Tovin\\Kardo Vedar\\VEDAR\\journal.db");
-    edtf1->setText(QString::fromStdString((dbDir_ / "journal.db").string()));
+    edtf1->setText(journalDbProposal_);
   } else {
     edtRemoteDBPath->setText("C:\\1Tovin\\Kardo Vedar\\OPC Server\\original.gdb");
-    edtf1->setText(QString::fromStdString((dbDir_ / "serverdb.gdb").string()));
+    edtf1->setText(meteringDbProposal_);
   }
 }
 

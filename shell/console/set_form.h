@@ -1,7 +1,7 @@
 #pragma once
 
 #include <QDialog>
-#include <filesystem>
+#include <QString>
 
 class QLineEdit;
 class QPushButton;
@@ -10,6 +10,7 @@ class QSpinBox;
 
 namespace mirrox {
 
+struct AppPaths;
 class Dialogs;
 
 // The object properties dialog, in add or edit mode. It only holds the fields; the console
@@ -18,8 +19,8 @@ class TSetForm : public QDialog {
   Q_OBJECT
 
  public:
-  // `dbDir` holds the two local databases that the default paths point to.
-  TSetForm(const std::filesystem::path& dbDir, Dialogs& dialogs, QWidget* parent = nullptr);
+  // The local database proposed for each type comes from `paths`.
+  TSetForm(const AppPaths& paths, Dialogs& dialogs, QWidget* parent = nullptr);
 
   QLineEdit* eName;
   QLineEdit* eIP;
@@ -44,7 +45,8 @@ class TSetForm : public QDialog {
  private:
   void fillDefaultPaths(int type);
 
-  std::filesystem::path dbDir_;
+  QString meteringDbProposal_;
+  QString journalDbProposal_;
 };
 
 }  // namespace mirrox

@@ -218,7 +218,8 @@ TEST_F(ResultFileTest, CompressedFileThatCannotBeCreatedBreaksTheExchange) {
   FakeAgent agent({Script().reply("Ok").fileBlock(zlibCompress("x"))});
   EXPECT_EQ(fetch(agent), kSendBroken);
   EXPECT_EQ(
-      status().rfind("Cannot create file \"" + dir_.file("repl.rc~").string() + "\". Is a directory", 0), 0u)
+      status().rfind("Невозможно создать файл \"" + dir_.file("repl.rc~").string() + "\". Is a directory", 0),
+      0u)
       << status();
   EXPECT_EQ(status().back(), ' ');
   EXPECT_TRUE(published().empty());

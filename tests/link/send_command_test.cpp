@@ -169,7 +169,7 @@ TEST_F(SendCommandTest, StopRequestEndsAnUnlimitedSelectWait) {
   ASSERT_TRUE(agent.waitForLines(1, kPatient));
   context().stop = true;
   EXPECT_EQ(exchange.get(), kSendBroken);
-  EXPECT_EQ(status(), "Stopped at the operator's request. {7B7F2344-E346-4A28-A64C-B17B7091ED98}");
+  EXPECT_EQ(status(), "Остановлено по запросу оператора. {7B7F2344-E346-4A28-A64C-B17B7091ED98}");
   EXPECT_FALSE(context().tcp().connected());
 }
 
@@ -244,13 +244,13 @@ TEST_F(SendCommandTest, RefusedConnectGivesTheSocketError) {
 
 TEST_F(SendCommandTest, UnknownPositionOrBadAddressBreaksTheExchange) {
   EXPECT_EQ(send(3, CmdCloseDatabase), kSendBroken);
-  EXPECT_EQ(status(), "No object at position 3 ");
+  EXPECT_EQ(status(), "Нет объекта в позиции 3 ");
   context().sites.push_back(AgentSite{"", 5029, "", 0});
   context().sites.push_back(AgentSite{"127.0.0.1", 70000, "", 0});
   EXPECT_EQ(send(0, CmdCloseDatabase), kSendBroken);
-  EXPECT_EQ(status().rfind("Host not found: \"\"", 0), 0u) << status();
+  EXPECT_EQ(status().rfind("Узел не найден: \"\"", 0), 0u) << status();
   EXPECT_EQ(send(1, CmdCloseDatabase), kSendBroken);
-  EXPECT_EQ(status(), "Invalid port 70000 ");
+  EXPECT_EQ(status(), "Недопустимый порт 70000 ");
 }
 
 TEST_F(SendCommandTest, TwoObjectsWithTheSameHostAndPortShareTheConnection) {

@@ -388,7 +388,8 @@ void FaultInCycle::expectFailure(const Outcome& outcome, const std::vector<std::
     case Fault::LogDirectoryReadOnly:
       // The result file cannot even be created; the connection is dropped with the block unread.
       EXPECT_EQ(outcome.result, kSendBroken) << said;
-      EXPECT_EQ(said.rfind("Cannot create file \"" + (dir_.path() / "Log" / kCompressedResultFileName).string() +
+      EXPECT_EQ(said.rfind("Невозможно создать файл \"" +
+                               (dir_.path() / "Log" / kCompressedResultFileName).string() +
                                "\". Read-only file system",
                            0),
                 0u)

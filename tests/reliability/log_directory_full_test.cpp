@@ -64,7 +64,8 @@ TEST_F(RowErrorFileOnFullDisk, FailsTheBatchUntilTheRefusedRowCanBeRecorded) {
   // A refused row that cannot be recorded must not pass unnoticed: the archive batch fails, saying
   // which file could not be written, and the site keeps every row.
   EXPECT_EQ(run(), 1) << publishedTexts();
-  const std::string failure = std::string(messages::kBatchFailed) + "Cannot write " + errorFile.string();
+  const std::string failure =
+      std::string(messages::kBatchFailed) + "Невозможно записать в файл " + errorFile.string();
   // The run's closing line carries that message too: closing the site afterwards does not wipe it.
   EXPECT_EQ(context_.lastPublished().rfind(failure, 0), 0u) << publishedTexts();
   EXPECT_EQ(captured(), kArchiveRows);

@@ -1,4 +1,6 @@
 // The console's commands on real widgets (offscreen), with a seam that answers the modal dialogs.
+#include "shell/console/console_commands.h"
+
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -14,20 +16,21 @@
 #include <QTest>
 #include <memory>
 
+#include "engine/local_connection.h"
 #include "link/cp1251.h"
 #include "link/pinger2.h"
 #include "link/send_command.h"
-#include "engine/local_connection.h"
 #include "link/tcp_client.h"
 #include "shell/console/about_box.h"
-#include "shell/console/console_commands.h"
 #include "shell/console/dialogs.h"
 #include "shell/console/main_window.h"
 #include "shell/console/set_form.h"
 #include "tests/support/child_process.h"
-#include "tests/support/manual_clock.h"
-#include "tests/support/temp_dir.h"
 #include "tests/support/fake_agent.h"
+#include "tests/support/manual_clock.h"
+#include "tests/support/private_network_namespace.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/veth_namespace.h"
 
 namespace mirrox {
 namespace {
@@ -42,14 +45,17 @@ struct Box {
 
 class ScriptedDialogs : public Dialogs {
  public:
-  void message(QWidget*, const QString& text, const QString& caption) override { boxes.push_back({text, caption}); }
+  void message(QWidget*, const QString& text, const QString& caption) override {
+    boxes.push_back({text, caption});
+  }
   void error(QWidget*, const QString& text) override { errors.push_back(text); }
   bool exec(QDialog& dialog) override {
     ++shown;
     if (answer) answer(dialog);
     return dialog.result() == QDialog::Accepted;
   }
-  std::optional<QString> inputText(QWidget*, const QString& caption, const QString& prompt, const QString&) override {
+  std::optional<QString> inputText(QWidget*, const QString& caption, const QString& prompt,
+                                   const QString&) override {
     inputs.push_back(caption + "|" + prompt);
     return nextInput;
   }
@@ -73,7 +79,9 @@ class ConsoleTest : public ::testing::Test {
         paths_(AppPaths::forExecutableDir(dir_.path())) {
     window_.setRegistry(&registry_);
     ops_.checkConnection = [](TReplicationThread& t, int i) { return CheckConnection(t, i); };
-    ops_.ping = [](const std::string& host, int timeoutMs) { return PingHost(host, timeoutMs); };
+    ops_.ping = [](const std::string& host, int timeoutMs, PingFailure* failure) {
+      return PingHost(host, timeoutMs, failure);
+    };
     ops_.replicate = [this](TReplicationThread&, int i) {
       replicated_.push_back(i);
       return i == 1 ? 1 : 0;
@@ -95,7 +103,7 @@ class ConsoleTest : public ::testing::Test {
     registry_.LoadObjects();
     window_.objectTable()->setRowCount(registry_.count());
     commands_ = std::make_unique<ConsoleCommands>(
-        window_, registry_, dialogs_, clock_, paths_, "Mirrox", ops_,
+        window_, registry_, dialogs_, clock_, paths_, "mirrox", ops_,
         SchedulerAccess{[this]() -> TReplicationThread& { return thread(); }, [this] { thread().resume(); }});
   }
   TReplicationThread& thread() {
@@ -104,6 +112,15 @@ class ConsoleTest : public ::testing::Test {
                                                      [](TReplicationThread&, int) { return 0; });
     }
     return *thread_;
+  }
+  // A press on the row, as the operator makes it the object of the table's commands.
+  void selectRow(int row) {
+    QTest::mouseClick(window_.objectTable()->viewport(), Qt::LeftButton, {},
+                      window_.objectTable()->visualItemRect(window_.objectTable()->item(row, 1)).center());
+  }
+  // The lines the ping command added to the log view.
+  QStringList pingLines() const {
+    return window_.logView()->toPlainText().split('\n').filter(QString::fromUtf8("Проверка сети (ping)"));
   }
   std::string ini() const { return cp1251ToUtf8(testing_support::readFile(dir_ / "mirrox.ini")); }
   QString cell(int row, int column) const {
@@ -151,11 +168,13 @@ class ConsoleTest : public ::testing::Test {
 TEST_F(ConsoleTest, AddWithMissingRegistrationDataShowsTheErrorBoxAndWritesNothing) {
   load("[4]\r\nods=a\r\n");
   const std::string before = ini();
-  for (const auto& [ip, port] : std::vector<std::pair<QString, QString>>{{"", "5029"}, {"10.0.0.1", "0"}, {"10.0.0.1", ""}}) {
+  for (const auto& [ip, port] :
+       std::vector<std::pair<QString, QString>>{{"", "5029"}, {"10.0.0.1", "0"}, {"10.0.0.1", ""}}) {
     answerProperties(ip, port);
     window_.actions().addObject->trigger();
   }
-  EXPECT_EQ(dialogs_.errors, (std::vector<QString>(3, QString::fromUtf8("Указаны не все регистрационные данные"))));
+  EXPECT_EQ(dialogs_.errors,
+            (std::vector<QString>(3, QString::fromUtf8("Указаны не все регистрационные данные"))));
   EXPECT_EQ(registry_.count(), 1);
   EXPECT_EQ(window_.objectTable()->rowCount(), 1);
   EXPECT_EQ(ini(), before);
@@ -190,15 +209,48 @@ TEST_F(ConsoleTest, EditChangesRowAndFileButNotTypeStatusOrTime) {
   EXPECT_EQ(cell(0, 5), QString::fromUtf8("Ошибка"));
   EXPECT_EQ(registry_.at(0).LastReplicationTime, time);
   EXPECT_EQ(registry_.at(0).DbType, 1);
-  EXPECT_NE(ini().find("[1]\r\nods=Изменено\r\nhost=10.0.0.2\r\nport=6000\r\ndb_path=/x.gdb\r\n"), std::string::npos)
+  EXPECT_NE(ini().find("[1]\r\nods=Изменено\r\nhost=10.0.0.2\r\nport=6000\r\ndb_path=/x.gdb\r\n"),
+            std::string::npos)
       << ini();
   EXPECT_EQ(registry_.count(), 2);
+}
+
+TEST_F(ConsoleTest, AddRefillsThePathsOnlyWhenTheTypeChanges) {
+  load("");
+  std::vector<QString> seen;
+  dialogs_.answer = [&](QDialog& dialog) {
+    auto& form = dynamic_cast<TSetForm&>(dialog);
+    auto type = [&](QLineEdit* field, const QString& text) {
+      field->clear();
+      QTest::keyClicks(field, text);
+    };
+    auto paths = [&] { seen.push_back(form.edtRemoteDBPath->text() + "|" + form.edtf1->text()); };
+    type(form.edtRemoteDBPath, "/site/original.gdb");
+    type(form.edtf1, "/srv/db/mine.gdb");
+    QTest::mouseClick(form.rbMetering, Qt::LeftButton);  // the type already chosen
+    paths();
+    QTest::mouseClick(form.rbJournal, Qt::LeftButton);
+    paths();
+    type(form.edtf1, "/srv/db/j.db");
+    QTest::mouseClick(form.rbJournal, Qt::LeftButton);
+    paths();
+    type(form.eIP, "10.0.0.1");
+    QTest::mouseClick(form.okButton, Qt::LeftButton);
+  };
+  window_.actions().addObject->trigger();
+  const QString journalDefault = QString::fromStdString((dir_ / "DB" / "journal.db").string());
+  EXPECT_EQ(seen, (std::vector<QString>{"/site/original.gdb|/srv/db/mine.gdb",
+                                        "C:\\1Tovin\\Kardo Vedar\\VEDAR\\journal.db|" + journalDefault,
+                                        "C:\\1Tovin\\Kardo Vedar\\VEDAR\\journal.db|/srv/db/j.db"}));
+  EXPECT_NE(ini().find("db_path=/srv/db/j.db\r\n"), std::string::npos) << ini();
 }
 
 TEST_F(ConsoleTest, CancelledDialogChangesNothing) {
   load("[1]\r\nods=a\r\n");
   const std::string before = ini();
-  dialogs_.answer = [](QDialog& dialog) { QTest::mouseClick(dynamic_cast<TSetForm&>(dialog).cancelButton, Qt::LeftButton); };
+  dialogs_.answer = [](QDialog& dialog) {
+    QTest::mouseClick(dynamic_cast<TSetForm&>(dialog).cancelButton, Qt::LeftButton);
+  };
   window_.actions().addObject->trigger();
   window_.actions().properties->trigger();
   EXPECT_EQ(dialogs_.shown, 2);
@@ -223,7 +275,8 @@ TEST_F(ConsoleTest, CheckAllSummarisesEveryObjectAndMarksTheUnreachableOne) {
   EXPECT_EQ(dialogs_.boxes[0].text, QString::fromUtf8("Первый OK \r\nВторой Ошибка\r\nТретий OK \r\n"));
   EXPECT_EQ(cell(1, 5), QString::fromUtf8("Ошибка"));
   EXPECT_EQ(cell(2, 5), "Ok");
-  EXPECT_EQ(window_.statusLabel()->text(), QString::fromUtf8(" Приложение запущено в режиме настройки карты"));
+  EXPECT_EQ(window_.statusLabel()->text(),
+            QString::fromUtf8(" Приложение запущено в режиме настройки карты"));
   EXPECT_TRUE(window_.startButton()->isEnabled());
 }
 
@@ -234,7 +287,7 @@ TEST_F(ConsoleTest, ConnectionCheckAndPingOfTheSelectedObject) {
   window_.actions().ping->trigger();
   ASSERT_EQ(dialogs_.boxes.size(), 2u);
   EXPECT_EQ(dialogs_.boxes[0].text, QString::fromUtf8("Успешное соединение"));
-  EXPECT_EQ(dialogs_.boxes[0].caption, "Mirrox");
+  EXPECT_EQ(dialogs_.boxes[0].caption, "mirrox");
   EXPECT_EQ(dialogs_.boxes[1].text, QString::fromUtf8("Успешно"));
   EXPECT_EQ(cell(0, 5), "Ok");
   window_.actions().checkConnection->trigger();  // the agent takes no second connection
@@ -242,12 +295,44 @@ TEST_F(ConsoleTest, ConnectionCheckAndPingOfTheSelectedObject) {
   EXPECT_EQ(cell(0, 5), QString::fromUtf8("Ошибка"));
 }
 
+TEST_F(ConsoleTest, PingThatFailsForALocalReasonLogsTheReasonBesideTheBox) {
+  load("[1]\r\nods=a\r\nhost=192.0.2.10\r\n[2]\r\nods=b\r\nhost=site.example\r\n");
+  {
+    testing_support::PrivateNetworkNamespace isolated;  // no route to anywhere
+    if (!isolated.ready()) GTEST_SKIP() << "a private network namespace needs root";
+    window_.actions().ping->trigger();
+  }
+  selectRow(1);
+  window_.actions().ping->trigger();
+  ASSERT_EQ(dialogs_.boxes.size(), 2u);
+  EXPECT_EQ(dialogs_.boxes[0].text, QString::fromUtf8("Ошибка"));
+  EXPECT_EQ(cell(0, 5), QString::fromUtf8("Ошибка"));
+  const QStringList lines = pingLines();
+  ASSERT_EQ(lines.size(), 2) << window_.logView()->toPlainText().toStdString();
+  EXPECT_TRUE(
+      lines[0].startsWith(QString::fromUtf8("Проверка сети (ping) 192.0.2.10: нет маршрута к адресу (")))
+      << lines[0].toStdString();
+  EXPECT_EQ(lines[1],
+            QString::fromUtf8("Проверка сети (ping) site.example: не адрес IPv4: \"site.example\""));
+}
+
+TEST_F(ConsoleTest, PingOfAHostThatDoesNotAnswerLogsNothingBesideTheBox) {
+  if (::geteuid() != 0) GTEST_SKIP() << "a private network namespace needs root";
+  testing_support::VethNamespace net;
+  if (!net.ready()) GTEST_SKIP() << "the kernel refused to create a network namespace with a veth pair";
+  ASSERT_TRUE(net.runInside("sysctl -q -w net.ipv4.icmp_echo_ignore_all=1"));
+  load("[1]\r\nods=a\r\nhost=" + net.peerAddress() + "\r\n");
+  window_.actions().ping->trigger();
+  ASSERT_EQ(dialogs_.boxes.size(), 1u);
+  EXPECT_EQ(dialogs_.boxes[0].text, QString::fromUtf8("Ошибка"));
+  EXPECT_TRUE(pingLines().isEmpty()) << window_.logView()->toPlainText().toStdString();
+}
+
 TEST_F(ConsoleTest, ReplicateSelectedSetsStatusAndTimeOnlyOnSuccess) {
   load("[1]\r\nods=a\r\n[2]\r\nods=b\r\n");
   window_.actions().replicate->trigger();
   EXPECT_EQ(cell(0, 4), "18.01 12:00");
-  QTest::mouseClick(window_.objectTable()->viewport(), Qt::LeftButton, {},
-                    window_.objectTable()->visualItemRect(window_.objectTable()->item(1, 1)).center());
+  selectRow(1);
   EXPECT_EQ(window_.SelectedIndex(), 1);
   window_.actions().replicate->trigger();
   EXPECT_EQ(replicated_, (std::vector<int>{0, 1}));
@@ -269,16 +354,17 @@ TEST_F(ConsoleTest, SinceDateAcceptsOnlyAWholeDateFromEighteenthOfJanuary2000) {
   dialogs_.nextInput.reset();  // cancel
   window_.actions().replicateSinceDate->trigger();
   EXPECT_EQ(sinceDates_, (std::vector<std::string>{"0 18.01.2000"}));
-  EXPECT_EQ(dialogs_.inputs.front(), QString::fromUtf8("Запрос архива с указанной даты|Введите дату в формате ДД.ММ.ГГГГ"));
+  EXPECT_EQ(dialogs_.inputs.front(),
+            QString::fromUtf8("Запрос архива с указанной даты|Введите дату в формате ДД.ММ.ГГГГ"));
 }
 
 TEST_F(ConsoleTest, EmptyTableIgnoresObjectCommandsButRemoveStillAnswers) {
   load("");
   EXPECT_EQ(window_.SelectedIndex(), -1);
   dialogs_.nextInput = "18.01.2009";
-  for (QAction* action : {window_.actions().properties, window_.actions().checkConnection, window_.actions().ping,
-                          window_.actions().replicate, window_.actions().replicateSinceDate,
-                          window_.actions().prepare}) {
+  for (QAction* action :
+       {window_.actions().properties, window_.actions().checkConnection, window_.actions().ping,
+        window_.actions().replicate, window_.actions().replicateSinceDate, window_.actions().prepare}) {
     action->trigger();
   }
   EXPECT_EQ(dialogs_.shown, 0);
@@ -315,7 +401,9 @@ TEST_F(ConsoleTest, ReplicateAllLogsTheSummaryAndLocksTheConsoleForTheScheduler)
   EXPECT_EQ(replicated_, (std::vector<int>{0, 1}));
   EXPECT_EQ(registry_.at(0).LastReplicationText, timeBefore);
   const std::string log = cp1251ToUtf8(testing_support::readFile(logFile_.path()));
-  EXPECT_NE(log.find("Результат репликации всех ОДС:\r\nПервый OK \r\nВторой Ошибка\r\n\r\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("Результат репликации всех ОДС:\r\nПервый OK \r\nВторой Ошибка\r\n\r\n"),
+            std::string::npos)
+      << log;
   EXPECT_NE(log.find("12:00:00 \r\nOk-----\r\n"), std::string::npos);
   EXPECT_NE(log.find("Запуск основного потока репликации...\r\n"), std::string::npos);
 
@@ -357,15 +445,43 @@ TEST_F(ConsoleTest, OtherCommandsReachTheirOperations) {
   EXPECT_EQ(dialogs_.shown, 1);
 }
 
+TEST_F(ConsoleTest, ErrorInsideReplicateAllEndsTheCommandWithoutSummaryOrScheduler) {
+  load("[1]\r\nods=Первый\r\n[2]\r\nods=Второй\r\n[3]\r\nods=Третий\r\n");
+  ops_.replicate = [this](TReplicationThread&, int i) -> int {
+    replicated_.push_back(i);
+    if (i == 1) throw std::runtime_error("Ошибка в ходе репликации");
+    return 0;
+  };
+  commands_ = std::make_unique<ConsoleCommands>(
+      window_, registry_, dialogs_, clock_, paths_, "mirrox", ops_,
+      SchedulerAccess{[this]() -> TReplicationThread& { return thread(); }, [this] { thread().resume(); }});
+  window_.actions().replicateAll->trigger();
+  EXPECT_EQ(replicated_, (std::vector<int>{0, 1}));
+  const QString view = window_.logView()->toPlainText();
+  EXPECT_NE(view.indexOf(QString::fromUtf8("Ошибка в ходе репликации")), -1);
+  EXPECT_EQ(view.indexOf(QString::fromUtf8("Результат репликации всех ОДС")), -1) << view.toStdString();
+  EXPECT_EQ(view.indexOf("Ok-----"), -1);
+  EXPECT_EQ(view.indexOf(QString::fromUtf8("Запуск основного потока репликации")), -1);
+  EXPECT_TRUE(!thread_ || thread_->suspended());
+  EXPECT_EQ(window_.statusLabel()->text(),
+            QString::fromUtf8(" Приложение запущено в режиме настройки карты"));
+  EXPECT_TRUE(window_.startButton()->isEnabled());
+  EXPECT_TRUE(window_.fileMenu()->menuAction()->isEnabled());
+  EXPECT_TRUE(window_.contextMenuAvailable());
+}
+
 TEST_F(ConsoleTest, OperationThatThrowsStillReturnsTheConsoleToIdle) {
   load("[1]\r\nods=a\r\n");
-  ops_.replicate = [](TReplicationThread&, int) -> int { throw std::runtime_error("Ошибка в ходе репликации"); };
+  ops_.replicate = [](TReplicationThread&, int) -> int {
+    throw std::runtime_error("Ошибка в ходе репликации");
+  };
   commands_ = std::make_unique<ConsoleCommands>(
-      window_, registry_, dialogs_, clock_, paths_, "Mirrox", ops_,
+      window_, registry_, dialogs_, clock_, paths_, "mirrox", ops_,
       SchedulerAccess{[this]() -> TReplicationThread& { return thread(); }, [this] { thread().resume(); }});
   window_.actions().replicate->trigger();
   EXPECT_TRUE(window_.startButton()->isEnabled());
-  EXPECT_EQ(window_.statusLabel()->text(), QString::fromUtf8(" Приложение запущено в режиме настройки карты"));
+  EXPECT_EQ(window_.statusLabel()->text(),
+            QString::fromUtf8(" Приложение запущено в режиме настройки карты"));
   EXPECT_NE(window_.logView()->toPlainText().indexOf(QString::fromUtf8("Ошибка в ходе репликации")), -1);
 }
 

@@ -1,9 +1,10 @@
+#include "shell/event_log_file.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 #include "link/cp1251.h"
-#include "shell/event_log_file.h"
 #include "tests/support/manual_clock.h"
 #include "tests/support/temp_dir.h"
 
@@ -29,6 +30,15 @@ TEST_F(EventLogFileTest, EachEntryIsStampedCp1251AndEndsWithCrLf) {
             utf8ToCp1251("08.01 09:05:03 Репликации данных \r\n1 Котельная\r\n"
                          "08.01 09:05:03 \r\n"
                          "08.01 09:05:03  Приложение завершено \r\n"));
+}
+
+TEST_F(EventLogFileTest, ServerMessageWithBareLineFeedsIsWrittenWithCrLfLikeEveryOtherLine) {
+  log_.append(
+      "Ошибка подключения к локальной БД I/O error during \"open\"\n-Error while trying to open file\n"
+      "-Permission denied\r\n-------");
+  EXPECT_EQ(testing_support::readFile(log_.path()),
+            utf8ToCp1251("08.01 09:05:03 Ошибка подключения к локальной БД I/O error during \"open\"\r\n"
+                         "-Error while trying to open file\r\n-Permission denied\r\n-------\r\n"));
 }
 
 TEST_F(EventLogFileTest, MissingLogDirectoryLosesTheLineOnlyUntilItIsCreated) {

@@ -1,16 +1,22 @@
+#include "shell/console/main_window.h"
+
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QSpinBox>
+#include <QSystemTrayIcon>
 #include <QTableWidget>
+#include <QTest>
 #include <QThread>
 
 #include "link/cp1251.h"
-#include "shell/console/main_window.h"
+#include "shell/console/console_tray.h"
 #include "shell/gui_handoff.h"
 #include "tests/support/manual_clock.h"
 #include "tests/support/temp_dir.h"
@@ -41,14 +47,14 @@ class MainWindowTest : public ::testing::Test {
   ObjectRegistry registry_{dir_ / "mirrox.ini", clock_, window_};
 };
 
-TEST_F(MainWindowTest, TableHasTheSixColumnsWithTheirHeadersAndWidths) {
+TEST_F(MainWindowTest, TableHasTheSixColumnsWithTheirHeadersAndLeastWidths) {
   const QTableWidget* table = window_.objectTable();
   const char* headers[] = {"№", "Наименование", "Тип БД", "IP", "Время обновления", "Статус"};
   const int widths[] = {24, 135, 64, 94, 123, 76};
   ASSERT_EQ(table->columnCount(), 6);
   for (int c = 0; c < 6; ++c) {
     EXPECT_EQ(table->horizontalHeaderItem(c)->text(), QString::fromUtf8(headers[c]));
-    EXPECT_EQ(table->columnWidth(c), widths[c]);
+    EXPECT_GE(table->columnWidth(c), widths[c]);  // wider where the font needs it
   }
   EXPECT_EQ(table->selectionBehavior(), QAbstractItemView::SelectRows);
   EXPECT_FALSE(table->isSortingEnabled());
@@ -56,8 +62,9 @@ TEST_F(MainWindowTest, TableHasTheSixColumnsWithTheirHeadersAndWidths) {
 }
 
 TEST_F(MainWindowTest, RowsShowTheObjectsAndFollowTheirLinkState) {
-  load("[1]\r\nods=Котельная\r\nhost=10.0.0.1\r\ndtime=18.01.2009 9:05:33\r\n"
-       "[2]\r\nods=Диспетчерская\r\ndb_type=1\r\n[3]\r\nods=Странный\r\ndb_type=7\r\n");
+  load(
+      "[1]\r\nods=Котельная\r\nhost=10.0.0.1\r\ndtime=18.01.2009 9:05:33\r\n"
+      "[2]\r\nods=Диспетчерская\r\ndb_type=1\r\n[3]\r\nods=Странный\r\ndb_type=7\r\n");
   ASSERT_EQ(window_.objectTable()->rowCount(), 3);
   EXPECT_EQ(cell(0, 0), "1");
   EXPECT_EQ(cell(0, 1), QString::fromUtf8("Котельная"));
@@ -74,7 +81,8 @@ TEST_F(MainWindowTest, RowsShowTheObjectsAndFollowTheirLinkState) {
   registry_.at(1).SetLinkOk(true);
   EXPECT_EQ(cell(1, 5), "Ok");
   // Loading logged one numbered line per object, through the same log as everything else.
-  EXPECT_NE(testing_support::readFile(logFile_.path()).find(utf8ToCp1251("3. Странный\r\n")), std::string::npos);
+  EXPECT_NE(testing_support::readFile(logFile_.path()).find(utf8ToCp1251("3. Странный\r\n")),
+            std::string::npos);
 }
 
 TEST_F(MainWindowTest, LogViewIsEmptiedPastTheLimitWhileTheFileKeepsEveryLine) {
@@ -89,9 +97,22 @@ TEST_F(MainWindowTest, LogViewIsEmptiedPastTheLimitWhileTheFileKeepsEveryLine) {
   EXPECT_NE(file.find(" two\r\nlines\r\n"), std::string::npos);
 }
 
+TEST_F(MainWindowTest, EmptyLineRightAfterTheViewWasEmptiedStillAppears) {
+  for (int i = 1; i <= TfrmRepWnd::kMaxLogViewLines + 1; ++i) window_.LogLine("line " + std::to_string(i));
+  ASSERT_TRUE(window_.logView()->toPlainText().isEmpty());
+  window_.LogLine("");
+  window_.LogLine("-------");
+  EXPECT_EQ(window_.logView()->toPlainText(), "\n-------");
+  EXPECT_EQ(window_.logView()->document()->blockCount(), 2);
+  window_.LogLine("");
+  window_.LogLine("");
+  EXPECT_EQ(window_.logView()->toPlainText(), "\n-------\n\n");
+}
+
 TEST_F(MainWindowTest, StatusLineShowsALeadingBlank) {
   window_.ShowStatus("Приложение запущено в режиме настройки карты");
-  EXPECT_EQ(window_.statusLabel()->text(), QString::fromUtf8(" Приложение запущено в режиме настройки карты"));
+  EXPECT_EQ(window_.statusLabel()->text(),
+            QString::fromUtf8(" Приложение запущено в режиме настройки карты"));
 }
 
 TEST_F(MainWindowTest, ScheduleControlsFollowPeriodAndNightFlag) {
@@ -106,13 +127,31 @@ TEST_F(MainWindowTest, ScheduleControlsFollowPeriodAndNightFlag) {
   EXPECT_TRUE(window_.periodEditor()->isEnabled());
 }
 
+TEST_F(MainWindowTest, TypedPeriodIsBroughtToTheNearerBoundAndAnythingButANumberCountsAsOne) {
+  QSpinBox* editor = window_.periodEditor();
+  const std::pair<const char*, int> cases[] = {{"500", 240}, {"0", 1},    {"-7", 1},  {"", 1},
+                                               {"abc", 1},   {"1x", 1},   {"37", 37}, {"99999999999", 240},
+                                               {"007", 7},   {"240", 240}};
+  for (const auto& [typed, expected] : cases) {
+    editor->setValue(10);
+    editor->selectAll();
+    QTest::keyClick(editor, Qt::Key_Delete);
+    QTest::keyClicks(editor, typed);
+    // Read while the operator is still in the field, as the scheduler and the exit step may.
+    EXPECT_EQ(window_.period(), expected) << typed;
+    QTest::keyClick(editor, Qt::Key_Return);
+    EXPECT_EQ(editor->text(), QString::number(expected)) << typed;
+  }
+}
+
 TEST_F(MainWindowTest, LinesHandedOffFromAnotherThreadReachTheLogInOrderOnTheGuiThread) {
   std::vector<bool> ranOnGuiThread;
   QThread* worker = QThread::create([&] {
     for (int i = 1; i <= 3; ++i) {
       const std::string text = "Репликации данных " + std::to_string(i);
       runOnGuiThread(&window_, [&] { window_.LogLine(text); });
-      runOnGuiThread(&window_, [&] { ranOnGuiThread.push_back(QThread::currentThread() == window_.thread()); });
+      runOnGuiThread(&window_,
+                     [&] { ranOnGuiThread.push_back(QThread::currentThread() == window_.thread()); });
     }
   });
   QEventLoop loop;
@@ -128,6 +167,37 @@ TEST_F(MainWindowTest, LinesHandedOffFromAnotherThreadReachTheLogInOrderOnTheGui
   bool ran = false;
   runOnGuiThread(&window_, [&] { ran = true; });
   EXPECT_TRUE(ran);
+}
+
+TEST_F(MainWindowTest, TrayBringsTheWindowBackOnASingleActivationOrADoubleClick) {
+  ConsoleTray tray(window_, "mirrox");
+  for (const auto reason : {QSystemTrayIcon::Trigger, QSystemTrayIcon::DoubleClick}) {
+    window_.show();
+    window_.hide();
+    emit tray.icon().activated(reason);
+    EXPECT_TRUE(window_.isVisible()) << reason;
+  }
+  window_.hide();
+  emit tray.icon().activated(QSystemTrayIcon::Context);  // opens the menu instead
+  EXPECT_FALSE(window_.isVisible());
+  ASSERT_EQ(tray.icon().contextMenu()->actions(),
+            (QList<QAction*>{tray.restoreAction(), tray.closeAction()}));
+  tray.restoreAction()->trigger();
+  EXPECT_TRUE(window_.isVisible());
+}
+
+TEST_F(MainWindowTest, TrayMenuAsksToCloseAsTheCloseButtonDoesWithItsRefusal) {
+  int asked = 0;
+  window_.setCloseDecider([&] { return ++asked > 1; });  // refused while the scheduler runs
+  ConsoleTray tray(window_, "mirrox");
+  window_.show();
+  tray.closeAction()->trigger();
+  EXPECT_TRUE(window_.isVisible());
+  EXPECT_EQ(window_.logView()->toPlainText(), QString::fromUtf8("Запрос на завершение приложения ..."));
+  EXPECT_EQ(window_.statusLabel()->text(), QString::fromUtf8(" Завершение приложения. Пожалуйста ждите!!!"));
+  tray.closeAction()->trigger();
+  EXPECT_FALSE(window_.isVisible());
+  EXPECT_EQ(asked, 2);
 }
 
 TEST_F(MainWindowTest, CloseRefusedWhileTheSchedulerRunsIsLoggedAndShown) {

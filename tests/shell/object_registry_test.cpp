@@ -1,13 +1,16 @@
+#include "shell/object_registry.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
 
 #include "link/cp1251.h"
-#include "shell/object_registry.h"
 #include "tests/support/manual_clock.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/without_capabilities.h"
 
 namespace mirrox {
 namespace {
@@ -58,7 +61,9 @@ TEST_F(ObjectRegistryTest, MissingFileLoadsDefaultsAndNoObjects) {
 }
 
 TEST_F(ObjectRegistryTest, OnlyNonNegativeIntegerSectionsAreObjectsInFileOrder) {
-  writeIni("[Main]\r\nperiod=0x1E\r\nchk=1\r\n[5]\r\nods=Пять\r\n[abc]\r\nods=x\r\n[2]\r\nods=Два\r\n[-1]\r\nods=y\r\n");
+  writeIni(
+      "[Main]\r\nperiod=0x1E\r\nchk=1\r\n[5]\r\nods=Пять\r\n[abc]\r\nods=x\r\n[2]\r\nods=Два\r\n[-1]\r\nods="
+      "y\r\n");
   load();
   ASSERT_EQ(registry_.count(), 2);
   EXPECT_EQ(registry_.at(0).SectionId, 5);
@@ -74,9 +79,11 @@ TEST_F(ObjectRegistryTest, OnlyNonNegativeIntegerSectionsAreObjectsInFileOrder) 
 }
 
 TEST_F(ObjectRegistryTest, ObjectFieldsAndTheirDefaults) {
-  writeIni("[007]\r\nods=Котельная\r\nhost=192.168.100.200:5029\r\ndb_path=/db/a.gdb\r\nremote_db_path=C:\\x.gdb\r\n"
-           "db_type=1\r\nservers=0x10\r\nf32=12345\r\ndtime=18.01.2009\r\nuse_ssl=1\r\n"
-           "[8]\r\nport=abc\r\ndtime=31.02.2009 10:00:00\r\nf32=\r\n");
+  writeIni(
+      "[007]\r\nods=Котельная\r\nhost=192.168.100.200:5029\r\ndb_path=/db/"
+      "a.gdb\r\nremote_db_path=C:\\x.gdb\r\n"
+      "db_type=1\r\nservers=0x10\r\nf32=12345\r\ndtime=18.01.2009\r\nuse_ssl=1\r\n"
+      "[8]\r\nport=abc\r\ndtime=31.02.2009 10:00:00\r\nf32=\r\n");
   load();
   ASSERT_EQ(registry_.count(), 2);
   const TMyPic& a = registry_.at(0);
@@ -152,9 +159,11 @@ TEST_F(ObjectRegistryTest, AddedObjectIsWrittenInKeyOrderInCp1251AndReloadsAtThe
   EXPECT_TRUE(added.LinkOk);
   EXPECT_EQ(added.LastReplicationText, "19.12 12:00");
   registry_.WriteObjectSettings(index, {"Диспетчерская №3", "10.1.1.1", "5030", "/db/j.db", "C:\\j.db", "1"});
-  EXPECT_EQ(readFile(ini()),
-            "[4]\r\nods=a\r\n[9]\r\nods=b\r\n[10]\r\nods=\xC4\xE8\xF1\xEF\xE5\xF2\xF7\xE5\xF0\xF1\xEA\xE0\xFF \xB9" "3\r\n"
-            "host=10.1.1.1\r\nport=5030\r\ndb_path=/db/j.db\r\nremote_db_path=C:\\j.db\r\ndb_type=1\r\n");
+  EXPECT_EQ(
+      readFile(ini()),
+      "[4]\r\nods=a\r\n[9]\r\nods=b\r\n[10]\r\nods=\xC4\xE8\xF1\xEF\xE5\xF2\xF7\xE5\xF0\xF1\xEA\xE0\xFF \xB9"
+      "3\r\n"
+      "host=10.1.1.1\r\nport=5030\r\ndb_path=/db/j.db\r\nremote_db_path=C:\\j.db\r\ndb_type=1\r\n");
 
   RecordingObserver again;
   ObjectRegistry reloaded(ini(), clock_, again);
@@ -185,6 +194,77 @@ TEST_F(ObjectRegistryTest, ReadOnlyFileGivesUnableToWriteAndStaysUnchanged) {
   EXPECT_EQ(readFile(ini()), utf8ToCp1251(original));
 }
 
+TEST_F(ObjectRegistryTest, FileThatCannotBeReadIsNeverReplaced) {
+  const std::string original =
+      utf8ToCp1251("[Main]\r\nperiod=15\r\nchk=0\r\n[1]\r\nods=Первый\r\n[2]\r\nods=Второй\r\n");
+  writeFile(ini(), original);
+  ::chmod(ini().c_str(), 0200);  // writable, not readable
+  {
+    testing_support::WithoutCapabilities asAnyAccount({CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH});
+    load();
+    EXPECT_EQ(registry_.count(), 0);
+    EXPECT_EQ(observer_.period, 10);
+    ASSERT_EQ(observer_.log.size(), 1u);
+    EXPECT_NE(observer_.log[0].find(ini().string()), std::string::npos) << observer_.log[0];
+    try {
+      registry_.SaveObjectState(15, false);
+      FAIL() << "a settings file that could not be read was replaced";
+    } catch (const ProfileWriteError& error) {
+      EXPECT_EQ(std::string(error.what()), "Unable to write to " + ini().string());
+    }
+    const int added = registry_.AddObject();
+    EXPECT_THROW(registry_.WriteObjectSettings(added, {"c", "10.0.0.3", "5029", "/db", "/r", "0"}),
+                 ProfileWriteError);
+  }
+  ::chmod(ini().c_str(), 0600);
+  EXPECT_EQ(readFile(ini()), original);
+}
+
+TEST_F(ObjectRegistryTest, ReadBrokenOffByAnIoErrorCountsAsUnreadable) {
+  std::filesystem::create_directory(ini());  // opens, but every read fails
+  load();
+  EXPECT_EQ(registry_.count(), 0);
+  EXPECT_EQ(observer_.log.size(), 1u);
+  EXPECT_THROW(registry_.SaveObjectState(10, false), ProfileWriteError);
+  EXPECT_TRUE(std::filesystem::is_directory(ini()));
+}
+
+TEST_F(ObjectRegistryTest, ReplacementKeepsALinkALinkAndTheFilesModeOwnerAndGroup) {
+  std::filesystem::create_directory(dir_ / "etc");
+  const auto real = dir_ / "etc" / "real.ini";
+  writeFile(real, "[1]\r\nods=a\r\n");
+  std::filesystem::create_symlink("etc/real.ini", ini());
+  ::chmod(real.c_str(), 0640);
+  const bool root = ::geteuid() == 0;
+  if (root) {
+    ASSERT_EQ(::chown(real.c_str(), 4321, 5432), 0);
+  }
+  load();
+  registry_.SaveObjectState(20, true);
+
+  EXPECT_TRUE(std::filesystem::is_symlink(ini()));
+  EXPECT_EQ(std::filesystem::read_symlink(ini()), "etc/real.ini");
+  EXPECT_NE(readFile(real).find("[Main]\r\nperiod=20\r\nchk=1\r\n"), std::string::npos);
+  struct stat st {};
+  ASSERT_EQ(::stat(real.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  if (root) {
+    EXPECT_EQ(st.st_uid, 4321u);
+    EXPECT_EQ(st.st_gid, 5432u);
+  }
+  // No temporary file is left beside the link or the file.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_ / "etc"), {}), 1);
+}
+
+TEST_F(ObjectRegistryTest, LinkToAFileNotYetWrittenGetsItsTargetCreated) {
+  std::filesystem::create_directory(dir_ / "etc");
+  std::filesystem::create_symlink(dir_ / "etc" / "new.ini", ini());
+  load();
+  registry_.SaveObjectState(10, false);
+  EXPECT_TRUE(std::filesystem::is_symlink(ini()));
+  EXPECT_EQ(readFile(dir_ / "etc" / "new.ini"), "[Main]\r\nperiod=10\r\nchk=0\r\n");
+}
+
 TEST_F(ObjectRegistryTest, UnwritableDirectoryLeavesNoTemporaryFileBehind) {
   writeIni("[1]\r\nods=a\r\n");
   load();
@@ -199,8 +279,10 @@ TEST_F(ObjectRegistryTest, UnwritableDirectoryLeavesNoTemporaryFileBehind) {
 }
 
 TEST_F(ObjectRegistryTest, BadBytesAndOverlongValuesLoadWithDefaults) {
-  writeFile(ini(), "\xEF\xBB\xBF[Main]\r\nperiod=" + std::string(5000, '1') + "\r\n[1]\r\nods=\x98\xFF\x81\r\n"
-                   "port=\xD0\xBF\r\ngarbage without equals\r\n=\r\n[2]\r\nods=" + std::string(5000, 'x') + "\r\n");
+  writeFile(ini(), "\xEF\xBB\xBF[Main]\r\nperiod=" + std::string(5000, '1') +
+                       "\r\n[1]\r\nods=\x98\xFF\x81\r\n"
+                       "port=\xD0\xBF\r\ngarbage without equals\r\n=\r\n[2]\r\nods=" +
+                       std::string(5000, 'x') + "\r\n");
   load();
   EXPECT_EQ(observer_.period, 10);
   ASSERT_EQ(registry_.count(), 2);

@@ -1,15 +1,16 @@
+#include "shell/profile_document.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
-
-#include "shell/profile_document.h"
 
 namespace mirrox {
 namespace {
 
 TEST(ProfileDocument, MatchesSectionAndKeyNamesWithoutRegardToCaseAndTrimsValues) {
   const auto doc = ProfileDocument::parse(
-      "[MAIN]\r\n  Period =  15 \t\r\n[\xCE\xE1\xFA\xE5\xEA\xF2]\r\nKey=\xC7\xED\xE0\xF7\xE5\xED\xE8\xE5\r\n");
+      "[MAIN]\r\n  Period =  15 "
+      "\t\r\n[\xCE\xE1\xFA\xE5\xEA\xF2]\r\nKey=\xC7\xED\xE0\xF7\xE5\xED\xE8\xE5\r\n");
   EXPECT_EQ(doc.value("main", "period"), "15");
   EXPECT_EQ(doc.value("объект", "KEY"), "Значение");  // Cyrillic names fold case too
   EXPECT_EQ(doc.value("Main", "chk"), std::nullopt);
@@ -22,6 +23,21 @@ TEST(ProfileDocument, StrayTextBomAndLinesWithoutEqualsAreIgnored) {
   EXPECT_EQ(doc.value("Main", "period"), "7");
   EXPECT_EQ(doc.value("2", "host"), "a=b");
   EXPECT_EQ(doc.sectionNames(), (std::vector<std::string>{"Main", "2"}));
+}
+
+TEST(ProfileDocument, ValueInAMatchingPairOfQuotationMarksReadsWithoutThem) {
+  const auto doc = ProfileDocument::parse(
+      "[1]\r\nods= \"\xCA\xEE\xF2\xE5\xEB\xFC\xED\xE0\xFF\" \r\ndb_path='/opt/db/a b.gdb'\r\nhost=\"\"\r\n"
+      "a=\"x'\r\nb='\r\nc=\"in \"the\" middle\"\r\nd=say \"hi\"\r\ne='\"x\"'\r\n");
+  EXPECT_EQ(doc.value("1", "ods"), "Котельная");
+  EXPECT_EQ(doc.value("1", "db_path"), "/opt/db/a b.gdb");
+  EXPECT_EQ(doc.value("1", "host"), "");
+  EXPECT_EQ(doc.value("1", "a"), "\"x'");  // not a matching pair
+  EXPECT_EQ(doc.value("1", "b"), "'");     // one mark is no pair
+  EXPECT_EQ(doc.value("1", "c"), "in \"the\" middle");
+  EXPECT_EQ(doc.value("1", "d"), "say \"hi\"");
+  EXPECT_EQ(doc.value("1", "e"), "\"x\"");  // one pair only
+  EXPECT_EQ(parseProfileInteger(*ProfileDocument::parse("[M]\r\np='15'\r\n").value("M", "p")), 15);
 }
 
 TEST(ProfileDocument, ValueIsCutToWhatATwoKilobyteBufferHolds) {

@@ -1,8 +1,9 @@
 #pragma once
 
-// A real copy of the built program in its own directory, with its own settings file, log and
-// database directory, and a private TMPDIR so that its single-instance lock is its own.
+// A real copy of the built program in its own directory, with its own settings file, log, database
+// directory and single-instance lock, and a private TMPDIR.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <map>
@@ -32,12 +33,30 @@ class ProgramCopy : public ::testing::Test {
     testing_support::writeFile(dir_ / "DB" / "journal.db", "");
   }
 
-  std::unique_ptr<testing_support::ChildProcess> start(const std::vector<std::string>& args) {
-    return std::make_unique<testing_support::ChildProcess>(dir_ / "mirrox", args,
-                                          std::map<std::string, std::string>{{"QT_QPA_PLATFORM", "offscreen"},
-                                                                             {"TMPDIR", (dir_ / "tmp").string()},
-                                                                             {"LSAN_OPTIONS", testing_support::kLsanOptions}},
-                                          dir_.path(), dir_ / "output.txt");
+  // `tmpName` names the TMPDIR below the directory that the process gets.
+  std::unique_ptr<testing_support::ChildProcess> start(const std::vector<std::string>& args,
+                                                       const std::string& tmpName = "tmp") {
+    return startProgram(dir_ / "mirrox", args, tmpName);
+  }
+  // The copy run as any account meets file modes, also when the tests run as root: setpriv takes
+  // the capabilities that override them out of the program's reach.
+  std::unique_ptr<testing_support::ChildProcess> startAsAnyAccount(const std::vector<std::string>& args) {
+    if (::geteuid() != 0) return start(args);
+    std::vector<std::string> wrapped = {"--bounding-set=-dac_override,-dac_read_search",
+                                        (dir_ / "mirrox").string()};
+    wrapped.insert(wrapped.end(), args.begin(), args.end());
+    return startProgram("/usr/bin/setpriv", wrapped, "tmp");
+  }
+  std::unique_ptr<testing_support::ChildProcess> startProgram(const std::filesystem::path& program,
+                                                              const std::vector<std::string>& args,
+                                                              const std::string& tmpName) {
+    std::filesystem::create_directories(dir_ / tmpName);
+    return std::make_unique<testing_support::ChildProcess>(
+        program, args,
+        std::map<std::string, std::string>{{"QT_QPA_PLATFORM", "offscreen"},
+                                           {"TMPDIR", (dir_ / tmpName).string()},
+                                           {"LSAN_OPTIONS", testing_support::kLsanOptions}},
+        dir_.path(), dir_ / "output.txt");
   }
   std::string log() const {
     const auto path = dir_ / "Log" / "mirrox.txt";

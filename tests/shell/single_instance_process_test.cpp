@@ -5,9 +5,9 @@
 #include <string>
 
 #include "link/cp1251.h"
+#include "tests/shell/program_copy.h"
 #include "tests/support/child_process.h"
 #include "tests/support/temp_dir.h"
-#include "tests/shell/program_copy.h"
 
 namespace mirrox {
 namespace {
@@ -30,8 +30,9 @@ TEST_F(SingleInstance, CloseWithNoInstanceRunningEndsAtOnceWithoutALogLine) {
 }
 
 TEST_F(SingleInstance, SecondStartEndsSilentlyAndCloseEndsTheFirstWhichSavesItsState) {
-  testing_support::writeFile(dir_ / "mirrox.ini", utf8ToCp1251("[Main]\r\nperiod=15\r\nchk=1\r\n[3]\r\nods=Котельная\r\n"
-                                                    "host=127.0.0.1\r\nf32=777\r\ndtime=18.01.2009\r\n"));
+  testing_support::writeFile(dir_ / "mirrox.ini",
+                             utf8ToCp1251("[Main]\r\nperiod=15\r\nchk=1\r\n[3]\r\nods=Котельная\r\n"
+                                          "host=127.0.0.1\r\nf32=777\r\ndtime=18.01.2009\r\n"));
   auto first = start({});
   ASSERT_TRUE(eventually([&] { return startedUp(); })) << log();
   EXPECT_NE(log().find(" -= Запуск приложения =- \r\n"), std::string::npos);
@@ -77,6 +78,68 @@ TEST_F(SingleInstance, UnwritableDatabaseDirectoryStopsTheStartUpButTheProgramSt
   EXPECT_EQ(log().find("Создан файл серверной БД"), std::string::npos);
   EXPECT_NE(log().rfind(" Приложение завершено \r\n"), std::string::npos);
   EXPECT_TRUE(std::filesystem::exists(dir_ / "mirrox.ini"));
+}
+
+TEST_F(SingleInstance, OneInstallationRunsOnceWhateverTheTemporaryDirectory) {
+  auto first = start({}, "tmp-service");
+  ASSERT_TRUE(eventually([&] { return startedUp(); })) << log();
+  auto second = start({}, "tmp-desktop");
+  EXPECT_EQ(second->waitFor(20s), 0);
+  EXPECT_TRUE(first->running());
+  EXPECT_EQ(count("Запуск приложения"), 1u);
+
+  auto closer = start({"close"}, "tmp-other-user");
+  EXPECT_EQ(closer->waitFor(20s), 0);
+  EXPECT_EQ(first->waitFor(20s), 0);
+  EXPECT_NE(log().rfind(" Приложение завершено \r\n"), std::string::npos);
+}
+
+TEST_F(SingleInstance, SeparateInstallationsRunSideBySideWithOneTemporaryDirectory) {
+  testing_support::TempDir otherDir;
+  std::filesystem::copy_file(dir_ / "mirrox", otherDir / "mirrox");
+  std::filesystem::copy(dir_ / "DB", otherDir / "DB", std::filesystem::copy_options::recursive);
+  std::filesystem::create_directory(otherDir / "Log");
+  auto startOther = [&](const std::vector<std::string>& args) {
+    return std::make_unique<ChildProcess>(
+        otherDir / "mirrox", args,
+        std::map<std::string, std::string>{{"QT_QPA_PLATFORM", "offscreen"},
+                                           {"TMPDIR", (dir_ / "tmp").string()},
+                                           {"LSAN_OPTIONS", testing_support::kLsanOptions}},
+        otherDir.path(), otherDir / "output.txt");
+  };
+  auto first = start({});
+  ASSERT_TRUE(eventually([&] { return startedUp(); })) << log();
+  auto other = startOther({});
+  const auto otherLog = [&] {
+    const auto path = otherDir / "Log" / "mirrox.txt";
+    return std::filesystem::exists(path) ? cp1251ToUtf8(readFile(path)) : std::string();
+  };
+  ASSERT_TRUE(
+      eventually([&] { return otherLog().find("---------------------------") != std::string::npos; }));
+  EXPECT_TRUE(first->running());
+
+  // "close" reaches the instance of its own installation only.
+  EXPECT_EQ(startOther({"close"})->waitFor(20s), 0);
+  EXPECT_EQ(other->waitFor(20s), 0);
+  EXPECT_TRUE(first->running());
+  EXPECT_EQ(start({"close"})->waitFor(20s), 0);
+  EXPECT_EQ(first->waitFor(20s), 0);
+}
+
+TEST_F(SingleInstance, SettingsFileThatCannotBeReadComesOutOfAStartAndCloseByteForByte) {
+  const std::string original = utf8ToCp1251(
+      "[Main]\r\nperiod=15\r\nchk=0\r\n[1]\r\nods=Первый\r\nhost=10.0.0.1\r\n[2]\r\nods=Второй\r\n");
+  testing_support::writeFile(dir_ / "mirrox.ini", original);
+  std::filesystem::permissions(dir_ / "mirrox.ini", std::filesystem::perms::owner_write);  // 0200
+  auto first = startAsAnyAccount({});
+  ASSERT_TRUE(eventually([&] { return startedUp(); })) << log();
+  EXPECT_EQ(start({"close"})->waitFor(20s), 0);
+  EXPECT_EQ(first->waitFor(20s), 0);
+
+  EXPECT_NE(log().find("Файл настроек не прочитан"), std::string::npos) << log();
+  EXPECT_NE(log().find("Unable to write to " + (dir_ / "mirrox.ini").string() + "\r\n"), std::string::npos)
+      << log();
+  EXPECT_EQ(readFile(dir_ / "mirrox.ini"), original);
 }
 
 TEST_F(SingleInstance, CrashedInstanceDoesNotBlockTheNextStart) {
