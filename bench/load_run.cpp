@@ -118,7 +118,8 @@ std::string siteFill() {
       "values (5, 1, 2, '10.0.0.5', 4001, 3);\n"
       "insert into CHANNEL (ID_CHANNEL, CONC_ID, CHANNEL_NUMBER, DEVICE_ID, UIN, SERV_ID, FLAT, IN_OUT) "
       "values (17, 5, 1, 1, 555, 2, 0, 0);\n"
-      "insert into LASTRHV (CHANNEL_ID, PARAM, R_VALUE, REC_DATE) values (17, 1, 10.5, '2024-02-01 00:00:00');\n";
+      "insert into LASTRHV (CHANNEL_ID, PARAM, R_VALUE, REC_DATE) values (17, 1, 10.5, '2024-02-01 "
+      "00:00:00');\n";
   for (int hour = 0; hour < kInitialArchiveRows; ++hour) {
     sql += "insert into RASHOD2004 values (17, 1, '2024-01-01 " + twoDigits(hour) + ":00:00', 1.5);\n";
   }
@@ -166,7 +167,8 @@ int run(int argc, char** argv) {
   const ScratchDatabase local = ScratchDatabase::fromTemplate(localDir, "central.fdb", DbTypeMetering);
   std::vector<ScratchDatabase> sites;
   for (int i = 0; i < objectCount; ++i) {
-    sites.push_back(ScratchDatabase::fromTemplate(sitesDir, "site" + std::to_string(i) + ".fdb", DbTypeMetering));
+    sites.push_back(
+        ScratchDatabase::fromTemplate(sitesDir, "site" + std::to_string(i) + ".fdb", DbTypeMetering));
   }
   std::vector<std::unique_ptr<agent::testing::AgentProcess>> agents;
   for (int a = 0; a < agentCount; ++a) {
@@ -179,9 +181,10 @@ int run(int argc, char** argv) {
   std::string ini = "[Main]\r\nperiod=1\r\nchk=0\r\n";
   for (int i = 0; i < objectCount; ++i) {
     const auto& agent = *agents[static_cast<std::size_t>(i % agentCount)];
-    ini += "[" + std::to_string(i + 1) + "]\r\nods=Site " + std::to_string(i + 1) + "\r\nhost=127.0.0.1\r\nport=" +
-           std::to_string(agent.port()) + "\r\ndb_path=" + local.path().string() + "\r\nremote_db_path=" +
-           sites[static_cast<std::size_t>(i)].path().string() + "\r\ndb_type=0\r\n";
+    ini += "[" + std::to_string(i + 1) + "]\r\nods=Site " + std::to_string(i + 1) +
+           "\r\nhost=127.0.0.1\r\nport=" + std::to_string(agent.port()) +
+           "\r\ndb_path=" + local.path().string() +
+           "\r\nremote_db_path=" + sites[static_cast<std::size_t>(i)].path().string() + "\r\ndb_type=0\r\n";
   }
   testing_support::writeFile(dir.path() / "mirrox.ini", ini);
 

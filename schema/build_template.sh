@@ -2,7 +2,7 @@
 # Builds one template database with Firebird's embedded engine (no server involved).
 #
 #   build_template.sh --output FILE --work DIR --udf LIBRARY --charset CS [--no-reserve]
-#                     [--sweep N] -- SQL_FILE...
+#                     [--sweep N] [--buffers N] -- SQL_FILE...
 #
 # The SQL files run in order, in one isql session, after the database has been created with page
 # size 4096, dialect 3 and the given default character set. They are UTF-8; the session declares
@@ -13,10 +13,11 @@
 # whose UdfAccess allows one directory: the freshly built sort-key library under its module name
 # "testudf.dll" and Firebird's own UDF libraries. A private lock directory keeps the
 # embedded engine apart from a running server. The file appears at --output only when every
-# statement succeeded.
+# statement succeeded. --buffers stores the size of the server's page cache for this database in its
+# header (gfix -buffers), so it holds wherever the file goes.
 set -euo pipefail
 
-output= work= udf= charset= no_reserve=0 sweep=
+output= work= udf= charset= no_reserve=0 sweep= buffers=
 while [ $# -gt 0 ]; do
   case "$1" in
     --output) output=$2; shift 2 ;;
@@ -25,6 +26,7 @@ while [ $# -gt 0 ]; do
     --charset) charset=$2; shift 2 ;;
     --no-reserve) no_reserve=1; shift ;;
     --sweep) sweep=$2; shift 2 ;;
+    --buffers) buffers=$2; shift 2 ;;
     --) shift; break ;;
     *) echo "build_template: unknown argument $1" >&2; exit 2 ;;
   esac
@@ -78,5 +80,8 @@ if [ "$no_reserve" = 1 ]; then
 fi
 if [ -n "$sweep" ]; then
   "$gfix" -user SYSDBA -housekeeping "$sweep" "$db"
+fi
+if [ -n "$buffers" ]; then
+  "$gfix" -user SYSDBA -buffers "$buffers" "$db"
 fi
 mv -f "$db" "$output"
