@@ -7,23 +7,12 @@
 #include <limits>
 
 #include "agent/agent_log.h"
-#include "agent/reply.h"
 #include "agent/row_file_writer.h"
 #include "agent/statement_source.h"
 
 namespace mirrox::agent {
 
 namespace {
-
-// The 4-byte big-endian length in front of a result's zlib stream.
-std::string lengthPrefix(std::uint32_t length) {
-  std::string prefix(4, '\0');
-  for (int i = 3; i >= 0; --i) {
-    prefix[static_cast<std::size_t>(i)] = static_cast<char>(length & 0xFF);
-    length >>= 8;
-  }
-  return prefix;
-}
 
 std::optional<std::uint64_t> parseResultId(const std::string& text) {
   std::uint64_t value = 0;
@@ -75,40 +64,40 @@ void Session::run() noexcept {
 }
 
 void Session::handle(const std::string& line) {
-  const std::optional<AgentCommand> command = parseCommandLine(line);
+  const std::optional<WireCommand> command = readCommandLine(line);
   if (!command) {
     fail(FailureCode::BadCommand, "not a command line: expected identifier/kind[/parameter]");
     return;
   }
-  switch (command->kind) {
-    case CommandKind::OpenDatabase:
+  switch (command->Kind) {
+    case KindOpenDatabase:
       open(*command);
       break;
-    case CommandKind::CloseDatabase:
+    case KindCloseDatabase:
       // Closing when nothing is open is no fault: the end state is the one asked for.
       close();
       send(okReply());
       break;
-    case CommandKind::Execute:
+    case KindExecute:
       execute(*command);
       break;
-    case CommandKind::Select:
+    case KindSelect:
       select(*command);
       break;
-    case CommandKind::FetchFile:
+    case KindFetchFile:
       fetch(*command);
       break;
   }
 }
 
-void Session::open(const AgentCommand& command) {
+void Session::open(const WireCommand& command) {
   // A second open replaces the first, also when it names another database.
   close();
   try {
-    database_ = std::make_unique<SiteDatabase>(context_.firebirdServer, command.param.value_or(""),
+    database_ = std::make_unique<SiteDatabase>(context_.firebirdServer, command.Param.value_or(""),
                                                context_.credentials);
   } catch (const DatabaseError& error) {
-    fail(FailureCode::Database, "cannot open database " + command.param.value_or("") + ": " + error.what());
+    fail(FailureCode::Database, "cannot open database " + command.Param.value_or("") + ": " + error.what());
     return;
   }
   send(okReply());
@@ -121,11 +110,11 @@ void Session::close() {
   }
 }
 
-std::optional<std::string> Session::statementOf(const AgentCommand& command) {
-  if (command.param) return command.param;
-  if (command.identifier.empty()) return std::string();
-  std::optional<std::string> statement = context_.statements->statementFor(command.identifier);
-  if (!statement) fail(FailureCode::NoStatement, "no statement for " + command.identifier);
+std::optional<std::string> Session::statementOf(const WireCommand& command) {
+  if (command.Param) return command.Param;
+  if (command.Cmd.empty()) return std::string();
+  std::optional<std::string> statement = context_.statements->statementFor(command.Cmd);
+  if (!statement) fail(FailureCode::NoStatement, "no statement for " + command.Cmd);
   return statement;
 }
 
@@ -135,7 +124,7 @@ bool Session::requireDatabase() {
   return false;
 }
 
-void Session::execute(const AgentCommand& command) {
+void Session::execute(const WireCommand& command) {
   const std::optional<std::string> statement = statementOf(command);
   if (!statement || !requireDatabase()) return;
   try {
@@ -155,7 +144,7 @@ void Session::execute(const AgentCommand& command) {
   send(okReply());
 }
 
-void Session::select(const AgentCommand& command) {
+void Session::select(const WireCommand& command) {
   const std::optional<std::string> statement = statementOf(command);
   if (!statement || !requireDatabase()) return;
   std::unique_ptr<PreparedSelect> prepared;
@@ -200,10 +189,10 @@ void Session::select(const AgentCommand& command) {
   }
 }
 
-void Session::fetch(const AgentCommand& command) {
-  const std::optional<std::uint64_t> id = parseResultId(command.param.value_or(""));
+void Session::fetch(const WireCommand& command) {
+  const std::optional<std::uint64_t> id = parseResultId(command.Param.value_or(""));
   if (!id) {
-    fail(FailureCode::BadCommand, "not a result identifier: " + command.param.value_or(""));
+    fail(FailureCode::BadCommand, "not a result identifier: " + command.Param.value_or(""));
     return;
   }
   const std::optional<ResultStore::Packed> packed = results_.packed(*id);
@@ -224,7 +213,7 @@ void Session::fetch(const AgentCommand& command) {
     fail(FailureCode::ResultFile, "result " + std::to_string(*id) + " is no longer on disk");
     return;
   }
-  send(okReply() + lengthPrefix(static_cast<std::uint32_t>(packed->size)));
+  send(okReply() + encodeBlockLength(static_cast<std::int32_t>(packed->size)));
   try {
     socket_.writeFile(file.get());
   } catch (const std::exception& error) {

@@ -7,11 +7,10 @@
 #include <memory>
 #include <string>
 
-#include "agent/command_line.h"
-#include "agent/reply.h"
 #include "agent/result_store.h"
 #include "agent/site_database.h"
 #include "agent/socket.h"
+#include "link/protocol.h"
 
 namespace mirrox::agent {
 
@@ -46,13 +45,13 @@ class Session {
 
  private:
   void handle(const std::string& line);
-  void open(const AgentCommand& command);
+  void open(const WireCommand& command);
   void close();
-  void execute(const AgentCommand& command);
-  void select(const AgentCommand& command);
-  void fetch(const AgentCommand& command);
+  void execute(const WireCommand& command);
+  void select(const WireCommand& command);
+  void fetch(const WireCommand& command);
   // The statement a command asks for; nullopt after a failure reply was sent.
-  std::optional<std::string> statementOf(const AgentCommand& command);
+  std::optional<std::string> statementOf(const WireCommand& command);
   bool requireDatabase();
   void send(const std::string& reply);
   void fail(FailureCode code, const std::string& message);

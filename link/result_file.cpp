@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "link/file_io.h"
+#include "link/protocol.h"
 #include "link/run_context.h"
 #include "link/tcp_client.h"
 
@@ -36,12 +37,6 @@ class Inflater {
   bool ok_ = false;
 };
 
-std::int32_t bigEndianLength(const std::array<char, 4>& bytes) {
-  std::uint32_t value = 0;
-  for (char b : bytes) value = (value << 8) | static_cast<unsigned char>(b);
-  return static_cast<std::int32_t>(value);
-}
-
 void show(RunContext& thread, std::string text) {
   thread.statusText() = std::move(text);
   thread.publishStatus();
@@ -59,9 +54,9 @@ bool ReceiveResultFile(RunContext& thread, const std::filesystem::path& target) 
   OutputFile file(compressedResultFile(thread));  // a failure here ends the exchange (101)
   TcpClient& tcp = thread.tcp();
   try {
-    std::array<char, 4> lengthBytes;
+    std::array<char, kBlockLengthSize> lengthBytes;
     tcp.readExact(lengthBytes);
-    const std::int32_t length = bigEndianLength(lengthBytes);
+    const std::int32_t length = decodeBlockLength(lengthBytes);
     const std::uint64_t total = length > 0 ? static_cast<std::uint64_t>(length) : 0;
     std::array<char, kPieceSize> piece;
     std::uint64_t received = 0;

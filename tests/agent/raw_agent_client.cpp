@@ -7,11 +7,15 @@
 
 #include <cerrno>
 #include <cstring>
+#include <span>
 #include <stdexcept>
+
+#include "link/protocol.h"
 
 namespace mirrox::agent::testing {
 
-RawAgentClient::RawAgentClient(std::uint16_t port) : socket_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+RawAgentClient::RawAgentClient(std::uint16_t port)
+    : socket_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_port = htons(port);
@@ -58,10 +62,10 @@ std::string RawAgentClient::readExactly(std::size_t count) {
 }
 
 std::string RawAgentClient::readBlock() {
-  const std::string prefix = readExactly(4);
-  std::uint32_t length = 0;
-  for (char c : prefix) length = (length << 8) | static_cast<unsigned char>(c);
-  return readExactly(length);
+  const std::string prefix = readExactly(kBlockLengthSize);
+  const std::int32_t length =
+      decodeBlockLength(std::span<const char, kBlockLengthSize>(prefix.data(), kBlockLengthSize));
+  return readExactly(length > 0 ? static_cast<std::size_t>(length) : 0);
 }
 
 bool RawAgentClient::closedByPeer() {

@@ -12,6 +12,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "link/protocol.h"
+
 namespace mirrox::testing_support {
 namespace {
 
@@ -98,7 +100,7 @@ Script& Script::fileBlock(std::string_view payload) {
 }
 
 Script& Script::fileBlock(std::int32_t length, std::string_view payload) {
-  return send(bigEndian32(length) + std::string(payload));
+  return send(encodeBlockLength(length) + std::string(payload));
 }
 
 Script& Script::pause(std::chrono::milliseconds duration) {
@@ -270,12 +272,6 @@ std::string zlibCompress(std::string_view content, int level) {
   }
   out.resize(size);
   return out;
-}
-
-std::string bigEndian32(std::int32_t value) {
-  const auto u = static_cast<std::uint32_t>(value);
-  return {static_cast<char>(u >> 24), static_cast<char>((u >> 16) & 0xFF), static_cast<char>((u >> 8) & 0xFF),
-          static_cast<char>(u & 0xFF)};
 }
 
 }  // namespace mirrox::testing_support

@@ -102,7 +102,5 @@ class FakeAgent {
 
 // One zlib stream (RFC 1950) holding `content`.
 std::string zlibCompress(std::string_view content, int level = 6);
-// The four bytes of a big-endian signed 32-bit length.
-std::string bigEndian32(std::int32_t value);
 
 }  // namespace mirrox::testing_support
