@@ -1,25 +1,25 @@
 #include "agent/agent_log.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
 #include <string>
 
 #include "link/date_time.h"
+#include "link/file_io.h"
 
 namespace mirrox::agent {
 
-AgentLog::AgentLog() : file_(stderr), owned_(false) {}
+AgentLog::AgentLog() : fd_(STDERR_FILENO) {}
 
 AgentLog::AgentLog(const std::filesystem::path& path)
-    : file_(std::fopen(path.c_str(), "ab")), owned_(true) {
-  if (file_ == nullptr) {
+    : owned_(::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666)), fd_(owned_.get()) {
+  if (!owned_.valid()) {
     throw std::runtime_error("cannot open log file " + path.string() + ": " + std::strerror(errno));
   }
-}
-
-AgentLog::~AgentLog() {
-  if (owned_) std::fclose(file_);
 }
 
 void AgentLog::write(std::string_view text) {
@@ -27,10 +27,9 @@ void AgentLog::write(std::string_view text) {
   line.reserve(line.size() + text.size() + 1);
   for (char c : text) line.push_back(c == '\r' || c == '\n' ? ' ' : c);
   line.push_back('\n');
+  // Each entry reaches the file at once, unbuffered: the log is what a person reads after a crash.
   const std::lock_guard lock(mutex_);
-  std::fwrite(line.data(), 1, line.size(), file_);
-  // Each entry reaches the file at once: the log is what a person reads after a crash.
-  std::fflush(file_);
+  writeAll(fd_, line);
 }
 
 }  // namespace mirrox::agent

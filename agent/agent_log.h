@@ -1,9 +1,10 @@
 #pragma once
 
-#include <cstdio>
 #include <filesystem>
 #include <mutex>
 #include <string_view>
+
+#include "link/unique_fd.h"
 
 namespace mirrox::agent {
 
@@ -16,7 +17,6 @@ class AgentLog {
   AgentLog();
   // Appends to `path`; throws std::runtime_error when it cannot be opened.
   explicit AgentLog(const std::filesystem::path& path);
-  ~AgentLog();
   AgentLog(const AgentLog&) = delete;
   AgentLog& operator=(const AgentLog&) = delete;
 
@@ -24,9 +24,9 @@ class AgentLog {
   void write(std::string_view text);
 
  private:
-  std::mutex mutex_;
-  std::FILE* file_;  // guarded by mutex_
-  bool owned_;
+  std::mutex mutex_;  // one entry at a time
+  UniqueFd owned_;    // the log file; none for stderr
+  int fd_;
 };
 
 }  // namespace mirrox::agent

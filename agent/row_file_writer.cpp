@@ -1,27 +1,34 @@
 #include "agent/row_file_writer.h"
 
+#include <fcntl.h>
+
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
 #include <string>
 
+#include "link/file_io.h"
+
 namespace mirrox::agent {
 
 namespace {
+
+constexpr std::size_t kBufferSize = 1 << 16;
+
 std::runtime_error writeError(const std::filesystem::path& path, int error) {
   return std::runtime_error("cannot write result file " + path.string() + ": " + std::strerror(error));
 }
+
+std::runtime_error writeError(int error) {
+  return std::runtime_error(std::string("cannot write result file: ") + std::strerror(error));
+}
+
 }  // namespace
 
 RowFileWriter::RowFileWriter(const std::filesystem::path& path)
-    : file_(std::fopen(path.c_str(), "wb")) {
-  if (file_ == nullptr) throw writeError(path, errno);
-  // A big buffer: rows are small and the file is written strictly sequentially.
-  std::setvbuf(file_, nullptr, _IOFBF, 1 << 16);
-}
-
-RowFileWriter::~RowFileWriter() {
-  if (file_ != nullptr) std::fclose(file_);
+    : fd_(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666)) {
+  if (!fd_.valid()) throw writeError(path, errno);
+  buffer_.reserve(kBufferSize);
 }
 
 void RowFileWriter::beginField() {
@@ -49,20 +56,23 @@ void RowFileWriter::endRow() {
 }
 
 void RowFileWriter::finish() {
-  std::FILE* file = file_;
-  file_ = nullptr;
-  const bool flushed = std::fflush(file) == 0;
-  const int error = errno;
-  const bool closed = std::fclose(file) == 0;
-  if (!flushed || !closed) throw std::runtime_error(std::string("cannot write result file: ") + std::strerror(error));
+  if (!fd_.valid()) throw std::logic_error("result file already finished");
+  const int flushed = writeAll(fd_.get(), buffer_);
+  buffer_.clear();
+  const int closed = fd_.close();
+  if (flushed != 0 || closed != 0) throw writeError(flushed != 0 ? flushed : closed);
 }
 
 void RowFileWriter::write(std::string_view bytes) {
   if (bytes.empty()) return;
-  if (file_ == nullptr) throw std::logic_error("result file already finished");
-  if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) {
-    throw std::runtime_error(std::string("cannot write result file: ") + std::strerror(errno));
-  }
+  if (!fd_.valid()) throw std::logic_error("result file already finished");
+  if (buffer_.size() + bytes.size() > kBufferSize) flush();
+  buffer_.append(bytes);
+}
+
+void RowFileWriter::flush() {
+  if (const int error = writeAll(fd_.get(), buffer_); error != 0) throw writeError(error);
+  buffer_.clear();
 }
 
 }  // namespace mirrox::agent

@@ -1,8 +1,10 @@
 #pragma once
 
-#include <cstdio>
 #include <filesystem>
+#include <string>
 #include <string_view>
+
+#include "link/unique_fd.h"
 
 namespace mirrox::agent {
 
@@ -14,7 +16,6 @@ namespace mirrox::agent {
 class RowFileWriter {
  public:
   explicit RowFileWriter(const std::filesystem::path& path);
-  ~RowFileWriter();
   RowFileWriter(const RowFileWriter&) = delete;
   RowFileWriter& operator=(const RowFileWriter&) = delete;
 
@@ -28,8 +29,12 @@ class RowFileWriter {
 
  private:
   void write(std::string_view bytes);
+  // Hands the buffered bytes to the file.
+  void flush();
 
-  std::FILE* file_;
+  UniqueFd fd_;
+  // Rows are small and the file is written strictly sequentially: they go out in big pieces.
+  std::string buffer_;
   bool rowStarted_ = false;
 };
 

@@ -1,9 +1,9 @@
 #include "agent/session.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <charconv>
-#include <cstdio>
 #include <limits>
 
 #include "agent/agent_log.h"
@@ -203,12 +203,9 @@ void Session::fetch(const WireCommand& command) {
 
   // Opened and measured before anything is sent: once "Ok" is out, a failure can only end the
   // connection.
-  struct Closer {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-  };
-  const std::unique_ptr<std::FILE, Closer> file(std::fopen(packed->path.c_str(), "rb"));
+  const UniqueFd file(::open(packed->path.c_str(), O_RDONLY | O_CLOEXEC));
   struct stat info {};
-  if (!file || ::fstat(::fileno(file.get()), &info) != 0 ||
+  if (!file.valid() || ::fstat(file.get(), &info) != 0 ||
       static_cast<std::uint64_t>(info.st_size) != packed->size) {
     fail(FailureCode::ResultFile, "result " + std::to_string(*id) + " is no longer on disk");
     return;
