@@ -6,7 +6,7 @@
 #include "demo/demo_objects.h"
 #include "demo/local_summary.h"
 #include "demo/site_rows.h"
-#include "engine/local_db_error.h"
+#include "fb/error.h"
 #include "engine/prepare_remote.h"
 #include "shell/settings_keys.h"
 
@@ -74,7 +74,7 @@ int addSiteRows(const std::filesystem::path& installDir, int round, std::ostream
       } else {
         out << "  \"" << object.Name << "\": database type " << object.DbType << " has no sample rows\n";
       }
-    } catch (const LocalDbError& error) {
+    } catch (const fb::Error& error) {
       out << "  \"" << object.Name << "\": the site database refused the new rows: " << error.what() << "\n";
       ++failures;
     }
@@ -95,7 +95,7 @@ int showLocalDatabases(const std::filesystem::path& installDir, int sampleRows, 
         << ", filled by \"" << object.Name << "\")\n";
     try {
       printSummary(out, summarizeDatabase(object.LocalDbPath, object.DbType, sampleRows));
-    } catch (const LocalDbError& error) {
+    } catch (const fb::Error& error) {
       out << "  cannot read it: " << error.what() << "\n";
       ++failures;
     }

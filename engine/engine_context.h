@@ -15,8 +15,8 @@ struct LocalConnection;
 // The fields of one replicated object that the engine reads beyond what the link needs.
 struct LocalSite {
   std::string name;
-  std::int32_t dbType = 0;        // DbTypeMetering or DbTypeJournal; anything else is refused
-  std::string localDbPath;        // the local database file as the server sees it
+  std::int32_t dbType = 0;              // DbTypeMetering or DbTypeJournal; anything else is refused
+  std::string localDbPath;              // the local database file as the server sees it
   std::int32_t addressChecksum = 0;     // `AddressChecksum`: of the last address file applied
   std::int32_t localSchemaVersion = 0;  // `LocalSchemaVersion`: 0 = not established in this process
 };

@@ -36,7 +36,8 @@ std::int32_t prepareSteps(EngineContext& thread, int index) {
     return 1;
   }
 
-  if (const std::int32_t result = SendCommand(thread, index, openDatabaseCommand(agent->remoteDbPath)); result != 0) {
+  if (const std::int32_t result = SendCommand(thread, index, openDatabaseCommand(agent->remoteDbPath));
+      result != 0) {
     return result;
   }
   for (const TCommand& statement : script) {

@@ -72,7 +72,8 @@ void closeSite(EngineContext& thread, int index) {
 // Address data: applied only when its checksum differs from the one last applied.
 std::int32_t addressSteps(EngineContext& thread, int index, const LocalSite& site) {
   publish(thread, messages::kAddressStep);
-  if (const std::int32_t result = send(thread, index, OriginalRep::CmdSelectAddress); result != 0) return result;
+  if (const std::int32_t result = send(thread, index, OriginalRep::CmdSelectAddress); result != 0)
+    return result;
   if (const std::int32_t result = fetch(thread, index); result != 0) return result;
   const std::int32_t checksum = FileChecksum(resultFile(thread));
   if (checksum != site.addressChecksum) {
@@ -86,13 +87,16 @@ std::int32_t meteringSequence(EngineContext& thread, int index, const LocalSite&
   if (const std::int32_t result = addressSteps(thread, index, site); result != 0) return result;
 
   publish(thread, messages::kCurrentValuesStep);
-  if (const std::int32_t result = send(thread, index, OriginalRep::CmdSelectCurrentValues); result != 0) return result;
+  if (const std::int32_t result = send(thread, index, OriginalRep::CmdSelectCurrentValues); result != 0)
+    return result;
   if (const std::int32_t result = fetch(thread, index); result != 0) return result;
   if (ApplyResultFile(thread, index, BatchKind::BatchCurrentValues)) return kFailed;
 
   publish(thread, messages::kArchiveStep);
-  if (const std::int32_t result = send(thread, index, OriginalRep::CmdMarkArchive); result != 0) return result;
-  if (const std::int32_t result = send(thread, index, OriginalRep::CmdSelectArchive); result != 0) return result;
+  if (const std::int32_t result = send(thread, index, OriginalRep::CmdMarkArchive); result != 0)
+    return result;
+  if (const std::int32_t result = send(thread, index, OriginalRep::CmdSelectArchive); result != 0)
+    return result;
   if (const std::int32_t result = fetch(thread, index); result != 0) return result;
   // Marked rows are deleted at the site only once they are applied here; otherwise they come again.
   const bool archiveFailed = ApplyResultFile(thread, index, BatchKind::BatchArchive);
@@ -103,8 +107,10 @@ std::int32_t meteringSequence(EngineContext& thread, int index, const LocalSite&
 
 std::int32_t journalSequence(EngineContext& thread, int index) {
   publish(thread, messages::kRequestsStep);
-  if (const std::int32_t result = send(thread, index, JournalRep::CmdMarkRequests); result != 0) return result;
-  if (const std::int32_t result = send(thread, index, JournalRep::CmdSelectRequests); result != 0) return result;
+  if (const std::int32_t result = send(thread, index, JournalRep::CmdMarkRequests); result != 0)
+    return result;
+  if (const std::int32_t result = send(thread, index, JournalRep::CmdSelectRequests); result != 0)
+    return result;
   if (const std::int32_t result = fetch(thread, index); result != 0) return result;
   // A failed request batch leaves the requests marked for the next run; the events go on, but the
   // run still fails with the batch's message: it must not count as done while requests wait.
@@ -114,7 +120,8 @@ std::int32_t journalSequence(EngineContext& thread, int index) {
 
   publish(thread, messages::kEventsStep);
   if (const std::int32_t result = send(thread, index, JournalRep::CmdMarkEvents); result != 0) return result;
-  if (const std::int32_t result = send(thread, index, JournalRep::CmdSelectEvents); result != 0) return result;
+  if (const std::int32_t result = send(thread, index, JournalRep::CmdSelectEvents); result != 0)
+    return result;
   if (const std::int32_t result = fetch(thread, index); result != 0) return result;
   const bool eventsFailed = ApplyResultFile(thread, index, BatchKind::BatchEvents);
   if (!eventsFailed) send(thread, index, JournalRep::CmdPurgeEvents);
@@ -141,7 +148,8 @@ std::int32_t runSteps(EngineContext& thread, int index) {
     return kFailed;
   }
   if (const std::int32_t result = openBothEnds(thread, index, *site, *agent); result != 0) return result;
-  return site->dbType == DbTypeMetering ? meteringSequence(thread, index, *site) : journalSequence(thread, index);
+  return site->dbType == DbTypeMetering ? meteringSequence(thread, index, *site)
+                                        : journalSequence(thread, index);
 }
 
 std::int32_t sinceDateSteps(EngineContext& thread, int index, std::string_view dateText) {
@@ -161,17 +169,20 @@ std::int32_t sinceDateSteps(EngineContext& thread, int index, std::string_view d
   if (site->dbType == DbTypeMetering) {
     if (const std::int32_t result = addressSteps(thread, index, *site); result != 0) return result;
     publish(thread, messages::kArchiveSinceStep);
-    if (const std::int32_t result = send(thread, index, withDate(OriginalRep::CmdSelectArchiveSince, dateText));
+    if (const std::int32_t result =
+            send(thread, index, withDate(OriginalRep::CmdSelectArchiveSince, dateText));
         result != 0) {
       return result;
     }
   } else {
     kind = BatchKind::BatchRequests;
     publish(thread, messages::kRequestsStep);
-    if (const std::int32_t result = send(thread, index, openDatabaseCommand(agent->remoteDbPath)); result != 0) {
+    if (const std::int32_t result = send(thread, index, openDatabaseCommand(agent->remoteDbPath));
+        result != 0) {
       return result;
     }
-    if (const std::int32_t result = send(thread, index, withDate(JournalRep::CmdSelectRequestsSince, dateText));
+    if (const std::int32_t result =
+            send(thread, index, withDate(JournalRep::CmdSelectRequestsSince, dateText));
         result != 0) {
       return result;
     }

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/local_connection.h"
-#include "engine/local_db_error.h"
+#include "fb/error.h"
 #include "tests/engine/scratch_database.h"
 #include "tests/support/temp_dir.h"
 
@@ -60,7 +60,7 @@ TEST_F(LocalDbTest, TextLongerThanItsParameterFailsBeforeExecuting) {
   try {
     local_.Qr.execute({"123456"});
     FAIL() << "no error";
-  } catch (const LocalDbError& error) {
+  } catch (const fb::Error& error) {
     EXPECT_NE(std::string(error.what()).find("expected length 5, actual 6"), std::string::npos) << error.what();
   }
   local_.Qr.execute({"12345"});
@@ -75,7 +75,7 @@ TEST_F(LocalDbTest, ServerConversionErrorsCarryTheServersMessage) {
   try {
     local_.Qr.execute({"1,5"});
     FAIL() << "no error";
-  } catch (const LocalDbError& error) {
+  } catch (const fb::Error& error) {
     EXPECT_NE(std::string(error.what()).find("conversion error from string \"1,5\""), std::string::npos)
         << error.what();
   }
@@ -123,7 +123,7 @@ TEST_F(LocalDbTest, ConnectFailureCarriesTheServersMessage) {
   try {
     local_.DB.connect();
     FAIL() << "connected";
-  } catch (const LocalDbError& error) {
+  } catch (const fb::Error& error) {
     EXPECT_NE(std::string(error.what()).find("I/O error"), std::string::npos) << error.what();
   }
   EXPECT_FALSE(local_.DB.connected());
@@ -143,12 +143,12 @@ TEST_F(LocalDbTest, ServerDroppingTheConnectionMidStatementLeavesNothingBehind) 
   try {
     local_.Qr.execute({"2"});
     FAIL() << "executed on a dropped connection";
-  } catch (const LocalDbError& error) {
+  } catch (const fb::Error& error) {
     EXPECT_TRUE(error.connectionLost()) << error.what();
   }
   // Nothing more is asked of the dead connection: a shut-down port may never answer.
   EXPECT_FALSE(local_.DB.connected());
-  EXPECT_THROW(local_.TR.commit(), LocalDbError);
+  EXPECT_THROW(local_.TR.commit(), fb::Error);
   EXPECT_FALSE(local_.TR.active());
   local_.DB.disconnect();  // must not throw or hang
   EXPECT_FALSE(local_.DB.connected());

@@ -7,7 +7,7 @@
 
 #include "engine/batch_apply.h"
 #include "engine/db_type.h"
-#include "engine/local_db_error.h"
+#include "fb/error.h"
 #include "engine/local_upgrade.h"
 #include "engine/prepare_remote.h"
 #include "engine/replicate_object.h"
@@ -83,7 +83,7 @@ TEST(RowErrorFile, EntryThatCannotBeWrittenSaysWhichFile) {
   try {
     appendRowError(file, 45000.0, "refused", "execute procedure X", {});
     FAIL() << "an entry was written to a missing directory";
-  } catch (const LocalDbError& error) {
+  } catch (const fb::Error& error) {
     EXPECT_EQ(std::string(error.what()),
               "Невозможно записать в файл " + file.string() + ": No such file or directory");
   }

@@ -4,7 +4,7 @@
 
 #include "engine/batch_apply.h"
 #include "engine/db_type.h"
-#include "engine/local_db_error.h"
+#include "fb/error.h"
 #include "engine/local_upgrade.h"
 #include "engine/row_error_file.h"
 #include "link/result_file.h"
@@ -68,7 +68,7 @@ class Applier {
     local.DB.connect();
     try {
       outcome.report = BatchApply(context_, kCall, file, rowsPerPack);
-    } catch (const LocalDbError& error) {
+    } catch (const fb::Error& error) {
       outcome.batchError = error.what();
     }
     // As at the start of the next run: whatever the failed batch executed is committed now.

@@ -10,7 +10,7 @@
 #include <stdexcept>
 
 #include "engine/local_connection.h"
-#include "engine/local_db_error.h"
+#include "fb/error.h"
 
 namespace mirrox::engine_test {
 namespace {
