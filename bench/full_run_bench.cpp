@@ -26,7 +26,7 @@
 #include "engine/replicate_object.h"
 #include "tests/agent/agent_process.h"
 #include "tests/engine/engine_test_context.h"
-#include "tests/engine/scratch_database.h"
+#include "tests/support/scratch_database.h"
 #include "tests/support/temp_dir.h"
 
 namespace mirrox {
@@ -151,12 +151,12 @@ RunFigures timedRun(TimedContext& context, LogWatcher& log) {
 
 int run(int rows, int kChannels) {
   testing_support::TempDir dir;
-  engine_test::openToServer(dir.path());
+  testing_support::openToServer(dir.path());
   for (const char* name : {"site", "local", "log"}) std::filesystem::create_directory(dir.path() / name);
   const auto site =
-      engine_test::ScratchDatabase::fromTemplate(dir.path() / "site", "site.fdb", DbTypeMetering);
+      testing_support::ScratchDatabase::fromTemplate(dir.path() / "site", "site.fdb", DbTypeMetering);
   const auto local =
-      engine_test::ScratchDatabase::fromTemplate(dir.path() / "local", "local.fdb", DbTypeMetering);
+      testing_support::ScratchDatabase::fromTemplate(dir.path() / "local", "local.fdb", DbTypeMetering);
   // The site's server keeps its own default page cache; the local database has the template's.
   const std::string siteCache = "gfix -buffers 0 -user SYSDBA -password quillbarn " + site.connectionName();
   if (std::system(siteCache.c_str()) != 0) {

@@ -32,8 +32,8 @@
 #include "shell/object_registry.h"
 #include "shell/replication_thread.h"
 #include "tests/agent/agent_process.h"
-#include "tests/engine/scratch_database.h"
 #include "tests/support/manual_clock.h"
+#include "tests/support/scratch_database.h"
 #include "tests/support/temp_dir.h"
 
 namespace mirrox {
@@ -42,7 +42,7 @@ namespace {
 using bench::heapFigures;
 using bench::HeapFigures;
 using bench::statusKiB;
-using engine_test::ScratchDatabase;
+using testing_support::ScratchDatabase;
 using Steady = std::chrono::steady_clock;
 
 constexpr char kBanner[] = "Р Е П Л И К А Ц И Я    Д А Н Н Ы Х   . . .";
@@ -157,7 +157,7 @@ int run(int argc, char** argv) {
   const int agentCount = argumentOr(argc, argv, 3, 4);
 
   testing_support::TempDir dir;
-  engine_test::openToServer(dir.path());
+  testing_support::openToServer(dir.path());
   const auto sitesDir = dir.path() / "sites";
   const auto localDir = dir.path() / "local";
   std::filesystem::create_directory(sitesDir);
@@ -247,7 +247,7 @@ int run(int argc, char** argv) {
       const auto script = dir.path() / "cycle_change.sql";
       testing_support::writeFile(script, cycleChangeScript(sites, cycle));
       std::string output;
-      if (engine_test::runIsql(sites.front().connectionName(), script, output) != 0) {
+      if (testing_support::runIsql(sites.front().connectionName(), script, output) != 0) {
         ++changeFailures;
         std::cerr << "changing the sites failed: " << output << "\n";
       }

@@ -64,4 +64,8 @@ bool detachQuietly(Handle<Firebird::IAttachment>& attachment) noexcept {
   return endQuietly(attachment, [](Firebird::IAttachment* a, Status* s) { a->detach(s); });
 }
 
+bool detachQuietly(Handle<Firebird::IService>& service) noexcept {
+  return endQuietly(service, [](Firebird::IService* v, Status* s) { v->detach(s); });
+}
+
 }  // namespace mirrox::fb

@@ -6,6 +6,7 @@ namespace Firebird {
 class IAttachment;
 class IBlob;
 class IResultSet;
+class IService;
 class IStatement;
 class ITransaction;
 }  // namespace Firebird
@@ -30,5 +31,6 @@ bool rollbackQuietly(Handle<Firebird::ITransaction>& transaction) noexcept;
 bool closeQuietly(Handle<Firebird::IResultSet>& cursor) noexcept;
 bool freeQuietly(Handle<Firebird::IStatement>& statement) noexcept;
 bool detachQuietly(Handle<Firebird::IAttachment>& attachment) noexcept;
+bool detachQuietly(Handle<Firebird::IService>& service) noexcept;
 
 }  // namespace mirrox::fb

@@ -25,7 +25,9 @@ ParameterBlock::ParameterBlock(Kind kind) {
 }
 
 // A builder is disposed, not released: it is not reference-counted.
-ParameterBlock::~ParameterBlock() { builder_->dispose(); }
+ParameterBlock::~ParameterBlock() {
+  if (builder_ != nullptr) builder_->dispose();
+}
 
 ParameterBlock& ParameterBlock::tag(unsigned char tag) {
   Status status;

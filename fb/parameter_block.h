@@ -1,7 +1,7 @@
 #pragma once
 
-#include <memory>
 #include <string>
+#include <utility>
 
 namespace Firebird {
 class IXpbBuilder;
@@ -18,6 +18,8 @@ class ParameterBlock {
 
   explicit ParameterBlock(Kind kind);
   ~ParameterBlock();
+  ParameterBlock(ParameterBlock&& other) noexcept : builder_(std::exchange(other.builder_, nullptr)) {}
+  ParameterBlock& operator=(ParameterBlock&&) = delete;
   ParameterBlock(const ParameterBlock&) = delete;
   ParameterBlock& operator=(const ParameterBlock&) = delete;
 

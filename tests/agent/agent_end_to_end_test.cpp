@@ -5,12 +5,15 @@
 #include <chrono>
 #include <thread>
 
+#include "engine/database.h"
 #include "link/cp1251.h"
+#include "link/protocol.h"
 #include "tests/agent/agent_process.h"
 #include "tests/agent/inflate.h"
 #include "tests/agent/raw_agent_client.h"
+#include "tests/agent/result_rows_of.h"
 #include "tests/agent/scratch_directory_for_tests.h"
-#include "tests/agent/scratch_site_database.h"
+#include "tests/support/scratch_database.h"
 #include "tests/support/temp_dir.h"
 
 namespace mirrox::agent {
@@ -19,26 +22,17 @@ namespace {
 using testing::AgentProcess;
 using testing::RawAgentClient;
 
-// What the server does to a text parameter: CR becomes 0x09, LF becomes 0x08.
-std::string encodeParam(std::string text) {
-  for (char& c : text) {
-    if (c == '\r')
-      c = '\x09';
-    else if (c == '\n')
-      c = '\x08';
-  }
-  return text;
-}
-
 using testing_support::readFile;
 
 class AgentEndToEnd : public ::testing::Test {
  protected:
-  void SetUp() override { site_ = std::make_unique<testing::ScratchSiteDatabase>(dir_.path(), "site.fdb"); }
+  void SetUp() override {
+    site_ = std::make_unique<testing_support::ScratchDatabase>(dir_.path(), "site.fdb");
+  }
 
   void startAgent(std::vector<std::string> extra = {}) {
     if (std::find(extra.begin(), extra.end(), "--password") == extra.end()) {
-      extra.insert(extra.end(), {"--password", testing::kFirebirdCredentials.password});
+      extra.insert(extra.end(), {"--password", Database::kPassword});
     }
     extra.insert(extra.end(), {"--log", logPath().string()});
     agent_ = std::make_unique<AgentProcess>(dir_.path(), extra);
@@ -49,14 +43,14 @@ class AgentEndToEnd : public ::testing::Test {
   // Opens the scratch database on a fresh connection.
   RawAgentClient connectAndOpen() {
     RawAgentClient client = connect();
-    client.sendLine("/2/" + site_->path());
+    client.sendLine("/2/" + site_->path().string());
     EXPECT_EQ(client.readLine(), "Ok");
     return client;
   }
 
   // Runs a statement as text and expects success.
   static void execute(RawAgentClient& client, const std::string& sql) {
-    client.sendLine("/0/" + encodeParam(sql));
+    client.sendLine("/0/" + EncodeParam(sql));
     EXPECT_EQ(client.readLine(), "Ok") << sql;
   }
 
@@ -98,24 +92,24 @@ class AgentEndToEnd : public ::testing::Test {
   }
 
   testing::TestDirectory dir_;
-  std::unique_ptr<testing::ScratchSiteDatabase> site_;
+  std::unique_ptr<testing_support::ScratchDatabase> site_;
   std::unique_ptr<AgentProcess> agent_;
 };
 
 TEST_F(AgentEndToEnd, OpenAndCloseSucceedAndEveryCommandLineIsLogged) {
   startAgent();
   RawAgentClient client = connect();
-  client.sendLine("/2/" + site_->path());
+  client.sendLine("/2/" + site_->path().string());
   EXPECT_EQ(client.readLine(), "Ok");
   // A second open on the same connection succeeds as well.
-  client.sendLine("/2/" + site_->path());
+  client.sendLine("/2/" + site_->path().string());
   EXPECT_EQ(client.readLine(), "Ok");
   client.sendLine("/3/");
   EXPECT_EQ(client.readLine(), "Ok");
   client.close();
   EXPECT_TRUE(eventually([&] { return readFile(logPath()).find("disconnected") != std::string::npos; }));
   const std::string log = readFile(logPath());
-  EXPECT_NE(log.find(" /2/" + site_->path() + "\n"), std::string::npos) << log;
+  EXPECT_NE(log.find(" /2/" + site_->path().string() + "\n"), std::string::npos) << log;
   EXPECT_NE(log.find(" /3/\n"), std::string::npos) << log;
 }
 
@@ -130,14 +124,14 @@ TEST_F(AgentEndToEnd, WrongDatabasePathIsReportedWithTheServersReasonAndTheConne
   EXPECT_NE(reply->find("No such file or directory"), std::string::npos) << *reply;
   EXPECT_NE(readFile(logPath()).find("Error/1/cannot open database " + wrong), std::string::npos);
 
-  client.sendLine("/2/" + site_->path());
+  client.sendLine("/2/" + site_->path().string());
   EXPECT_EQ(client.readLine(), "Ok");
 }
 
 TEST_F(AgentEndToEnd, WrongCredentialsAreReportedToTheClientAndTheLog) {
   startAgent({"--password", "not-the-password"});
   RawAgentClient client = connect();
-  client.sendLine("/2/" + site_->path());
+  client.sendLine("/2/" + site_->path().string());
   const std::optional<std::string> reply = client.readLine();
   ASSERT_TRUE(reply.has_value());
   EXPECT_EQ(reply->rfind("Error/1/", 0), 0u) << *reply;
@@ -188,7 +182,7 @@ TEST_F(AgentEndToEnd, EveryKindOfColumnAndStatementGivesRowsInTheResultFileForm)
       {"select id from t where id < 0", ""},
   };
   for (const auto& [sql, rows] : cases) {
-    EXPECT_EQ(selectAndFetch(client, "/1/" + encodeParam(sql)), rows) << sql;
+    EXPECT_EQ(selectAndFetch(client, "/1/" + EncodeParam(sql)), rows) << sql;
   }
 }
 
@@ -216,7 +210,7 @@ TEST_F(AgentEndToEnd, FailuresBeforeAnyResultAreOneLineAndLeaveTheConnectionInSt
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"/0/update nothing set a = 1", "Error/2/"},  // nothing open yet
       {"/1/select 1 from rdb$database", "Error/2/"},
-      {"/2/" + site_->path(), "Ok"},
+      {"/2/" + site_->path().string(), "Ok"},
       {"/1/select * from no_such_table", "Error/1/"},
       {"/0/this is not sql", "Error/1/"},
       {"/4/12345", "Error/5/"},
@@ -273,7 +267,7 @@ TEST_F(AgentEndToEnd, StatementOfAClientThatLeftWhileItRanIsCommittedAllTheSame)
   EXPECT_TRUE(eventually([&] {
     return readFile(logPath()).find("left before the statement ended; committed") != std::string::npos;
   })) << readFile(logPath());
-  EXPECT_EQ(site_->rows("select count(*) from t"), "1\r\n");
+  EXPECT_EQ(testing::resultRowsOf(*site_, "select count(*) from t"), "1\r\n");
   EXPECT_TRUE(agent_->running());
 }
 

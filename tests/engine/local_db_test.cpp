@@ -2,20 +2,21 @@
 
 #include "engine/local_connection.h"
 #include "fb/error.h"
-#include "tests/engine/scratch_database.h"
+#include "tests/support/scratch_database.h"
 #include "tests/support/temp_dir.h"
 
 namespace mirrox {
 namespace {
 
-using engine_test::ScratchDatabase;
+using testing_support::ScratchDatabase;
 using testing_support::TempDir;
 
 class LocalDbTest : public ::testing::Test {
  protected:
   void SetUp() override {
     db_.emplace(dir_.path(), "scratch.fdb");
-    db_->exec("create table T (I integer, S smallint, N numeric(18,5), D timestamp, V varchar(5), W varchar(10))");
+    db_->exec(
+        "create table T (I integer, S smallint, N numeric(18,5), D timestamp, V varchar(5), W varchar(10))");
     local_.DB.setDatabaseName(db_->connectionName());
   }
 
@@ -61,7 +62,8 @@ TEST_F(LocalDbTest, TextLongerThanItsParameterFailsBeforeExecuting) {
     local_.Qr.execute({"123456"});
     FAIL() << "no error";
   } catch (const fb::Error& error) {
-    EXPECT_NE(std::string(error.what()).find("expected length 5, actual 6"), std::string::npos) << error.what();
+    EXPECT_NE(std::string(error.what()).find("expected length 5, actual 6"), std::string::npos)
+        << error.what();
   }
   local_.Qr.execute({"12345"});
   local_.TR.commit();

@@ -4,20 +4,20 @@
 
 #include "engine/batch_apply.h"
 #include "engine/db_type.h"
-#include "fb/error.h"
 #include "engine/local_upgrade.h"
 #include "engine/row_error_file.h"
+#include "fb/error.h"
 #include "link/result_file.h"
 #include "tests/engine/engine_test_context.h"
-#include "tests/engine/scratch_database.h"
+#include "tests/support/scratch_database.h"
 #include "tests/support/temp_dir.h"
 
 namespace mirrox {
 namespace {
 
 using engine_test::EngineTestContext;
-using engine_test::ScratchDatabase;
 using testing_support::readFile;
+using testing_support::ScratchDatabase;
 using testing_support::TempDir;
 using testing_support::writeFile;
 using Rows = std::vector<std::vector<InputValue>>;

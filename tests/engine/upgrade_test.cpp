@@ -4,14 +4,14 @@
 #include "engine/local_upgrade.h"
 #include "engine/upgrade_scripts.h"
 #include "tests/engine/engine_test_context.h"
-#include "tests/engine/scratch_database.h"
+#include "tests/support/scratch_database.h"
 #include "tests/support/temp_dir.h"
 
 namespace mirrox {
 namespace {
 
 using engine_test::EngineTestContext;
-using engine_test::ScratchDatabase;
+using testing_support::ScratchDatabase;
 using testing_support::TempDir;
 
 std::int64_t procedureCount(const ScratchDatabase& db, const char* name) {

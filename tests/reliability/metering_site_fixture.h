@@ -14,7 +14,7 @@
 #include "engine/local_connection.h"
 #include "tests/agent/agent_process.h"
 #include "tests/engine/engine_test_context.h"
-#include "tests/engine/scratch_database.h"
+#include "tests/support/scratch_database.h"
 #include "tests/support/temp_dir.h"
 
 namespace mirrox::reliability {
@@ -61,8 +61,8 @@ class MeteringSiteFixture : public ::testing::Test {
 
   testing_support::TempDir dir_;
   engine_test::EngineTestContext context_;
-  std::optional<engine_test::ScratchDatabase> site_;
-  std::optional<engine_test::ScratchDatabase> local_;
+  std::optional<testing_support::ScratchDatabase> site_;
+  std::optional<testing_support::ScratchDatabase> local_;
 
  private:
   std::unique_ptr<agent::testing::AgentProcess> agent_;
@@ -72,16 +72,16 @@ class MeteringSiteFixture : public ::testing::Test {
 
 // The address data a metering test site starts with: a street, a house, a concentrator and the
 // channel kSiteChannel.
-void addMeteringChannel(const engine_test::ScratchDatabase& site);
+void addMeteringChannel(const testing_support::ScratchDatabase& site);
 // Archive rows of that channel, `count` of them one minute apart from minute `first` of 1.1.2024;
 // the site's capture trigger records each one for replication.
-void addArchiveRows(const engine_test::ScratchDatabase& site, int first, int count);
+void addArchiveRows(const testing_support::ScratchDatabase& site, int first, int count);
 // Opens `writer` on the site and leaves `update` executed in an open transaction: the rows it
 // touched stay locked until the writer commits or rolls back.
-void holdUncommittedUpdate(LocalConnection& writer, const engine_test::ScratchDatabase& site,
+void holdUncommittedUpdate(LocalConnection& writer, const testing_support::ScratchDatabase& site,
                            const std::string& update);
 // True once the site's server shows the statement `mark` running and waiting for a row lock.
-bool markWaitsForLock(const engine_test::ScratchDatabase& site, const std::string& mark);
+bool markWaitsForLock(const testing_support::ScratchDatabase& site, const std::string& mark);
 
 // Waits until the file holds `needle`; false when `limit` passes first (the limit only keeps a
 // broken agent from hanging the suite).
