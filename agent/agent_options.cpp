@@ -8,12 +8,19 @@ namespace mirrox::agent {
 
 namespace {
 
-std::optional<std::uint16_t> parsePort(const std::string& text) {
+// A whole decimal number from `low` to `high`.
+std::optional<unsigned> parseNumber(const std::string& text, unsigned low, unsigned high) {
   unsigned value = 0;
   const char* end = text.data() + text.size();
   const auto [ptr, error] = std::from_chars(text.data(), end, value);
-  if (text.empty() || error != std::errc() || ptr != end || value > 65535) return std::nullopt;
-  return static_cast<std::uint16_t>(value);
+  if (text.empty() || error != std::errc() || ptr != end || value < low || value > high) return std::nullopt;
+  return value;
+}
+
+std::optional<std::uint16_t> parsePort(const std::string& text) {
+  const std::optional<unsigned> value = parseNumber(text, 0, 65535);
+  if (!value) return std::nullopt;
+  return static_cast<std::uint16_t>(*value);
 }
 
 bool isIpv4(const std::string& text) {
@@ -23,8 +30,8 @@ bool isIpv4(const std::string& text) {
 
 }  // namespace
 
-ParsedOptions parseAgentOptions(const std::vector<std::string>& arguments,
-                                const char* environmentUser, const char* environmentPassword) {
+ParsedOptions parseAgentOptions(const std::vector<std::string>& arguments, const char* environmentUser,
+                                const char* environmentPassword) {
   AgentOptions options;
   if (environmentUser != nullptr && *environmentUser != '\0') options.user = environmentUser;
   if (environmentPassword != nullptr && *environmentPassword != '\0') {
@@ -56,7 +63,7 @@ ParsedOptions parseAgentOptions(const std::vector<std::string>& arguments,
     } else if (name == "--no-statements") {
       if (!flag(options.noStatements)) return failure(name + " takes no value");
     } else if (name == "--port" || name == "--bind" || name == "--user" || name == "--password" ||
-               name == "--log" || name == "--firebird") {
+               name == "--log" || name == "--firebird" || name == "--lock-timeout") {
       const std::optional<std::string> text = value();
       if (!text) return failure(name + " needs a value");
       if (name == "--port") {
@@ -73,6 +80,11 @@ ParsedOptions parseAgentOptions(const std::vector<std::string>& arguments,
       } else if (name == "--log") {
         if (text->empty()) return failure("--log needs a file name");
         options.logFile = *text;
+      } else if (name == "--lock-timeout") {
+        // Firebird keeps the timeout in 16 bits; 0 would mean waiting without end.
+        const std::optional<unsigned> seconds = parseNumber(*text, 1, 32767);
+        if (!seconds) return failure("--lock-timeout: not a number of seconds (1 to 32767): " + *text);
+        options.lockTimeout = static_cast<int>(*seconds);
       } else {
         options.firebirdServer = *text;
       }
@@ -98,6 +110,8 @@ std::string agentUsage() {
          "                    (default 127.0.0.1/3050)\n"
          "  --no-statements   know no statements by identifier: every identified command is\n"
          "                    answered with error code 4, so the client resends its text\n"
+         "  --lock-timeout N  seconds a statement waits for a row another writer holds\n"
+         "                    before it fails (default 20)\n"
          "  --log FILE        append the log to FILE (default: standard error)\n"
          "  --help            show this text\n"
          "\n"

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "agent/site_database.h"
+
 namespace mirrox::agent {
 
 struct AgentOptions {
@@ -15,6 +17,8 @@ struct AgentOptions {
   std::string user = "SYSDBA";
   std::string password = "masterkey";
   bool noStatements = false;
+  // How long a statement waits for a row another writer holds, in seconds.
+  int lockTimeout = kDefaultLockTimeoutSeconds;
   std::optional<std::string> logFile;  // stderr when absent
   bool help = false;
 };

@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "agent/agent_error.h"
 #include "link/file_io.h"
 
 namespace mirrox::agent {
@@ -15,12 +16,14 @@ namespace {
 
 constexpr std::size_t kBufferSize = 1 << 16;
 
-std::runtime_error writeError(const std::filesystem::path& path, int error) {
-  return std::runtime_error("cannot write result file " + path.string() + ": " + std::strerror(error));
+AgentError writeError(const std::filesystem::path& path, int error) {
+  return AgentError(FailureCode::ResultFile,
+                    "cannot write result file " + path.string() + ": " + std::strerror(error));
 }
 
-std::runtime_error writeError(int error) {
-  return std::runtime_error(std::string("cannot write result file: ") + std::strerror(error));
+AgentError writeError(int error) {
+  return AgentError(FailureCode::ResultFile,
+                    std::string("cannot write result file: ") + std::strerror(error));
 }
 
 }  // namespace

@@ -11,8 +11,8 @@ namespace mirrox::agent {
 // Writes a result file: one row a line ended by CR LF, fields separated by TAB, no title row, no
 // quoting. The reader has no escapes, so a TAB, CR or LF inside a value becomes a blank here;
 // otherwise a row would split. Bytes are written as given (code page 1251 from the site database).
-// Throws std::runtime_error when the file cannot be created or a write fails (a full disk must not
-// pass for a complete result).
+// Throws AgentError (FailureCode::ResultFile) when the file cannot be created or a write fails (a
+// full disk must not pass for a complete result).
 class RowFileWriter {
  public:
   explicit RowFileWriter(const std::filesystem::path& path);

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 
+#include "agent/agent_error.h"
 #include "agent/row_file_writer.h"
 #include "agent/value_text.h"
 #include "fb/closing.h"
@@ -16,15 +17,15 @@ namespace mirrox::agent {
 namespace {
 
 // The server's message as the agent passes it on: code page 1251 bytes, all lines joined by blanks.
-DatabaseError toError(const fb::Error& error) {
+AgentError toError(const fb::Error& error) {
   std::string text = utf8ToCp1251(error.what());
   for (char& c : text) {
     if (c == '\n' || c == '\r') c = ' ';
   }
-  return DatabaseError(text);
+  return AgentError(FailureCode::Database, text);
 }
 
-// Runs `body`, turning the Firebird layer's exception into DatabaseError.
+// Runs `body`, turning the Firebird layer's exception into the agent's.
 template <class Body>
 auto guarded(Body&& body) -> decltype(body()) {
   try {
@@ -37,12 +38,10 @@ auto guarded(Body&& body) -> decltype(body()) {
 // A transaction that rolls back unless committed.
 class Transaction {
  public:
-  explicit Transaction(Firebird::IAttachment* attachment) {
+  Transaction(Firebird::IAttachment* attachment, int lockTimeoutSeconds) {
     fb::ParameterBlock tpb(fb::ParameterBlock::Transaction);
     tpb.tag(isc_tpb_read_committed).tag(isc_tpb_rec_version).tag(isc_tpb_write).tag(isc_tpb_wait);
-    // A row locked by someone else fails the command well inside the server's 30 s reply limit
-    // instead of leaving the server to give up on a silent agent.
-    tpb.number(isc_tpb_lock_timeout, 20);
+    tpb.number(isc_tpb_lock_timeout, lockTimeoutSeconds);
     transaction_ = fb::startTransaction(attachment, tpb);
   }
   ~Transaction() { fb::rollbackQuietly(transaction_); }
@@ -188,9 +187,10 @@ struct PreparedSelect::Handles {
   fb::Handle<Firebird::IStatement> statement;
 };
 
-SiteDatabase::SiteDatabase(const std::string& server, const std::string& path, const Credentials& credentials)
-    : handles_(std::make_unique<Handles>()) {
-  if (path.empty()) throw DatabaseError("no database path given");
+SiteDatabase::SiteDatabase(const std::string& server, const std::string& path, const Credentials& credentials,
+                           int lockTimeoutSeconds)
+    : handles_(std::make_unique<Handles>()), lockTimeoutSeconds_(lockTimeoutSeconds) {
+  if (path.empty()) throw AgentError(FailureCode::Database, "no database path given");
   guarded([&] {
     fb::ParameterBlock dpb(fb::ParameterBlock::Attachment);
     fb::addLogin(dpb, credentials.user, credentials.password);
@@ -204,7 +204,7 @@ void SiteDatabase::execute(const std::string& sql) {
   guarded([&] {
     fb::Status status;
     Firebird::IAttachment* attachment = handles_->attachment.get();
-    Transaction transaction(attachment);
+    Transaction transaction(attachment, lockTimeoutSeconds_);
     const fb::Handle<Firebird::IStatement> statement(
         attachment->prepare(&status, transaction.get(), 0, sql.c_str(), SQL_DIALECT_V6,
                             Firebird::IStatement::PREPARE_PREFETCH_TYPE));
@@ -224,7 +224,7 @@ std::unique_ptr<PreparedSelect> SiteDatabase::prepareSelect(const std::string& s
     fb::Status status;
     auto handles = std::make_unique<PreparedSelect::Handles>();
     handles->attachment = handles_->attachment.get();
-    handles->transaction = std::make_unique<Transaction>(handles->attachment);
+    handles->transaction = std::make_unique<Transaction>(handles->attachment, lockTimeoutSeconds_);
     handles->statement.reset(handles->attachment->prepare(&status, handles->transaction->get(), 0,
                                                           sql.c_str(), SQL_DIALECT_V6,
                                                           Firebird::IStatement::PREPARE_PREFETCH_METADATA));
@@ -238,7 +238,7 @@ PreparedSelect::PreparedSelect(std::unique_ptr<Handles> handles) : handles_(std:
 
 PreparedSelect::~PreparedSelect() = default;
 
-std::uint64_t PreparedSelect::writeRows(RowFileWriter& out, const std::function<bool()>& keepGoing) {
+SelectOutcome PreparedSelect::writeRows(RowFileWriter& out, const std::function<bool()>& keepGoing) {
   return guarded([&] {
     fb::Status status;
     Firebird::IAttachment* attachment = handles_->attachment;
@@ -255,9 +255,7 @@ std::uint64_t PreparedSelect::writeRows(RowFileWriter& out, const std::function<
       while (cursor->fetchNext(&status, row.data()) == Firebird::IStatus::RESULT_OK) {
         writeRow(out, columns, row.data(), attachment, transaction);
         ++rows;
-        if (keepGoing && rows % kRowsBetweenChecks == 0 && !keepGoing()) {
-          throw SelectAbandoned("select abandoned after " + std::to_string(rows) + " rows");
-        }
+        if (keepGoing && rows % kRowsBetweenChecks == 0 && !keepGoing()) return SelectOutcome{rows, true};
       }
       fb::close(cursor);
     } else if (!columns.empty()) {
@@ -269,7 +267,7 @@ std::uint64_t PreparedSelect::writeRows(RowFileWriter& out, const std::function<
       statement->execute(&status, transaction, nullptr, nullptr, nullptr, nullptr);
     }
     handles_->transaction->commit();
-    return rows;
+    return SelectOutcome{rows, false};
   });
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "agent/agent_error.h"
 #include "link/file_io.h"
 #include "link/unique_fd.h"
 
@@ -21,7 +22,7 @@ constexpr std::size_t kBufferSize = 1 << 16;
 UniqueFd openFile(const std::filesystem::path& path, int flags) {
   UniqueFd file(::open(path.c_str(), flags | O_CLOEXEC, 0666));
   if (!file.valid()) {
-    throw std::runtime_error("cannot open " + path.string() + ": " + std::strerror(errno));
+    throw AgentError(FailureCode::ResultFile, "cannot open " + path.string() + ": " + std::strerror(errno));
   }
   return file;
 }
@@ -31,7 +32,7 @@ class Deflater {
  public:
   Deflater() {
     if (deflateInit(&stream_, Z_DEFAULT_COMPRESSION) != Z_OK) {
-      throw std::runtime_error("zlib: cannot start compression");
+      throw AgentError(FailureCode::ResultFile, "zlib: cannot start compression");
     }
   }
   ~Deflater() { deflateEnd(&stream_); }
@@ -57,7 +58,7 @@ std::uint64_t deflateFile(const std::filesystem::path& source, const std::filesy
   int flush = Z_NO_FLUSH;
   do {
     const ssize_t got = readFull(in.get(), input);
-    if (got < 0) throw std::runtime_error("cannot read " + source.string());
+    if (got < 0) throw AgentError(FailureCode::ResultFile, "cannot read " + source.string());
     // A short read is the end of the file.
     flush = static_cast<std::size_t>(got) < input.size() ? Z_FINISH : Z_NO_FLUSH;
     stream.next_in = reinterpret_cast<Bytef*>(input.data());
@@ -66,17 +67,19 @@ std::uint64_t deflateFile(const std::filesystem::path& source, const std::filesy
       stream.next_out = reinterpret_cast<Bytef*>(output.data());
       stream.avail_out = static_cast<uInt>(output.size());
       const int status = deflate(&stream, flush);
-      if (status == Z_STREAM_ERROR) throw std::runtime_error("zlib: compression failed");
+      if (status == Z_STREAM_ERROR) throw AgentError(FailureCode::ResultFile, "zlib: compression failed");
       const std::size_t produced = output.size() - stream.avail_out;
       if (const int error = writeAll(out.get(), std::string_view(output.data(), produced)); error != 0) {
-        throw std::runtime_error("cannot write " + target.string() + ": " + std::strerror(error));
+        throw AgentError(FailureCode::ResultFile,
+                         "cannot write " + target.string() + ": " + std::strerror(error));
       }
       written += produced;
     } while (stream.avail_out == 0);
   } while (flush != Z_FINISH);
 
   if (const int error = out.close(); error != 0) {
-    throw std::runtime_error("cannot write " + target.string() + ": " + std::strerror(error));
+    throw AgentError(FailureCode::ResultFile,
+                     "cannot write " + target.string() + ": " + std::strerror(error));
   }
   return written;
 }

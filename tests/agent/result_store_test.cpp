@@ -4,6 +4,7 @@
 
 #include <fstream>
 
+#include "agent/agent_error.h"
 #include "tests/agent/inflate.h"
 #include "tests/agent/scratch_directory_for_tests.h"
 
@@ -70,7 +71,7 @@ TEST_F(ResultStoreTest, CompletingPacksTheRowsAndDropsThePlainFile) {
 TEST_F(ResultStoreTest, ResultWhoseRowsCannotBePackedStaysUnfetchable) {
   ResultStore store(dir_.path(), counter_);
   const std::uint64_t id = store.reserve();  // nothing written
-  EXPECT_THROW(store.complete(id), std::runtime_error);
+  EXPECT_THROW(store.complete(id), AgentError);
   EXPECT_FALSE(store.packed(id).has_value());
 }
 

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "agent/agent_error.h"
 #include "tests/agent/scratch_directory_for_tests.h"
 #include "tests/support/temp_dir.h"
 
@@ -54,7 +55,7 @@ TEST(RowFileWriter, FileWithoutRowsIsEmpty) {
 
 TEST(RowFileWriter, UncreatableFileIsAnError) {
   testing::TestDirectory dir;
-  EXPECT_THROW(RowFileWriter(dir.path() / "missing" / "rows"), std::runtime_error);
+  EXPECT_THROW(RowFileWriter(dir.path() / "missing" / "rows"), AgentError);
 }
 
 TEST(RowFileWriter, FullDiskIsAnErrorNotAShortResult) {
@@ -69,7 +70,7 @@ TEST(RowFileWriter, FullDiskIsAnErrorNotAShortResult) {
         }
         writer.finish();
       },
-      std::runtime_error);
+      AgentError);
 }
 
 }  // namespace

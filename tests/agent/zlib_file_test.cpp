@@ -4,6 +4,7 @@
 
 #include <random>
 
+#include "agent/agent_error.h"
 #include "tests/agent/inflate.h"
 #include "tests/agent/scratch_directory_for_tests.h"
 #include "tests/support/temp_dir.h"
@@ -37,9 +38,9 @@ INSTANTIATE_TEST_SUITE_P(Sizes, DeflateFile,
 
 TEST(DeflateFileErrors, MissingSourceOrUnwritableTargetThrows) {
   testing::TestDirectory dir;
-  EXPECT_THROW(deflateFile(dir.path() / "absent", dir.path() / "out.z"), std::runtime_error);
+  EXPECT_THROW(deflateFile(dir.path() / "absent", dir.path() / "out.z"), AgentError);
   writeFile(dir.path() / "rows", "x");
-  EXPECT_THROW(deflateFile(dir.path() / "rows", dir.path() / "no" / "out.z"), std::runtime_error);
+  EXPECT_THROW(deflateFile(dir.path() / "rows", dir.path() / "no" / "out.z"), AgentError);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "engine/database.h"
 #include "engine/engine_context.h"
 #include "engine/prepare_remote.h"
 #include "engine/replicate_object.h"
@@ -31,12 +32,13 @@ void MeteringSiteFixture::SetUp() {
   addMeteringChannel(*site_);
 }
 
-void MeteringSiteFixture::startAgent() {
+void MeteringSiteFixture::startAgent(const std::vector<std::string>& options) {
   agent_.reset();
   agentDirectory_ = dir_.path() / ("agent" + std::to_string(++agentsStarted_));
   std::filesystem::create_directory(agentDirectory_);
-  agent_ = std::make_unique<agent::testing::AgentProcess>(
-      agentDirectory_, std::vector<std::string>{"--password", "quillbarn"});
+  std::vector<std::string> arguments{"--password", Database::kPassword};
+  arguments.insert(arguments.end(), options.begin(), options.end());
+  agent_ = std::make_unique<agent::testing::AgentProcess>(agentDirectory_, arguments);
   for (engine_test::TestObject& object : context_.objects) object.agent.port = agent_->port();
 }
 

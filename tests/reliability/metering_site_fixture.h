@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/local_connection.h"
 #include "tests/agent/agent_process.h"
@@ -37,9 +38,9 @@ class MeteringSiteFixture : public ::testing::Test {
  protected:
   void SetUp() override;
 
-  // Starts a new agent with a directory and a log of its own; the object's port follows it. The
-  // previous agent, if any, is stopped first.
-  void startAgent();
+  // Starts a new agent with a directory and a log of its own and `options` beside the login; the
+  // object's port follows it. The previous agent, if any, is stopped first.
+  void startAgent(const std::vector<std::string>& options = {});
   // Archive rows at the site, `count` of them one minute apart from minute `first` of 1.1.2024;
   // the site's capture trigger records each one for replication.
   void addArchive(int first, int count) const;
