@@ -77,9 +77,7 @@ std::int32_t OpenLocalDatabase(EngineContext& thread, int index) {
   LocalConnection& local = thread.localConnection();
   const std::optional<LocalSite> site = thread.localSite(index);
   if (!site) {
-    return fail(
-        thread, kLocalConnectFailed,
-        std::string(messages::kLocalConnectFailed) + messages::kNoObjectAtPosition + std::to_string(index));
+    return fail(thread, kLocalConnectFailed, messages::kLocalConnectFailed + noObjectMessage(index));
   }
   try {
     local.DB.connect();

@@ -21,7 +21,7 @@ int readReply(RunContext& thread, std::int32_t& value) {
 
 std::int32_t exchange(RunContext& thread, int index, const TCommand& command) {
   const std::optional<AgentSite> site = thread.agentSite(index);
-  if (!site) throw LinkFault(kNoObjectMessage + std::to_string(index));
+  if (!site) throw LinkFault(noObjectMessage(index));
   TcpClient& tcp = thread.tcp();
   if (tcp.host() != site->host || tcp.port() != site->port) {
     tcp.disconnect();
