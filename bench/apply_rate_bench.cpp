@@ -15,14 +15,14 @@
 #include "engine/local_upgrade.h"
 #include "engine/upgrade_scripts.h"
 #include "link/result_file.h"
-#include "tests/engine/engine_test_context.h"
+#include "tests/support/engine_test_context.h"
 #include "tests/support/scratch_database.h"
 #include "tests/support/temp_dir.h"
 
 namespace mirrox {
 namespace {
 
-using engine_test::EngineTestContext;
+using testing_support::EngineTestContext;
 using testing_support::ScratchDatabase;
 using Steady = std::chrono::steady_clock;
 

@@ -8,19 +8,18 @@
 #include "engine/database.h"
 #include "link/cp1251.h"
 #include "link/protocol.h"
-#include "tests/agent/agent_process.h"
-#include "tests/agent/inflate.h"
 #include "tests/agent/raw_agent_client.h"
 #include "tests/agent/result_rows_of.h"
-#include "tests/agent/scratch_directory_for_tests.h"
+#include "tests/support/agent_process.h"
 #include "tests/support/scratch_database.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/zlib_stream.h"
 
 namespace mirrox::agent {
 namespace {
 
-using testing::AgentProcess;
-using testing::RawAgentClient;
+using testing_support::AgentProcess;
+using testing_support::RawAgentClient;
 
 using testing_support::readFile;
 
@@ -63,7 +62,7 @@ class AgentEndToEnd : public ::testing::Test {
     EXPECT_EQ(client.readLine(), "Ok");
     client.sendLine("/4/" + first->substr(3));
     EXPECT_EQ(client.readLine(), "Ok");
-    const std::optional<std::string> rows = testing::inflateZlib(client.readBlock());
+    const std::optional<std::string> rows = testing_support::inflateZlib(client.readBlock());
     EXPECT_TRUE(rows.has_value()) << "payload is not one whole zlib stream";
     return rows.value_or("");
   }
@@ -91,7 +90,7 @@ class AgentEndToEnd : public ::testing::Test {
     return condition();
   }
 
-  testing::TestDirectory dir_;
+  testing_support::TempDir dir_;
   std::unique_ptr<testing_support::ScratchDatabase> site_;
   std::unique_ptr<AgentProcess> agent_;
 };
@@ -267,7 +266,7 @@ TEST_F(AgentEndToEnd, StatementOfAClientThatLeftWhileItRanIsCommittedAllTheSame)
   EXPECT_TRUE(eventually([&] {
     return readFile(logPath()).find("left before the statement ended; committed") != std::string::npos;
   })) << readFile(logPath());
-  EXPECT_EQ(testing::resultRowsOf(*site_, "select count(*) from t"), "1\r\n");
+  EXPECT_EQ(testing_support::resultRowsOf(*site_, "select count(*) from t"), "1\r\n");
   EXPECT_TRUE(agent_->running());
 }
 
@@ -358,37 +357,37 @@ TEST_F(AgentEndToEnd, OverLongCommandLineIsRefusedAndTheConnectionClosed) {
 }
 
 TEST(AgentCommandLine, HelpListsTheOptionsAndExitsCleanly) {
-  const testing::Finished help = testing::runAgentToExit({"--help"});
+  const testing_support::Finished help = testing_support::runAgentToExit({"--help"});
   EXPECT_EQ(help.exitCode, 0);
   EXPECT_NE(help.out.find("--no-statements"), std::string::npos) << help.out;
 }
 
 TEST(AgentCommandLine, BadOptionIsRefusedWithItsReason) {
-  const testing::Finished bad = testing::runAgentToExit({"--port", "http"});
+  const testing_support::Finished bad = testing_support::runAgentToExit({"--port", "http"});
   EXPECT_EQ(bad.exitCode, 2);
   EXPECT_NE(bad.err.find("--port"), std::string::npos) << bad.err;
 }
 
 TEST(AgentCommandLine, UnwritableLogIsReportedAtStart) {
-  const testing::Finished started =
-      testing::runAgentToExit({"--bind", "127.0.0.1", "--port", "0", "--log", "/no/such/dir/agent.log"});
+  const testing_support::Finished started = testing_support::runAgentToExit(
+      {"--bind", "127.0.0.1", "--port", "0", "--log", "/no/such/dir/agent.log"});
   EXPECT_EQ(started.exitCode, 1);
   EXPECT_NE(started.err.find("cannot open log file /no/such/dir/agent.log"), std::string::npos)
       << started.err;
 }
 
 TEST(AgentCommandLine, MissingPlaceForResultsIsReportedAtStart) {
-  const testing::Finished started =
-      testing::runAgentToExit({"--bind", "127.0.0.1", "--port", "0"}, {"TMPDIR=/no/such/dir"});
+  const testing_support::Finished started =
+      testing_support::runAgentToExit({"--bind", "127.0.0.1", "--port", "0"}, {"TMPDIR=/no/such/dir"});
   EXPECT_EQ(started.exitCode, 1);
   EXPECT_NE(started.err.find("cannot create a directory for results"), std::string::npos) << started.err;
 }
 
 TEST(AgentCommandLine, PortInUseIsReportedNotIgnored) {
-  testing::TestDirectory dir;
+  testing_support::TempDir dir;
   AgentProcess first(dir.path(), {});
-  const testing::Finished second =
-      testing::runAgentToExit({"--bind", "127.0.0.1", "--port", std::to_string(first.port())});
+  const testing_support::Finished second =
+      testing_support::runAgentToExit({"--bind", "127.0.0.1", "--port", std::to_string(first.port())});
   EXPECT_EQ(second.exitCode, 1);
   EXPECT_NE(second.err.find("Address already in use"), std::string::npos) << second.err;
 }

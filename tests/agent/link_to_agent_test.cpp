@@ -9,9 +9,8 @@
 #include "link/original_rep.h"
 #include "link/send_command.h"
 #include "link/tcp_client.h"
-#include "tests/agent/agent_process.h"
 #include "tests/agent/result_rows_of.h"
-#include "tests/agent/scratch_directory_for_tests.h"
+#include "tests/support/agent_process.h"
 #include "tests/support/scratch_database.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_context.h"
@@ -31,7 +30,7 @@ class LinkToAgent : public ::testing::Test {
 
   void startAgent(std::vector<std::string> extra = {}) {
     extra.insert(extra.end(), {"--password", Database::kPassword, "--log", logPath().string()});
-    agent_ = std::make_unique<testing::AgentProcess>(dir_.path(), extra);
+    agent_ = std::make_unique<testing_support::AgentProcess>(dir_.path(), extra);
     context_.sites[0].port = agent_->port();
   }
 
@@ -47,9 +46,9 @@ class LinkToAgent : public ::testing::Test {
 
   std::filesystem::path logPath() const { return dir_.path() / "agent.log"; }
 
-  testing::TestDirectory dir_;
+  testing_support::TempDir dir_;
   std::unique_ptr<testing_support::ScratchDatabase> site_;
-  std::unique_ptr<testing::AgentProcess> agent_;
+  std::unique_ptr<testing_support::AgentProcess> agent_;
   testing_support::TestContext context_{dir_.path() / "Log", LinkLimits{}};
 };
 
@@ -76,10 +75,10 @@ TEST_F(LinkToAgent, ConnectionCheckFailsWhenNoAgentListens) {
 
 TEST_F(LinkToAgent, ConnectionCheckFailsForAWrongPortWhileTheAgentRuns) {
   startAgent();
-  testing::TestDirectory otherDir;
+  testing_support::TempDir otherDir;
   std::uint16_t freePort = 0;
   {
-    testing::AgentProcess other(otherDir.path(), {});
+    testing_support::AgentProcess other(otherDir.path(), {});
     freePort = other.port();
   }
   context_.sites[0].port = freePort;
@@ -127,7 +126,7 @@ TEST_P(ArchiveCycle, MarkSelectPurgeMovesOnlyTheMarkedRows) {
   EXPECT_EQ(send(CmdCloseDatabase), kSendOk);
   context_.tcp().disconnect();
 
-  EXPECT_EQ(testing::resultRowsOf(*site_, "select channel_id, param, status from rep_rashod2004"),
+  EXPECT_EQ(testing_support::resultRowsOf(*site_, "select channel_id, param, status from rep_rashod2004"),
             "10\t2\t0\r\n");
   // Without statements every GUID command was refused once and resent with its text.
   const std::string log = readFile(logPath());
@@ -155,7 +154,8 @@ TEST_F(LinkToAgent, SecondRequestMarkMovesOnlyRowsThatArrivedSince) {
   site_->exec("update r_client set status = 9 where id_rec = 1");  // no longer 3: must stay 9
   ASSERT_EQ(send(JournalRep::CmdMarkRequests), kSendOk) << context_.statusText();
   ASSERT_EQ(send(JournalRep::CmdPurgeRequests), kSendOk) << context_.statusText();
-  EXPECT_EQ(testing::resultRowsOf(*site_, "select id_rec, status from r_client order by id_rec"), "1\t9\r\n");
+  EXPECT_EQ(testing_support::resultRowsOf(*site_, "select id_rec, status from r_client order by id_rec"),
+            "1\t9\r\n");
 }
 
 TEST_F(LinkToAgent, JournalCaptureSeparatesRequestsFromEventsThroughMarkAndPurge) {
@@ -172,7 +172,7 @@ TEST_F(LinkToAgent, JournalCaptureSeparatesRequestsFromEventsThroughMarkAndPurge
   ASSERT_EQ(send(JournalRep::CmdMarkEvents), kSendOk) << context_.statusText();
   site_->exec("insert into journal_hardware values (9, 'd')");  // after the mark
   ASSERT_EQ(send(JournalRep::CmdPurgeEvents), kSendOk) << context_.statusText();
-  EXPECT_EQ(testing::resultRowsOf(*site_, "select id_rec, status from r_client order by id_rec"),
+  EXPECT_EQ(testing_support::resultRowsOf(*site_, "select id_rec, status from r_client order by id_rec"),
             "7\t2\r\n9\t0\r\n");
 }
 

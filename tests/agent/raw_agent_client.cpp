@@ -12,7 +12,7 @@
 
 #include "link/protocol.h"
 
-namespace mirrox::agent::testing {
+namespace mirrox::testing_support {
 
 RawAgentClient::RawAgentClient(std::uint16_t port)
     : socket_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
@@ -21,7 +21,7 @@ RawAgentClient::RawAgentClient(std::uint16_t port)
   address.sin_port = htons(port);
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   if (::connect(socket_.fd(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-    throw SocketError(std::string("connect: ") + std::strerror(errno));
+    throw agent::SocketError(std::string("connect: ") + std::strerror(errno));
   }
 }
 
@@ -75,4 +75,4 @@ bool RawAgentClient::closedByPeer() {
   return ::recv(socket_.fd(), &byte, 1, MSG_PEEK) == 0;
 }
 
-}  // namespace mirrox::agent::testing
+}  // namespace mirrox::testing_support

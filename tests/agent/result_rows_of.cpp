@@ -5,18 +5,18 @@
 #include "engine/database.h"
 #include "tests/support/temp_dir.h"
 
-namespace mirrox::agent::testing {
+namespace mirrox::testing_support {
 
-std::string resultRowsOf(const testing_support::ScratchDatabase& site, const std::string& select) {
+std::string resultRowsOf(const ScratchDatabase& site, const std::string& select) {
   const std::filesystem::path file = site.path().parent_path() / "check.rows";
   {
-    SiteDatabase database("127.0.0.1/3050", site.path().string(),
-                          Credentials{Database::kUserName, Database::kPassword});
-    RowFileWriter writer(file);
+    agent::SiteDatabase database("127.0.0.1/3050", site.path().string(),
+                                 agent::Credentials{Database::kUserName, Database::kPassword});
+    agent::RowFileWriter writer(file);
     database.prepareSelect(select)->writeRows(writer);
     writer.finish();
   }
-  return testing_support::readFile(file);
+  return readFile(file);
 }
 
-}  // namespace mirrox::agent::testing
+}  // namespace mirrox::testing_support

@@ -5,8 +5,8 @@
 #include <fstream>
 
 #include "agent/agent_error.h"
-#include "tests/agent/inflate.h"
-#include "tests/agent/scratch_directory_for_tests.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/zlib_stream.h"
 
 namespace mirrox::agent {
 namespace {
@@ -18,7 +18,7 @@ class ResultStoreTest : public ::testing::Test {
   }
   bool directoryEmpty() const { return std::filesystem::is_empty(dir_.path()); }
 
-  testing::TestDirectory dir_;
+  testing_support::TempDir dir_;
   std::atomic<std::uint64_t> counter_{0};
 };
 
@@ -65,7 +65,7 @@ TEST_F(ResultStoreTest, CompletingPacksTheRowsAndDropsThePlainFile) {
   ASSERT_TRUE(packed.has_value());
   std::ifstream in(packed->path, std::ios::binary);
   const std::string stream((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  EXPECT_EQ(testing::inflateZlib(stream), "1\t\xC0\r\n");
+  EXPECT_EQ(testing_support::inflateZlib(stream), "1\t\xC0\r\n");
 }
 
 TEST_F(ResultStoreTest, ResultWhoseRowsCannotBePackedStaysUnfetchable) {

@@ -5,7 +5,6 @@
 #include <filesystem>
 
 #include "agent/agent_error.h"
-#include "tests/agent/scratch_directory_for_tests.h"
 #include "tests/support/temp_dir.h"
 
 namespace mirrox::agent {
@@ -14,7 +13,7 @@ namespace {
 using testing_support::readFile;
 
 TEST(RowFileWriter, WritesTabSeparatedRowsEndedByCrLf) {
-  testing::TestDirectory dir;
+  testing_support::TempDir dir;
   const auto path = dir.path() / "rows";
   RowFileWriter writer(path);
   writer.beginField();
@@ -32,7 +31,7 @@ TEST(RowFileWriter, WritesTabSeparatedRowsEndedByCrLf) {
 }
 
 TEST(RowFileWriter, BlanksTabCrAndLfInsideValuesSoRowsCannotSplit) {
-  testing::TestDirectory dir;
+  testing_support::TempDir dir;
   const auto path = dir.path() / "rows";
   RowFileWriter writer(path);
   writer.beginField();
@@ -45,7 +44,7 @@ TEST(RowFileWriter, BlanksTabCrAndLfInsideValuesSoRowsCannotSplit) {
 }
 
 TEST(RowFileWriter, FileWithoutRowsIsEmpty) {
-  testing::TestDirectory dir;
+  testing_support::TempDir dir;
   const auto path = dir.path() / "rows";
   RowFileWriter writer(path);
   writer.finish();
@@ -54,7 +53,7 @@ TEST(RowFileWriter, FileWithoutRowsIsEmpty) {
 }
 
 TEST(RowFileWriter, UncreatableFileIsAnError) {
-  testing::TestDirectory dir;
+  testing_support::TempDir dir;
   EXPECT_THROW(RowFileWriter(dir.path() / "missing" / "rows"), AgentError);
 }
 

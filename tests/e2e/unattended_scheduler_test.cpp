@@ -9,11 +9,12 @@
 #include <filesystem>
 #include <string>
 
+#include "engine/database.h"
 #include "link/cp1251.h"
 #include "link/date_time.h"
 #include "link/original_rep.h"
 #include "link/send_command.h"
-#include "tests/agent/agent_process.h"
+#include "tests/support/agent_process.h"
 #include "tests/support/child_process.h"
 #include "tests/support/lsan_options.h"
 #include "tests/support/temp_dir.h"
@@ -36,8 +37,9 @@ std::filesystem::path siteFromTemplate(const std::filesystem::path& dir) {
   if (user != nullptr && grp != nullptr) {
     EXPECT_EQ(::chown(path.c_str(), user->pw_uid, grp->gr_gid), 0);
   }
-  std::filesystem::permissions(path, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
-                                         std::filesystem::perms::group_read | std::filesystem::perms::group_write);
+  std::filesystem::permissions(path,
+                               std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+                                   std::filesystem::perms::group_read | std::filesystem::perms::group_write);
   return path;
 }
 
@@ -55,11 +57,12 @@ class UnattendedScheduler : public ::testing::Test {
     return std::filesystem::exists(path) ? cp1251ToUtf8(readFile(path)) : std::string();
   }
   std::unique_ptr<ChildProcess> mirrox(const std::vector<std::string>& args) {
-    return std::make_unique<ChildProcess>(dir_ / "app" / "mirrox", args,
-                                          std::map<std::string, std::string>{{"QT_QPA_PLATFORM", "offscreen"},
-                                                                             {"TMPDIR", (dir_ / "app" / "tmp").string()},
-                                                                             {"LSAN_OPTIONS", testing_support::kLsanOptions}},
-                                          dir_ / "app", dir_ / "app" / "output.txt");
+    return std::make_unique<ChildProcess>(
+        dir_ / "app" / "mirrox", args,
+        std::map<std::string, std::string>{{"QT_QPA_PLATFORM", "offscreen"},
+                                           {"TMPDIR", (dir_ / "app" / "tmp").string()},
+                                           {"LSAN_OPTIONS", testing_support::kLsanOptions}},
+        dir_ / "app", dir_ / "app" / "output.txt");
   }
 
   testing_support::TempDir dir_;
@@ -68,7 +71,7 @@ class UnattendedScheduler : public ::testing::Test {
 TEST_F(UnattendedScheduler, ReplicatesAfterOnePeriodAndACloseDuringTheRunEndsAfterTheObject) {
   if (::geteuid() != 0) GTEST_SKIP() << "the site file must be handed to the server's account";
   const auto site = siteFromTemplate(dir_.path());
-  agent::testing::AgentProcess agent(dir_ / "agent", {"--password", "quillbarn"});
+  testing_support::AgentProcess agent(dir_ / "agent", {"--password", Database::kPassword});
 
   // The site is prepared for capture with the program's own preparation statements.
   testing_support::TestContext context(dir_ / "agent", LinkLimits{});
@@ -83,12 +86,14 @@ TEST_F(UnattendedScheduler, ReplicatesAfterOnePeriodAndACloseDuringTheRunEndsAft
   testing_support::writeFile(
       dir_ / "app" / "mirrox.ini",
       utf8ToCp1251("[Main]\r\nperiod=1\r\n[1]\r\nods=Котельная\r\nhost=127.0.0.1\r\nport=" +
-                   std::to_string(agent.port()) + "\r\ndb_path=" + (dir_ / "app" / "DB" / "serverdb.gdb").string() +
+                   std::to_string(agent.port()) +
+                   "\r\ndb_path=" + (dir_ / "app" / "DB" / "serverdb.gdb").string() +
                    "\r\nremote_db_path=" + site.string() + "\r\ndb_type=0\r\ndtime=18.01.2009 9:05:33\r\n"));
 
   // Two arguments: unattended, without the wait for a database server starting with the system.
   auto program = mirrox({"/auto", "now"});
-  ASSERT_TRUE(eventually([&] { return log().find("Репликации данных") != std::string::npos; }, 120s)) << log();
+  ASSERT_TRUE(eventually([&] { return log().find("Репликации данных") != std::string::npos; }, 120s))
+      << log();
   auto closer = mirrox({"close"});
   EXPECT_EQ(closer->waitFor(20s), 0);
   ASSERT_EQ(program->waitFor(60s), 0) << log();

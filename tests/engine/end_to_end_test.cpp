@@ -4,20 +4,21 @@
 
 #include <memory>
 
+#include "engine/database.h"
 #include "engine/engine_messages.h"
 #include "engine/local_upgrade.h"
 #include "engine/prepare_remote.h"
 #include "engine/replicate_object.h"
 #include "engine/upgrade_scripts.h"
-#include "tests/agent/agent_process.h"
-#include "tests/engine/engine_test_context.h"
+#include "tests/support/agent_process.h"
+#include "tests/support/engine_test_context.h"
 #include "tests/support/scratch_database.h"
 #include "tests/support/temp_dir.h"
 
 namespace mirrox {
 namespace {
 
-using engine_test::EngineTestContext;
+using testing_support::EngineTestContext;
 using testing_support::ScratchDatabase;
 using testing_support::TempDir;
 
@@ -34,8 +35,8 @@ class EndToEnd : public ::testing::Test {
     std::filesystem::create_directory(dir_.path() / "local");
     site_.emplace(ScratchDatabase::fromTemplate(dir_.path() / "site", "site.fdb", dbType));
     local_.emplace(ScratchDatabase::fromTemplate(dir_.path() / "local", "local.fdb", dbType));
-    agent_ = std::make_unique<agent::testing::AgentProcess>(
-        dir_.path(), std::vector<std::string>{"--password", "quillbarn"});
+    agent_ = std::make_unique<testing_support::AgentProcess>(
+        dir_.path(), std::vector<std::string>{"--password", Database::kPassword});
     for (int i = 0; i <= kIndex; ++i) {
       context_.objects.push_back({{"127.0.0.1", agent_->port(), site_->path().string(), 0},
                                   {"Site " + std::to_string(i), dbType, local_->path().string(), 0, 0}});
@@ -53,7 +54,7 @@ class EndToEnd : public ::testing::Test {
   EngineTestContext context_{dir_.path()};
   std::optional<ScratchDatabase> site_;
   std::optional<ScratchDatabase> local_;
-  std::unique_ptr<agent::testing::AgentProcess> agent_;
+  std::unique_ptr<testing_support::AgentProcess> agent_;
 };
 
 TEST_F(EndToEnd, MeteringSiteReplicatesWithRegionQualifiedIdsAndNothingTwice) {

@@ -14,7 +14,7 @@
 #include "fb/error.h"
 #include "link/cp1251.h"
 #include "link/result_file.h"
-#include "tests/engine/engine_test_context.h"
+#include "tests/support/engine_test_context.h"
 #include "tests/support/scratch_database.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/without_capabilities.h"
@@ -22,7 +22,7 @@
 namespace mirrox {
 namespace {
 
-using engine_test::EngineTestContext;
+using testing_support::EngineTestContext;
 using testing_support::readFile;
 using testing_support::ScratchDatabase;
 using testing_support::TempDir;

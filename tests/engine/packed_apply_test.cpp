@@ -8,14 +8,14 @@
 #include "engine/row_error_file.h"
 #include "fb/error.h"
 #include "link/result_file.h"
-#include "tests/engine/engine_test_context.h"
+#include "tests/support/engine_test_context.h"
 #include "tests/support/scratch_database.h"
 #include "tests/support/temp_dir.h"
 
 namespace mirrox {
 namespace {
 
-using engine_test::EngineTestContext;
+using testing_support::EngineTestContext;
 using testing_support::readFile;
 using testing_support::ScratchDatabase;
 using testing_support::TempDir;

@@ -11,15 +11,16 @@
 #include "link/journal_rep.h"
 #include "link/original_rep.h"
 #include "link/protocol.h"
-#include "tests/engine/engine_test_context.h"
+#include "tests/support/engine_test_context.h"
 #include "tests/support/fake_agent.h"
 #include "tests/support/scratch_database.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/zlib_stream.h"
 
 namespace mirrox {
 namespace {
 
-using engine_test::EngineTestContext;
+using testing_support::EngineTestContext;
 using testing_support::FakeAgent;
 using testing_support::ScratchDatabase;
 using testing_support::Script;

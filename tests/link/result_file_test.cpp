@@ -12,6 +12,7 @@
 #include "tests/support/fake_agent.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_context.h"
+#include "tests/support/zlib_stream.h"
 
 namespace mirrox {
 namespace {

@@ -25,6 +25,7 @@
 #include <thread>
 #include <vector>
 
+#include "engine/database.h"
 #include "engine/engine_messages.h"
 #include "engine/local_connection.h"
 #include "engine/local_upgrade.h"
@@ -38,10 +39,11 @@
 #include "link/tcp_client.h"
 #include "shell/object_registry.h"
 #include "shell/replication_thread.h"
-#include "tests/agent/agent_process.h"
 #include "tests/reliability/fault_proxy.h"
 #include "tests/reliability/metering_site_fixture.h"
+#include "tests/support/agent_process.h"
 #include "tests/support/child_process.h"
+#include "tests/support/fake_scheduler_console.h"
 #include "tests/support/manual_clock.h"
 #include "tests/support/private_firebird_server.h"
 #include "tests/support/scratch_database.h"
@@ -78,24 +80,6 @@ struct FaultCase {
   const char* name;
 };
 
-// The scheduler's window: statuses and log lines only.
-class ConsoleStandIn : public QObject, public SchedulerConsole, public RegistryObserver {
- public:
-  QObject* guiObject() override { return this; }
-  void lockForScheduler() override {}
-  int period() override { return 1; }
-  void ShowStatus(const std::string& text) override { onStatus(text); }
-  void LogLine(const std::string& text) override { log.push_back(text); }
-  void threadEnded() override {}
-  void scheduleLoaded(int, bool) override {}
-  void logLine(const std::string&) override {}
-  void objectAdded(int) override {}
-  void objectChanged(int) override {}
-
-  std::function<void(const std::string&)> onStatus;
-  std::vector<std::string> log;
-};
-
 struct Outcome {
   int result = -1;
   std::string text;
@@ -105,7 +89,7 @@ struct Outcome {
 struct Site {
   std::int32_t dbType = DbTypeMetering;
   std::optional<ScratchDatabase> database;
-  std::unique_ptr<agent::testing::AgentProcess> agent;
+  std::unique_ptr<testing_support::AgentProcess> agent;
   std::unique_ptr<FaultProxy> proxy;
   std::filesystem::path agentDirectory;
   // Rows written at the site so far (archive rows or requests).
@@ -150,8 +134,8 @@ class FaultInCycle : public ::testing::TestWithParam<FaultCase> {
     site.agentDirectory =
         dir_.path() / ("agent" + std::to_string(i) + "-" + std::to_string(++agentsStarted_));
     std::filesystem::create_directory(site.agentDirectory);
-    site.agent = std::make_unique<agent::testing::AgentProcess>(
-        site.agentDirectory, std::vector<std::string>{"--password", "quillbarn"});
+    site.agent = std::make_unique<testing_support::AgentProcess>(
+        site.agentDirectory, std::vector<std::string>{"--password", Database::kPassword});
     if (site.proxy) site.proxy->setAgentPort(site.agent->port());
   }
 
@@ -435,7 +419,8 @@ void FaultInCycle::expectFailure(const Outcome& outcome, const std::vector<std::
 TEST_P(FaultInCycle, FailsThatRunOnlyAndTheNextCycleAppliesEveryRowOnce) {
   writeSettings();
   testing_support::ManualClock clock(encodeDateTime({2026, 12, 9, 12, 0, 0, 0}));
-  ConsoleStandIn console;
+  testing_support::FakeSchedulerConsole console;
+  console.periodMinutes = 1;
   ObjectRegistry registry(dir_.path() / "mirrox.ini", clock, console);
   registry.LoadObjects();
   ASSERT_EQ(registry.count(), kObjects);

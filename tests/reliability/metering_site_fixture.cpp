@@ -38,8 +38,8 @@ void MeteringSiteFixture::startAgent(const std::vector<std::string>& options) {
   std::filesystem::create_directory(agentDirectory_);
   std::vector<std::string> arguments{"--password", Database::kPassword};
   arguments.insert(arguments.end(), options.begin(), options.end());
-  agent_ = std::make_unique<agent::testing::AgentProcess>(agentDirectory_, arguments);
-  for (engine_test::TestObject& object : context_.objects) object.agent.port = agent_->port();
+  agent_ = std::make_unique<testing_support::AgentProcess>(agentDirectory_, arguments);
+  for (testing_support::TestObject& object : context_.objects) object.agent.port = agent_->port();
 }
 
 void MeteringSiteFixture::addArchive(int first, int count) const { addArchiveRows(*site_, first, count); }

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "engine/local_connection.h"
-#include "tests/agent/agent_process.h"
-#include "tests/engine/engine_test_context.h"
+#include "tests/support/agent_process.h"
+#include "tests/support/engine_test_context.h"
 #include "tests/support/scratch_database.h"
 #include "tests/support/temp_dir.h"
 
@@ -58,15 +58,15 @@ class MeteringSiteFixture : public ::testing::Test {
 
   std::filesystem::path logDirectory() const { return dir_.path() / "log"; }
   std::filesystem::path agentLog() const { return agentDirectory_ / "agent.err"; }
-  agent::testing::AgentProcess& agent() { return *agent_; }
+  testing_support::AgentProcess& agent() { return *agent_; }
 
   testing_support::TempDir dir_;
-  engine_test::EngineTestContext context_;
+  testing_support::EngineTestContext context_;
   std::optional<testing_support::ScratchDatabase> site_;
   std::optional<testing_support::ScratchDatabase> local_;
 
  private:
-  std::unique_ptr<agent::testing::AgentProcess> agent_;
+  std::unique_ptr<testing_support::AgentProcess> agent_;
   std::filesystem::path agentDirectory_;
   int agentsStarted_ = 0;
 };

@@ -263,15 +263,4 @@ void FakeAgent::drain(int fd, std::string& pending) {
   }
 }
 
-std::string zlibCompress(std::string_view content, int level) {
-  uLongf size = ::compressBound(static_cast<uLong>(content.size()));
-  std::string out(size, '\0');
-  if (::compress2(reinterpret_cast<Bytef*>(out.data()), &size, reinterpret_cast<const Bytef*>(content.data()),
-                  static_cast<uLong>(content.size()), level) != Z_OK) {
-    throw std::runtime_error("compress2 failed");
-  }
-  out.resize(size);
-  return out;
-}
-
 }  // namespace mirrox::testing_support

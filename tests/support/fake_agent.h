@@ -100,7 +100,4 @@ class FakeAgent {
   std::thread thread_;
 };
 
-// One zlib stream (RFC 1950) holding `content`.
-std::string zlibCompress(std::string_view content, int level = 6);
-
 }  // namespace mirrox::testing_support
