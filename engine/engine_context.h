@@ -11,12 +11,14 @@ namespace mirrox {
 
 class Clock;
 struct LocalConnection;
+struct BatchReport;
+enum class BatchKind : std::int32_t;
 
 // The fields of one replicated object that the engine reads beyond what the link needs.
 struct LocalSite {
   std::string name;
-  std::int32_t dbType = 0;        // DbTypeMetering or DbTypeJournal; anything else is refused
-  std::string localDbPath;        // the local database file as the server sees it
+  std::int32_t dbType = 0;              // DbTypeMetering or DbTypeJournal; anything else is refused
+  std::string localDbPath;              // the local database file as the server sees it
   std::int32_t addressChecksum = 0;     // `AddressChecksum`: of the last address file applied
   std::int32_t localSchemaVersion = 0;  // `LocalSchemaVersion`: 0 = not established in this process
 };
@@ -40,6 +42,10 @@ class EngineContext : public RunContext {
 
   // The directory of the row error file "replica_error.txt": the process's working directory.
   virtual std::filesystem::path rowErrorDirectory() const { return std::filesystem::current_path(); }
+
+  // Told of every result file applied and committed, with its counts; a batch that failed tells
+  // nothing. For monitoring: nothing of the run depends on it.
+  virtual void batchApplied(BatchKind /*kind*/, const BatchReport& /*report*/) {}
 };
 
 }  // namespace mirrox

@@ -70,8 +70,7 @@ bool isValidDate(int year, int month, int day) {
 
 DateTime encodeDateTime(const DateTimeParts& p) {
   const long days = daysFromCivil(p.year, p.month, p.day);
-  const double time =
-      ((p.hour * 60.0 + p.minute) * 60.0 + p.second + p.millisecond / 1000.0) / 86400.0;
+  const double time = ((p.hour * 60.0 + p.minute) * 60.0 + p.second + p.millisecond / 1000.0) / 86400.0;
   return static_cast<double>(days) + time;
 }
 
@@ -110,6 +109,19 @@ DateTime localNow() {
   return encodeDateTime(p);
 }
 
+double unixSeconds(DateTime localTime) {
+  const DateTimeParts p = decodeDateTime(localTime);
+  std::tm tm{};
+  tm.tm_year = p.year - 1900;
+  tm.tm_mon = p.month - 1;
+  tm.tm_mday = p.day;
+  tm.tm_hour = p.hour;
+  tm.tm_min = p.minute;
+  tm.tm_sec = p.second;
+  tm.tm_isdst = -1;  // whatever the zone's rule says for that day
+  return static_cast<double>(std::mktime(&tm)) + p.millisecond / 1000.0;
+}
+
 std::string formatDateTime(std::string_view pattern, DateTime value) {
   const DateTimeParts p = decodeDateTime(value);
   std::string out;
@@ -123,14 +135,26 @@ std::string formatDateTime(std::string_view pattern, DateTime value) {
     const char c = pattern[i];
     const std::size_t n = (c == 'd' || c == 'm' || c == 'y' || c == 'h' || c == 'n' || c == 's') ? run(c) : 0;
     switch (c) {
-      case 'd': appendNumber(out, p.day, n >= 2 ? 2 : 1); break;
-      case 'm': appendNumber(out, p.month, n >= 2 ? 2 : 1); break;
-      case 'h': appendNumber(out, p.hour, n >= 2 ? 2 : 1); break;
-      case 'n': appendNumber(out, p.minute, 2); break;
-      case 's': appendNumber(out, p.second, 2); break;
+      case 'd':
+        appendNumber(out, p.day, n >= 2 ? 2 : 1);
+        break;
+      case 'm':
+        appendNumber(out, p.month, n >= 2 ? 2 : 1);
+        break;
+      case 'h':
+        appendNumber(out, p.hour, n >= 2 ? 2 : 1);
+        break;
+      case 'n':
+        appendNumber(out, p.minute, 2);
+        break;
+      case 's':
+        appendNumber(out, p.second, 2);
+        break;
       case 'y':
-        if (n >= 4) appendNumber(out, p.year, 4);
-        else appendNumber(out, p.year % 100, 2);
+        if (n >= 4)
+          appendNumber(out, p.year, 4);
+        else
+          appendNumber(out, p.year % 100, 2);
         break;
       default:
         out.push_back(c);

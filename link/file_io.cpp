@@ -1,9 +1,11 @@
 #include "link/file_io.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -45,6 +47,30 @@ void OutputFile::close() {
   const int fd = fd_;
   fd_ = -1;
   if (::close(fd) != 0) fail(kCannotWriteFileMessage, path_, errno);
+}
+
+void replaceFile(const std::filesystem::path& path, std::string_view bytes) {
+  std::string temporary = path.string() + ".XXXXXX";
+  const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+  if (fd < 0) fail(kCannotCreateFileMessage, path, errno);
+  int error = 0;
+  while (!bytes.empty() && error == 0) {
+    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+    if (written < 0) {
+      if (errno != EINTR) error = errno;
+      continue;
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(written));
+  }
+  // Readable by whoever reads the directory, as a file created the usual way would be.
+  if (error == 0 && ::fchmod(fd, 0644) != 0) error = errno;
+  if (error == 0 && ::fsync(fd) != 0) error = errno;
+  if (::close(fd) != 0 && error == 0) error = errno;
+  if (error == 0 && ::rename(temporary.c_str(), path.c_str()) != 0) error = errno;
+  if (error != 0) {
+    ::unlink(temporary.c_str());
+    fail(kCannotWriteFileMessage, path, error);
+  }
 }
 
 InputFile::InputFile(const std::filesystem::path& path)

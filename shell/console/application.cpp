@@ -24,6 +24,7 @@
 #include "shell/event_log_file.h"
 #include "shell/object_registry.h"
 #include "shell/replication_thread.h"
+#include "shell/run_monitor.h"
 #include "shell/single_instance.h"
 #include "shell/template_writer.h"
 
@@ -34,16 +35,17 @@ constexpr char kInstanceName[] = "MirroxTovin";
 // Time for a database server started together with the operating system to come up.
 constexpr std::chrono::milliseconds kAutoStartWait{30000};
 
-int replicate(TReplicationThread& thread, int index) { return ReplicateObject(thread, index); }
-
-// The console's commands, bound to the agent link and the engine.
-ConsoleOperations operationsFor(LocalConnection& local) {
+// The console's commands, bound to the agent link and the engine; `replicate` is the run.
+ConsoleOperations operationsFor(LocalConnection& local,
+                                std::function<int(TReplicationThread&, int)> replicate,
+                                std::function<void(int)> runRecorded) {
   ConsoleOperations ops;
   ops.checkConnection = [](TReplicationThread& thread, int index) { return CheckConnection(thread, index); };
   ops.ping = [](const std::string& host, int timeoutMs, PingFailure* failure) {
     return PingHost(host, timeoutMs, failure);
   };
-  ops.replicate = replicate;
+  ops.replicate = std::move(replicate);
+  ops.runRecorded = std::move(runRecorded);
   ops.replicateSinceDate = [](TReplicationThread& thread, int index, const std::string& dateText) {
     return ReplicateSinceDate(thread, index, dateText);
   };
@@ -102,12 +104,18 @@ int MirroxApplication::run() {
   // LogLine's event processing on, and it restores the window through the tray.
   tray_ = std::make_unique<ConsoleTray>(*window_, title_);
   registry_ = std::make_unique<ObjectRegistry>(paths_.settingsFile, clock_, *window_);
+  monitor_ = std::make_unique<RunMonitor>(clock_, paths_.logDir,
+                                          [this](const std::string& line) { window_->LogLine(line); });
   window_->setRegistry(registry_.get());
   window_->setStartupStep([this] { startupStep(); });
   window_->setCloseDecider([this] { return allowClose(); });
   dialogs_ = std::make_unique<QtDialogs>();
   commands_ = std::make_unique<ConsoleCommands>(
-      *window_, *registry_, *dialogs_, clock_, paths_, title_, operationsFor(*local_),
+      *window_, *registry_, *dialogs_, clock_, paths_, title_,
+      operationsFor(
+          *local_,
+          [this](TReplicationThread& thread, int index) { return replicateMonitored(thread, index); },
+          [this](int) { writeStatus(); }),
       SchedulerAccess{[this]() -> TReplicationThread& { return thread(); }, [this] { startScheduler(); }});
   logFile_->trimAtStart();
   window_->LogLine(" -= Запуск приложения =- ");
@@ -157,6 +165,8 @@ void MirroxApplication::startupStep() {
 
 void MirroxApplication::onStartupMessage() {
   logFile_->ensureLogDir();
+  // Monitoring sees every object from the start, with its last success from the settings file.
+  writeStatus();
   if (firstArgumentIs("/auto")) {
     tray_->hideWindow();
     if (thread_) thread_->resume();
@@ -165,13 +175,35 @@ void MirroxApplication::onStartupMessage() {
 
 TReplicationThread& MirroxApplication::thread() {
   if (!thread_) {
-    thread_ = std::make_unique<TReplicationThread>(*window_, *registry_, *tcp_, *local_, clock_,
-                                                   paths_.logDir, replicate);
+    thread_ = std::make_unique<TReplicationThread>(
+        *window_, *registry_, *tcp_, *local_, clock_, paths_.logDir,
+        [this](TReplicationThread& thread, int index) { return replicateMonitored(thread, index); });
+    thread_->setMonitoring(
+        [this](BatchKind kind, const BatchReport& report) { monitor_->batchApplied(kind, report); },
+        [this](int) { writeStatus(); });
   }
   return *thread_;
 }
 
 void MirroxApplication::startScheduler() { thread().resume(); }
+
+int MirroxApplication::replicateMonitored(TReplicationThread& thread, int index) {
+  monitor_->runStarted(index);
+  try {
+    const int result = ReplicateObject(thread, index);
+    monitor_->runEnded(result);
+    return result;
+  } catch (...) {
+    monitor_->runEnded(std::nullopt);
+    throw;
+  }
+}
+
+void MirroxApplication::writeStatus() {
+  const bool running =
+      thread_ && !thread_->suspended() && !thread_->isFinished() && !thread_->stopRequested();
+  monitor_->write(*registry_, window_->period(), running);
+}
 
 bool MirroxApplication::allowClose() {
   if (!thread_ || thread_->suspended() || thread_->isFinished()) return true;
