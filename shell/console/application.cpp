@@ -8,12 +8,14 @@
 #include <QTableWidget>
 #include <chrono>
 
+#include "engine/client_version.h"
 #include "engine/local_connection.h"
 #include "engine/prepare_remote.h"
 #include "engine/replicate_object.h"
 #include "link/pinger2.h"
 #include "link/send_command.h"
 #include "link/tcp_client.h"
+#include "mirrox_version.h"
 #include "shell/console/app_icon.h"
 #include "shell/console/console_commands.h"
 #include "shell/console/console_texts.h"
@@ -119,6 +121,7 @@ int MirroxApplication::run() {
       SchedulerAccess{[this]() -> TReplicationThread& { return thread(); }, [this] { startScheduler(); }});
   logFile_->trimAtStart();
   window_->LogLine(" -= Запуск приложения =- ");
+  window_->LogLine("Версия " + std::string(kMirroxVersion) + ", клиент Firebird " + firebirdClientVersion());
   if (onlyArgumentIs("/auto")) {
     window_->LogLine(" Ожидание запуска сервера БД ...");
     clock_.sleepFor(kAutoStartWait);
