@@ -62,7 +62,7 @@ ConsoleOperations operationsFor(LocalConnection& local,
 MirroxApplication::MirroxApplication(QStringList arguments, Clock& clock)
     : arguments_(std::move(arguments)),
       clock_(clock),
-      paths_(AppPaths::forExecutableDir(QCoreApplication::applicationDirPath().toStdString())),
+      paths_(AppPaths::forExecutableDir(installationDirectory())),
       title_(QString::fromStdString(
           applicationTitle(QFileInfo(QCoreApplication::applicationFilePath()).fileName().toStdString()))) {}
 

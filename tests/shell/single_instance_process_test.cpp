@@ -47,6 +47,30 @@ TEST_F(SingleInstance, VersionAndHelpAnswerWithoutStartingAnything) {
   EXPECT_FALSE(std::filesystem::exists(dir_ / "MirroxTovin.lock"));
 }
 
+TEST_F(SingleInstance, LinkToTheProgramInAnotherDirectoryIsAnInstallationOfItsOwn) {
+  // As a packaged installation is made: the program in one place, a link to it where its files are.
+  const auto home = dir_ / "home";
+  std::filesystem::create_directories(home / "DB");
+  std::filesystem::create_directories(home / "Log");
+  testing_support::writeFile(home / "DB" / "serverdb.gdb", "");
+  testing_support::writeFile(home / "DB" / "journal.db", "");
+  std::filesystem::create_symlink(dir_ / "mirrox", home / "mirrox");
+  auto linked = startProgram(home / "mirrox", {}, "tmp");
+  ASSERT_TRUE(eventually([&] { return std::filesystem::exists(home / "Log" / "mirrox.txt"); })) << log();
+  // The program's own directory is a second installation, served by a process of its own.
+  auto own = start({});
+  ASSERT_TRUE(eventually([&] { return startedUp(); })) << log();
+  EXPECT_TRUE(linked->running());
+
+  EXPECT_EQ(startProgram(home / "mirrox", {"close"}, "tmp")->waitFor(20s), 0);
+  EXPECT_EQ(linked->waitFor(20s), 0);
+  EXPECT_TRUE(own->running());
+  EXPECT_TRUE(std::filesystem::exists(home / "mirrox.ini"));
+  EXPECT_TRUE(std::filesystem::is_symlink(home / "mirrox"));
+  EXPECT_EQ(start({"close"})->waitFor(20s), 0);
+  EXPECT_EQ(own->waitFor(20s), 0);
+}
+
 TEST_F(SingleInstance, SecondStartEndsSilentlyAndCloseEndsTheFirstWhichSavesItsState) {
   testing_support::writeFile(dir_ / "mirrox.ini",
                              utf8ToCp1251("[Main]\r\nperiod=15\r\nchk=1\r\n[3]\r\nods=Котельная\r\n"
