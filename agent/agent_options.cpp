@@ -53,6 +53,8 @@ ParsedOptions parseAgentOptions(const std::vector<std::string>& arguments,
 
     if (name == "--help" || name == "-h") {
       if (!flag(options.help)) return failure(name + " takes no value");
+    } else if (name == "--version") {
+      if (!flag(options.version)) return failure(name + " takes no value");
     } else if (name == "--no-statements") {
       if (!flag(options.noStatements)) return failure(name + " takes no value");
     } else if (name == "--port" || name == "--bind" || name == "--user" || name == "--password" ||
@@ -99,6 +101,7 @@ std::string agentUsage() {
          "  --no-statements   know no statements by identifier: every identified command is\n"
          "                    answered with error code 4, so the client resends its text\n"
          "  --log FILE        append the log to FILE (default: standard error)\n"
+         "  --version         show the version\n"
          "  --help            show this text\n"
          "\n"
          "The first line on standard output is \"listening on ADDRESS:PORT\" once the port is open.\n"

@@ -17,6 +17,7 @@ struct AgentOptions {
   bool noStatements = false;
   std::optional<std::string> logFile;  // stderr when absent
   bool help = false;
+  bool version = false;
 };
 
 struct ParsedOptions {

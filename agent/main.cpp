@@ -18,6 +18,7 @@
 #include "agent/scratch_directory.h"
 #include "agent/server.h"
 #include "agent/statement_source.h"
+#include "mirrox_version.h"
 
 namespace {
 
@@ -84,6 +85,10 @@ int main(int argc, char** argv) {
   }
   if (parsed.options->help) {
     std::cout << agentUsage();
+    return 0;
+  }
+  if (parsed.options->version) {
+    std::cout << "mirrox-agent " << mirrox::kMirroxVersion << "\n";
     return 0;
   }
   try {

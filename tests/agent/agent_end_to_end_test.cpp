@@ -2,6 +2,8 @@
 // loopback TCP by a bare protocol client.
 #include <gtest/gtest.h>
 
+#include "mirrox_version.h"
+
 #include <chrono>
 #include <thread>
 
@@ -367,6 +369,12 @@ TEST(AgentCommandLine, HelpListsTheOptionsAndExitsCleanly) {
   const testing::Finished help = testing::runAgentToExit({"--help"});
   EXPECT_EQ(help.exitCode, 0);
   EXPECT_NE(help.out.find("--no-statements"), std::string::npos) << help.out;
+}
+
+TEST(AgentCommandLine, VersionIsTheBuildsAndNothingIsStarted) {
+  const testing::Finished version = testing::runAgentToExit({"--version", "--port", "0"});
+  EXPECT_EQ(version.exitCode, 0);
+  EXPECT_EQ(version.out, "mirrox-agent " + std::string(kMirroxVersion) + "\n");
 }
 
 TEST(AgentCommandLine, BadOptionIsRefusedWithItsReason) {
