@@ -12,7 +12,7 @@ namespace mirrox::agent {
 AgentLog::AgentLog() : file_(stderr), owned_(false) {}
 
 AgentLog::AgentLog(const std::filesystem::path& path)
-    : file_(std::fopen(path.c_str(), "ab")), owned_(true) {
+    : path_(path), file_(std::fopen(path.c_str(), "ab")), owned_(true) {
   if (file_ == nullptr) {
     throw std::runtime_error("cannot open log file " + path.string() + ": " + std::strerror(errno));
   }
@@ -20,6 +20,16 @@ AgentLog::AgentLog(const std::filesystem::path& path)
 
 AgentLog::~AgentLog() {
   if (owned_) std::fclose(file_);
+}
+
+std::optional<std::string> AgentLog::reopen() {
+  if (!path_) return std::nullopt;
+  std::FILE* fresh = std::fopen(path_->c_str(), "ab");
+  if (fresh == nullptr) return "cannot open log file " + path_->string() + ": " + std::strerror(errno);
+  const std::lock_guard lock(mutex_);
+  std::fclose(file_);
+  file_ = fresh;
+  return std::nullopt;
 }
 
 void AgentLog::write(std::string_view text) {

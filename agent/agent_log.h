@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <mutex>
+#include <optional>
+#include <string>
 #include <string_view>
 
 namespace mirrox::agent {
@@ -23,8 +25,14 @@ class AgentLog {
   // CR and LF inside `text` are written as blanks so that one entry stays one line.
   void write(std::string_view text);
 
+  // Opens the log file again by its name (a log rotated away keeps what it has, and the entries
+  // go on in a new file of that name). Logging to stderr: nothing to do. When the file cannot be
+  // opened the log stays where it was and the reason is returned.
+  std::optional<std::string> reopen();
+
  private:
   std::mutex mutex_;
+  std::optional<std::filesystem::path> path_;
   std::FILE* file_;  // guarded by mutex_
   bool owned_;
 };

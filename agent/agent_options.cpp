@@ -23,8 +23,8 @@ bool isIpv4(const std::string& text) {
 
 }  // namespace
 
-ParsedOptions parseAgentOptions(const std::vector<std::string>& arguments,
-                                const char* environmentUser, const char* environmentPassword) {
+ParsedOptions parseAgentOptions(const std::vector<std::string>& arguments, const char* environmentUser,
+                                const char* environmentPassword) {
   AgentOptions options;
   if (environmentUser != nullptr && *environmentUser != '\0') options.user = environmentUser;
   if (environmentPassword != nullptr && *environmentPassword != '\0') {
@@ -58,7 +58,7 @@ ParsedOptions parseAgentOptions(const std::vector<std::string>& arguments,
     } else if (name == "--no-statements") {
       if (!flag(options.noStatements)) return failure(name + " takes no value");
     } else if (name == "--port" || name == "--bind" || name == "--user" || name == "--password" ||
-               name == "--log" || name == "--firebird") {
+               name == "--log" || name == "--firebird" || name == "--allow" || name == "--results") {
       const std::optional<std::string> text = value();
       if (!text) return failure(name + " needs a value");
       if (name == "--port") {
@@ -75,6 +75,13 @@ ParsedOptions parseAgentOptions(const std::vector<std::string>& arguments,
       } else if (name == "--log") {
         if (text->empty()) return failure("--log needs a file name");
         options.logFile = *text;
+      } else if (name == "--allow") {
+        const std::optional<Ipv4Network> network = Ipv4Network::parse(*text);
+        if (!network) return failure("--allow: not an IPv4 address or ADDRESS/PREFIX (0 to 32): " + *text);
+        options.allowed.push_back(*network);
+      } else if (name == "--results") {
+        if (text->empty()) return failure("--results needs a directory");
+        options.resultsDirectory = *text;
       } else {
         options.firebirdServer = *text;
       }
@@ -100,12 +107,21 @@ std::string agentUsage() {
          "                    (default 127.0.0.1/3050)\n"
          "  --no-statements   know no statements by identifier: every identified command is\n"
          "                    answered with error code 4, so the client resends its text\n"
-         "  --log FILE        append the log to FILE (default: standard error)\n"
+         "  --log FILE        append the log to FILE (default: standard error); SIGHUP\n"
+         "                    reopens it after a rotation\n"
+         "  --allow ADDRESS[/PREFIX]\n"
+         "                    accept clients from this address or network only; repeatable\n"
+         "                    (default: every address). Others are closed at once and logged\n"
+         "  --results DIR     keep result files in a directory of their own inside DIR\n"
+         "                    (default: inside $TMPDIR, else /tmp)\n"
+         "  --config FILE     read options from FILE: \"key = value\" lines, the keys being the\n"
+         "                    options above that take a value, without \"--\"; options on the\n"
+         "                    command line override the file's\n"
          "  --version         show the version\n"
          "  --help            show this text\n"
          "\n"
          "The first line on standard output is \"listening on ADDRESS:PORT\" once the port is open.\n"
-         "Results of selects are kept under $TMPDIR (default /tmp) while their connection lasts.\n"
+         "Results of selects are kept while their connection lasts.\n"
          "SIGINT or SIGTERM stops the agent.\n";
 }
 

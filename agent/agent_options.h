@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "agent/allowed_networks.h"
+
 namespace mirrox::agent {
 
 struct AgentOptions {
@@ -16,6 +18,11 @@ struct AgentOptions {
   std::string password = "masterkey";
   bool noStatements = false;
   std::optional<std::string> logFile;  // stderr when absent
+  // Where result files are kept: a directory of its own created inside this one; under $TMPDIR
+  // when absent.
+  std::optional<std::string> resultsDirectory;
+  // The clients that may connect; everyone when empty.
+  std::vector<Ipv4Network> allowed;
   bool help = false;
   bool version = false;
 };

@@ -9,12 +9,12 @@ namespace mirrox::agent {
 // Failure codes of the agent's replies. Only NoStatement has a meaning the server acts on: it
 // resends the command once with its statement text.
 enum class FailureCode : int {
-  Database = 1,       // the Firebird server refused the attach or the statement
-  NoDatabase = 2,     // a statement or select before any database was opened
-  BadCommand = 3,     // the line could not be read as a command
-  NoStatement = 4,    // an identifier without a parameter that this agent has no statement for
-  NoResult = 5,       // a fetch of an identifier this connection never produced, or a failed one
-  ResultFile = 6,     // the result file could not be written, packed or read
+  Database = 1,     // the Firebird server refused the attach or the statement
+  NoDatabase = 2,   // a statement or select before any database was opened
+  BadCommand = 3,   // the line could not be read as a command
+  NoStatement = 4,  // an identifier without a parameter that this agent has no statement for
+  NoResult = 5,     // a fetch of an identifier this connection never produced, or a failed one
+  ResultFile = 6,   // the result file could not be written, packed or read
 };
 
 // "Ok" followed by LF.

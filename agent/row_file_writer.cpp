@@ -13,8 +13,7 @@ std::runtime_error writeError(const std::filesystem::path& path, int error) {
 }
 }  // namespace
 
-RowFileWriter::RowFileWriter(const std::filesystem::path& path)
-    : file_(std::fopen(path.c_str(), "wb")) {
+RowFileWriter::RowFileWriter(const std::filesystem::path& path) : file_(std::fopen(path.c_str(), "wb")) {
   if (file_ == nullptr) throw writeError(path, errno);
   // A big buffer: rows are small and the file is written strictly sequentially.
   std::setvbuf(file_, nullptr, _IOFBF, 1 << 16);
@@ -54,7 +53,8 @@ void RowFileWriter::finish() {
   const bool flushed = std::fflush(file) == 0;
   const int error = errno;
   const bool closed = std::fclose(file) == 0;
-  if (!flushed || !closed) throw std::runtime_error(std::string("cannot write result file: ") + std::strerror(error));
+  if (!flushed || !closed)
+    throw std::runtime_error(std::string("cannot write result file: ") + std::strerror(error));
 }
 
 void RowFileWriter::write(std::string_view bytes) {
