@@ -2,6 +2,8 @@
 
 #include <filesystem>
 #include <mutex>
+#include <optional>
+#include <string>
 #include <string_view>
 
 #include "link/unique_fd.h"
@@ -23,10 +25,16 @@ class AgentLog {
   // CR and LF inside `text` are written as blanks so that one entry stays one line.
   void write(std::string_view text);
 
+  // Opens the log file again by its name (a log rotated away keeps what it has, and the entries
+  // go on in a new file of that name). Logging to stderr: nothing to do. When the file cannot be
+  // opened the log stays where it was and the reason is returned.
+  std::optional<std::string> reopen();
+
  private:
   std::mutex mutex_;  // one entry at a time
-  UniqueFd owned_;    // the log file; none for stderr
-  int fd_;
+  std::optional<std::filesystem::path> path_;  // the log file; none for stderr
+  UniqueFd owned_;                             // guarded by mutex_
+  int fd_;                                     // guarded by mutex_
 };
 
 }  // namespace mirrox::agent

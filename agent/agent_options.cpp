@@ -60,10 +60,13 @@ ParsedOptions parseAgentOptions(const std::vector<std::string>& arguments, const
 
     if (name == "--help" || name == "-h") {
       if (!flag(options.help)) return failure(name + " takes no value");
+    } else if (name == "--version") {
+      if (!flag(options.version)) return failure(name + " takes no value");
     } else if (name == "--no-statements") {
       if (!flag(options.noStatements)) return failure(name + " takes no value");
     } else if (name == "--port" || name == "--bind" || name == "--user" || name == "--password" ||
-               name == "--log" || name == "--firebird" || name == "--lock-timeout") {
+               name == "--log" || name == "--firebird" || name == "--lock-timeout" || name == "--allow" ||
+               name == "--results") {
       const std::optional<std::string> text = value();
       if (!text) return failure(name + " needs a value");
       if (name == "--port") {
@@ -85,6 +88,13 @@ ParsedOptions parseAgentOptions(const std::vector<std::string>& arguments, const
         const std::optional<unsigned> seconds = parseNumber(*text, 1, 32767);
         if (!seconds) return failure("--lock-timeout: not a number of seconds (1 to 32767): " + *text);
         options.lockTimeout = static_cast<int>(*seconds);
+      } else if (name == "--allow") {
+        const std::optional<Ipv4Network> network = Ipv4Network::parse(*text);
+        if (!network) return failure("--allow: not an IPv4 address or ADDRESS/PREFIX (0 to 32): " + *text);
+        options.allowed.push_back(*network);
+      } else if (name == "--results") {
+        if (text->empty()) return failure("--results needs a directory");
+        options.resultsDirectory = *text;
       } else {
         options.firebirdServer = *text;
       }
@@ -112,11 +122,21 @@ std::string agentUsage() {
          "                    answered with error code 4, so the client resends its text\n"
          "  --lock-timeout N  seconds a statement waits for a row another writer holds\n"
          "                    before it fails (default 20)\n"
-         "  --log FILE        append the log to FILE (default: standard error)\n"
+         "  --log FILE        append the log to FILE (default: standard error); SIGHUP\n"
+         "                    reopens it after a rotation\n"
+         "  --allow ADDRESS[/PREFIX]\n"
+         "                    accept clients from this address or network only; repeatable\n"
+         "                    (default: every address). Others are closed at once and logged\n"
+         "  --results DIR     keep result files in a directory of their own inside DIR\n"
+         "                    (default: inside $TMPDIR, else /tmp)\n"
+         "  --config FILE     read options from FILE: \"key = value\" lines, the keys being the\n"
+         "                    options above that take a value, without \"--\"; options on the\n"
+         "                    command line override the file's\n"
+         "  --version         show the version\n"
          "  --help            show this text\n"
          "\n"
          "The first line on standard output is \"listening on ADDRESS:PORT\" once the port is open.\n"
-         "Results of selects are kept under $TMPDIR (default /tmp) while their connection lasts.\n"
+         "Results of selects are kept while their connection lasts.\n"
          "SIGINT or SIGTERM stops the agent.\n";
 }
 

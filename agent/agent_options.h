@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "agent/site_database.h"
+#include "agent/allowed_networks.h"
 
 namespace mirrox::agent {
 
@@ -20,7 +21,13 @@ struct AgentOptions {
   // How long a statement waits for a row another writer holds, in seconds.
   int lockTimeout = kDefaultLockTimeoutSeconds;
   std::optional<std::string> logFile;  // stderr when absent
+  // Where result files are kept: a directory of its own created inside this one; under $TMPDIR
+  // when absent.
+  std::optional<std::string> resultsDirectory;
+  // The clients that may connect; everyone when empty.
+  std::vector<Ipv4Network> allowed;
   bool help = false;
+  bool version = false;
 };
 
 struct ParsedOptions {

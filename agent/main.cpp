@@ -15,9 +15,11 @@
 #include "agent/agent_log.h"
 #include "agent/agent_options.h"
 #include "agent/catalogue_statements.h"
+#include "agent/config_file.h"
 #include "agent/scratch_directory.h"
 #include "agent/server.h"
 #include "agent/statement_source.h"
+#include "mirrox_version.h"
 
 namespace {
 
@@ -28,7 +30,7 @@ int serve(const AgentOptions& options, const sigset_t& stopSignals) {
       options.logFile ? std::make_unique<AgentLog>(*options.logFile) : std::make_unique<AgentLog>();
   const std::unique_ptr<StatementSource> statements =
       options.noStatements ? std::make_unique<StatementTable>() : catalogueStatements();
-  const ScratchDirectory results("mirrox-agent-");
+  const ScratchDirectory results("mirrox-agent-", options.resultsDirectory);
   std::atomic<std::uint64_t> resultCounter{0};
 
   SessionContext context;
@@ -40,9 +42,11 @@ int serve(const AgentOptions& options, const sigset_t& stopSignals) {
   context.log = log.get();
   context.lockTimeoutSeconds = options.lockTimeout;
 
-  Server server(options.bindAddress, options.port, context);
+  Server server(options.bindAddress, options.port, context, AllowedNetworks(options.allowed));
   const std::string where = options.bindAddress + ":" + std::to_string(server.port());
-  log->write("listening on " + where + (options.noStatements ? " without statements" : ""));
+  log->write("mirrox-agent " + std::string(mirrox::kMirroxVersion) + " listening on " + where +
+             (options.noStatements ? " without statements" : "") +
+             (options.allowed.empty() ? std::string() : ", clients from the allowed addresses only"));
   std::cout << "listening on " << where << std::endl;
 
   std::exception_ptr failure;
@@ -56,7 +60,14 @@ int serve(const AgentOptions& options, const sigset_t& stopSignals) {
     ::kill(::getpid(), SIGTERM);
   });
   int received = 0;
-  ::sigwait(&stopSignals, &received);
+  // SIGHUP: a rotated log file is taken up again under its name; the agent goes on serving.
+  while (::sigwait(&stopSignals, &received) == 0 && received == SIGHUP) {
+    if (const std::optional<std::string> refused = log->reopen()) {
+      log->write(*refused + "; the log stays where it was");
+    } else {
+      log->write("log reopened");
+    }
+  }
   server.stop();
   serving.join();
   log->write("stopped");
@@ -72,19 +83,28 @@ int main(int argc, char** argv) {
   sigemptyset(&stopSignals);
   sigaddset(&stopSignals, SIGINT);
   sigaddset(&stopSignals, SIGTERM);
+  sigaddset(&stopSignals, SIGHUP);
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
   // A client that goes away mid-reply must not end the process.
   ::signal(SIGPIPE, SIG_IGN);
 
-  const std::vector<std::string> arguments(argv + 1, argv + argc);
+  const ConfigArguments arguments = expandConfigOption(std::vector<std::string>(argv + 1, argv + argc));
+  if (!arguments.error.empty()) {
+    std::cerr << "mirrox-agent: " << arguments.error << "\n";
+    return 2;
+  }
   const ParsedOptions parsed =
-      parseAgentOptions(arguments, std::getenv("ISC_USER"), std::getenv("ISC_PASSWORD"));
+      parseAgentOptions(arguments.arguments, std::getenv("ISC_USER"), std::getenv("ISC_PASSWORD"));
   if (!parsed.options) {
     std::cerr << "mirrox-agent: " << parsed.error << "\n";
     return 2;
   }
   if (parsed.options->help) {
     std::cout << agentUsage();
+    return 0;
+  }
+  if (parsed.options->version) {
+    std::cout << "mirrox-agent " << mirrox::kMirroxVersion << "\n";
     return 0;
   }
   try {

@@ -10,11 +10,13 @@
 
 namespace mirrox::agent {
 
-ScratchDirectory::ScratchDirectory(const char* prefix) {
+ScratchDirectory::ScratchDirectory(const char* prefix, const std::optional<std::string>& parent) {
   const char* base = std::getenv("TMPDIR");
-  std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/" + prefix + "XXXXXX";
+  const std::string where = parent ? *parent : base != nullptr && *base != '\0' ? base : "/tmp";
+  std::string pattern = where + "/" + prefix + "XXXXXX";
   if (::mkdtemp(pattern.data()) == nullptr) {
-    throw std::runtime_error("cannot create a directory for results (" + pattern + "): " + std::strerror(errno));
+    throw std::runtime_error("cannot create a directory for results (" + pattern +
+                             "): " + std::strerror(errno));
   }
   path_ = pattern;
 }

@@ -1,14 +1,17 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
+#include <string>
 
 namespace mirrox::agent {
 
-// A private directory (mode 0700) created under $TMPDIR, or /tmp, and removed with everything in
-// it when the object goes. Throws std::runtime_error when it cannot be created.
+// A private directory (mode 0700) created under `parent`, or without one under $TMPDIR, else
+// /tmp, and removed with everything in it when the object goes. Throws std::runtime_error when it
+// cannot be created.
 class ScratchDirectory {
  public:
-  explicit ScratchDirectory(const char* prefix);
+  explicit ScratchDirectory(const char* prefix, const std::optional<std::string>& parent = std::nullopt);
   ~ScratchDirectory();
   ScratchDirectory(const ScratchDirectory&) = delete;
   ScratchDirectory& operator=(const ScratchDirectory&) = delete;

@@ -11,8 +11,9 @@
 
 namespace mirrox::agent {
 
-Server::Server(const std::string& bindAddress, std::uint16_t port, SessionContext context)
-    : listener_(bindAddress, port), context_(std::move(context)) {
+Server::Server(const std::string& bindAddress, std::uint16_t port, SessionContext context,
+               AllowedNetworks allowed)
+    : listener_(bindAddress, port), context_(std::move(context)), allowed_(std::move(allowed)) {
   int fds[2];
   if (::pipe2(fds, O_CLOEXEC) != 0) throw SocketError(std::string("pipe: ") + std::strerror(errno));
   wakeRead_.reset(fds[0]);
@@ -56,6 +57,11 @@ void Server::run() {
     std::string peer;
     std::optional<Socket> socket = listener_.accept(&peer);
     if (!socket) continue;
+    if (!allowed_.allows(peer.substr(0, peer.rfind(':')))) {
+      // Not a word to a client that is not the dispatch centre: the connection just ends.
+      context_.log->write(peer + " refused: not an allowed address");
+      continue;
+    }
 
     auto connection = std::make_unique<Connection>();
     connection->socket = std::move(*socket);

@@ -8,6 +8,7 @@
 #include <string>
 #include <thread>
 
+#include "agent/allowed_networks.h"
 #include "agent/session.h"
 #include "agent/socket.h"
 #include "link/unique_fd.h"
@@ -19,9 +20,11 @@ namespace mirrox::agent {
 // but the log and the result counter.
 class Server {
  public:
-  // Binds at once, so that the port is known before run(). Throws SocketError.
+  // Binds at once, so that the port is known before run(). Throws SocketError. A client whose
+  // address `allowed` does not allow is closed at once and logged.
   // REQUIRES: what `context` points to outlives the server.
-  Server(const std::string& bindAddress, std::uint16_t port, SessionContext context);
+  Server(const std::string& bindAddress, std::uint16_t port, SessionContext context,
+         AllowedNetworks allowed = {});
   ~Server();
   Server(const Server&) = delete;
   Server& operator=(const Server&) = delete;
@@ -44,6 +47,7 @@ class Server {
 
   Listener listener_;
   SessionContext context_;
+  AllowedNetworks allowed_;
   // A byte written here wakes run() out of its wait.
   UniqueFd wakeRead_;
   UniqueFd wakeWrite_;

@@ -45,8 +45,8 @@ std::string formatTime(unsigned hours, unsigned minutes, unsigned seconds) {
   return buffer;
 }
 
-std::string formatTimestamp(unsigned year, unsigned month, unsigned day, unsigned hours,
-                            unsigned minutes, unsigned seconds) {
+std::string formatTimestamp(unsigned year, unsigned month, unsigned day, unsigned hours, unsigned minutes,
+                            unsigned seconds) {
   return formatDate(year, month, day) + " " + formatTime(hours, minutes, seconds);
 }
 

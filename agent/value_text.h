@@ -22,7 +22,7 @@ std::string formatDate(unsigned year, unsigned month, unsigned day);
 // "hh:nn:ss"; fractions of a second are dropped.
 std::string formatTime(unsigned hours, unsigned minutes, unsigned seconds);
 // "dd.mm.yyyy hh:nn:ss"
-std::string formatTimestamp(unsigned year, unsigned month, unsigned day, unsigned hours,
-                            unsigned minutes, unsigned seconds);
+std::string formatTimestamp(unsigned year, unsigned month, unsigned day, unsigned hours, unsigned minutes,
+                            unsigned seconds);
 
 }  // namespace mirrox::agent

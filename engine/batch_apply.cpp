@@ -162,7 +162,8 @@ bool ApplyResultFile(EngineContext& thread, int index, BatchKind kind) {
   try {
     LocalConnection& local = thread.localConnection();
     if (!local.DB.connected()) local.DB.connect();
-    BatchApply(thread, batchStatement(kind, index), resultFile(thread));
+    const BatchReport report = BatchApply(thread, batchStatement(kind, index), resultFile(thread));
+    thread.batchApplied(kind, report);
     return false;
   } catch (const std::exception& error) {
     thread.statusText() = std::string(messages::kBatchFailed) + error.what() + messages::kSeparator;

@@ -11,6 +11,8 @@ namespace mirrox {
 
 class Clock;
 struct LocalConnection;
+struct BatchReport;
+enum class BatchKind : std::int32_t;
 
 // The fields of one replicated object that the engine reads beyond what the link needs.
 struct LocalSite {
@@ -40,6 +42,10 @@ class EngineContext : public RunContext {
 
   // The directory of the row error file "replica_error.txt": the process's working directory.
   virtual std::filesystem::path rowErrorDirectory() const { return std::filesystem::current_path(); }
+
+  // Told of every result file applied and committed, with its counts; a batch that failed tells
+  // nothing. For monitoring: nothing of the run depends on it.
+  virtual void batchApplied(BatchKind /*kind*/, const BatchReport& /*report*/) {}
 };
 
 }  // namespace mirrox

@@ -101,6 +101,19 @@ DateTime localNow() {
   return encodeDateTime(p);
 }
 
+double unixSeconds(DateTime localTime) {
+  const DateTimeParts p = decodeDateTime(localTime);
+  std::tm tm{};
+  tm.tm_year = p.year - 1900;
+  tm.tm_mon = p.month - 1;
+  tm.tm_mday = p.day;
+  tm.tm_hour = p.hour;
+  tm.tm_min = p.minute;
+  tm.tm_sec = p.second;
+  tm.tm_isdst = -1;  // whatever the zone's rule says for that day
+  return static_cast<double>(std::mktime(&tm)) + p.millisecond / 1000.0;
+}
+
 std::string formatDateTime(std::string_view pattern, DateTime value) {
   const DateTimeParts p = decodeDateTime(value);
   std::string out;

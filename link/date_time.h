@@ -27,6 +27,10 @@ bool isValidDate(int year, int month, int day);
 // The current local time.
 DateTime localNow();
 
+// A local time as seconds since the Unix epoch, through the machine's time zone (for monitoring
+// systems, which count in that form).
+double unixSeconds(DateTime localTime);
+
 // Formats with the tokens d dd m mm yy yyyy h hh nn ss; `nn` is always minutes and `mm` always the
 // month. Any other character is copied as it stands.
 std::string formatDateTime(std::string_view pattern, DateTime value);

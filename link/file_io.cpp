@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -76,6 +77,15 @@ void OutputFile::close() {
   if (const int error = fd_.close(); error != 0) fail(kCannotWriteFileMessage, path_, error);
 }
 
+void replaceFile(const std::filesystem::path& path, std::string_view bytes) {
+  ReplacementFile replacement(path);
+  if (!replacement.valid()) fail(kCannotCreateFileMessage, path, errno);
+  // Readable by whoever reads the directory, as a file created the usual way would be.
+  if (!replacement.write(bytes) || ::fchmod(replacement.fd(), 0644) != 0 || !replacement.commit()) {
+    fail(kCannotWriteFileMessage, path, errno);
+  }
+}
+
 InputFile::InputFile(const std::filesystem::path& path)
     : path_(path), fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
   if (!fd_.valid()) fail(kCannotOpenFileMessage, path_, errno);
@@ -116,7 +126,7 @@ int NewFile::sync() noexcept { return ::fsync(fd_.get()) == 0 ? 0 : errno; }
 
 ReplacementFile::ReplacementFile(const std::filesystem::path& target)
     : target_(target), temporary_(target.string() + ".XXXXXX") {
-  fd_.reset(::mkstemp(temporary_.data()));
+  fd_.reset(::mkostemp(temporary_.data(), O_CLOEXEC));
   created_ = fd_.valid();
 }
 

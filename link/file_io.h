@@ -41,6 +41,11 @@ class OutputFile {
   std::uint64_t size_ = 0;
 };
 
+// Replaces the file at `path` with `bytes` as one step: written beside it under a temporary name,
+// flushed to the disk and renamed over it, so a reader sees the old content or the new, never a
+// part. Throws LinkFault with the file system's message; the old file then stays as it was.
+void replaceFile(const std::filesystem::path& path, std::string_view bytes);
+
 // A file opened for reading. Failures throw LinkFault with the file system's message.
 class InputFile {
  public:

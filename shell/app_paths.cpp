@@ -1,6 +1,11 @@
 #include "shell/app_paths.h"
 
+#include <QCoreApplication>
 #include <QString>
+
+#if defined(__linux__)
+#include <sys/auxv.h>
+#endif
 
 #include "shell/settings_keys.h"
 
@@ -26,6 +31,18 @@ AppPaths AppPaths::forExecutableDir(const std::filesystem::path& exeDir, HostSys
     p.journalDbProposal = p.journalDb.string();
   }
   return p;
+}
+
+std::filesystem::path installationDirectory() {
+#if defined(__linux__)
+  // The path given to execve, as the kernel keeps it for the process.
+  if (const auto* started = reinterpret_cast<const char*>(::getauxval(AT_EXECFN)); started != nullptr) {
+    std::error_code error;
+    const std::filesystem::path path = std::filesystem::absolute(started, error).lexically_normal();
+    if (!error && path.has_parent_path()) return path.parent_path();
+  }
+#endif
+  return QCoreApplication::applicationDirPath().toStdString();
 }
 
 std::string applicationTitle(std::string_view exeFileName) {

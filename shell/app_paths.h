@@ -32,6 +32,13 @@ struct AppPaths {
   static AppPaths forExecutableDir(const std::filesystem::path& exeDir, HostSystem system = kHostSystem);
 };
 
+// The directory of the installation this process serves: the directory of the path it was started
+// by, a symbolic link there not followed. A copy of the program, or a link to it, in any directory
+// is an installation of its own (a packaged installation is a link in /var/lib/mirrox to the
+// program in /usr/lib/mirrox). Where the system does not say how the program was started, the
+// directory of the executable file. Call it before the process changes its working directory.
+std::filesystem::path installationDirectory();
+
 // The application title: the executable's file name cut before its first dot, the first letter as
 // it is and every letter after it in lower case ("mirrox" gives "mirrox", "REPL.server.exe"
 // gives "Repl").

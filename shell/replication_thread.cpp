@@ -45,7 +45,9 @@ void TReplicationThread::stopAndWait() {
   }
 }
 
-void TReplicationThread::handOff(const std::function<void()>& call) { runOnGuiThread(console_.guiObject(), call); }
+void TReplicationThread::handOff(const std::function<void()>& call) {
+  runOnGuiThread(console_.guiObject(), call);
+}
 
 void TReplicationThread::publishStatus() {
   const std::string text = StatusText;
@@ -58,12 +60,15 @@ std::optional<AgentSite> TReplicationThread::agentSite(int index) const {
   return AgentSite{object.Host(), object.Port(), object.RemoteDbPath, object.ResultId};
 }
 
-void TReplicationThread::setResultId(int index, std::int32_t resultId) { registry_.at(index).ResultId = resultId; }
+void TReplicationThread::setResultId(int index, std::int32_t resultId) {
+  registry_.at(index).ResultId = resultId;
+}
 
 std::optional<LocalSite> TReplicationThread::localSite(int index) const {
   if (index < 0 || index >= registry_.count()) return std::nullopt;
   const TMyPic& object = registry_.at(index);
-  return LocalSite{object.Name, object.DbType, object.LocalDbPath, object.AddressChecksum, object.LocalSchemaVersion};
+  return LocalSite{object.Name, object.DbType, object.LocalDbPath, object.AddressChecksum,
+                   object.LocalSchemaVersion};
 }
 
 void TReplicationThread::setAddressChecksum(int index, std::int32_t checksum) {
@@ -72,6 +77,16 @@ void TReplicationThread::setAddressChecksum(int index, std::int32_t checksum) {
 
 void TReplicationThread::setLocalSchemaVersion(int index, std::int32_t version) {
   registry_.at(index).LocalSchemaVersion = version;
+}
+
+void TReplicationThread::setMonitoring(std::function<void(BatchKind, const BatchReport&)> batchApplied,
+                                       std::function<void(int index)> runRecorded) {
+  batchApplied_ = std::move(batchApplied);
+  runRecorded_ = std::move(runRecorded);
+}
+
+void TReplicationThread::batchApplied(BatchKind kind, const BatchReport& report) {
+  if (batchApplied_) batchApplied_(kind, report);
 }
 
 DateTime TReplicationThread::nextRunAfter(DateTime from) {
@@ -95,8 +110,8 @@ void TReplicationThread::run() {
       handOff([&] { console_.ShowStatus(text); });
     }
   }
-  QMetaObject::invokeMethod(console_.guiObject(), [console = &console_] { console->threadEnded(); },
-                            Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      console_.guiObject(), [console = &console_] { console->threadEnded(); }, Qt::QueuedConnection);
 }
 
 void TReplicationThread::runCycle() {
@@ -118,6 +133,7 @@ void TReplicationThread::runCycle() {
         TMyPic& object = registry_.at(CurrentIndex);
         if (ok) object.SetLastReplicationTime(clock_.now());
         object.SetLinkOk(ok);
+        if (runRecorded_) runRecorded_(CurrentIndex);
       });
     }
     if (stop_) break;

@@ -45,8 +45,9 @@ class TReplicationThread : public QThread, public EngineContext {
   static constexpr std::chrono::milliseconds kTick{1000};
 
   // `tcp` and `local` are the process's one agent connection and one local database connection.
-  TReplicationThread(SchedulerConsole& console, ObjectRegistry& registry, TcpClient& tcp, LocalConnection& local,
-                     Clock& clock, std::filesystem::path logDir, ReplicateFn replicate);
+  TReplicationThread(SchedulerConsole& console, ObjectRegistry& registry, TcpClient& tcp,
+                     LocalConnection& local, Clock& clock, std::filesystem::path logDir,
+                     ReplicateFn replicate);
   ~TReplicationThread() override;
 
   std::string StatusText;
@@ -57,6 +58,12 @@ class TReplicationThread : public QThread, public EngineContext {
   bool suspended() const { return !resumed_; }
   // The stop request: seen within about a second while waiting, or after the current object.
   void requestStop() { stop_ = true; }
+
+  // For monitoring. `batchApplied` is told of every committed result file of a run in this
+  // context, on the run's thread; `runRecorded` of each scheduled run, on the GUI thread, once the
+  // object shows the run's outcome. Set before the thread starts.
+  void setMonitoring(std::function<void(BatchKind, const BatchReport&)> batchApplied,
+                     std::function<void(int index)> runRecorded);
 
   // Sets the stop request and waits for the thread to end, serving its hand-offs meanwhile. A
   // thread that never ran is started with the request set, so it ends without a cycle.
@@ -78,6 +85,7 @@ class TReplicationThread : public QThread, public EngineContext {
   std::optional<LocalSite> localSite(int index) const override;
   void setAddressChecksum(int index, std::int32_t checksum) override;
   void setLocalSchemaVersion(int index, std::int32_t version) override;
+  void batchApplied(BatchKind kind, const BatchReport& report) override;
 
   ObjectRegistry& registry() { return registry_; }
 
@@ -96,6 +104,8 @@ class TReplicationThread : public QThread, public EngineContext {
   Clock& clock_;
   std::filesystem::path logDir_;
   ReplicateFn replicate_;
+  std::function<void(BatchKind, const BatchReport&)> batchApplied_;
+  std::function<void(int)> runRecorded_;
   std::atomic<bool> stop_{false};
   bool resumed_ = false;
 };

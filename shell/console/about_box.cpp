@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "mirrox_version.h"
 #include "shell/console/app_icon.h"
 
 namespace mirrox {
@@ -28,7 +29,7 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
 }
 
 QString TAboutBox::fileVersion() {
-  const QString version = QStringLiteral(MIRROX_FILE_VERSION);
+  const QString version = QString::fromLatin1(kMirroxVersion);
   return version.size() < 2 ? QStringLiteral("0.0") : version;
 }
 

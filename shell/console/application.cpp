@@ -8,13 +8,14 @@
 #include <QTableWidget>
 #include <chrono>
 
-#include "engine/engine_messages.h"
+#include "engine/client_version.h"
 #include "engine/local_connection.h"
 #include "engine/prepare_remote.h"
 #include "engine/replicate_object.h"
 #include "link/pinger2.h"
 #include "link/send_command.h"
 #include "link/tcp_client.h"
+#include "mirrox_version.h"
 #include "shell/console/app_icon.h"
 #include "shell/console/console_commands.h"
 #include "shell/console/console_texts.h"
@@ -25,6 +26,7 @@
 #include "shell/event_log_file.h"
 #include "shell/object_registry.h"
 #include "shell/replication_thread.h"
+#include "shell/run_monitor.h"
 #include "shell/single_instance.h"
 #include "shell/template_writer.h"
 
@@ -35,16 +37,17 @@ constexpr char kInstanceName[] = "MirroxTovin";
 // Time for a database server started together with the operating system to come up.
 constexpr std::chrono::milliseconds kAutoStartWait{30000};
 
-int replicate(TReplicationThread& thread, int index) { return ReplicateObject(thread, index); }
-
-// The console's commands, bound to the agent link and the engine.
-ConsoleOperations operationsFor(LocalConnection& local) {
+// The console's commands, bound to the agent link and the engine; `replicate` is the run.
+ConsoleOperations operationsFor(LocalConnection& local,
+                                std::function<int(TReplicationThread&, int)> replicate,
+                                std::function<void(int)> runRecorded) {
   ConsoleOperations ops;
   ops.checkConnection = [](TReplicationThread& thread, int index) { return CheckConnection(thread, index); };
   ops.ping = [](const std::string& host, int timeoutMs, PingFailure* failure) {
     return PingHost(host, timeoutMs, failure);
   };
-  ops.replicate = replicate;
+  ops.replicate = std::move(replicate);
+  ops.runRecorded = std::move(runRecorded);
   ops.replicateSinceDate = [](TReplicationThread& thread, int index, const std::string& dateText) {
     return ReplicateSinceDate(thread, index, dateText);
   };
@@ -59,7 +62,7 @@ ConsoleOperations operationsFor(LocalConnection& local) {
 MirroxApplication::MirroxApplication(QStringList arguments, Clock& clock)
     : arguments_(std::move(arguments)),
       clock_(clock),
-      paths_(AppPaths::forExecutableDir(QCoreApplication::applicationDirPath().toStdString())),
+      paths_(AppPaths::forExecutableDir(installationDirectory())),
       title_(QString::fromStdString(
           applicationTitle(QFileInfo(QCoreApplication::applicationFilePath()).fileName().toStdString()))) {}
 
@@ -103,15 +106,22 @@ int MirroxApplication::run() {
   // LogLine's event processing on, and it restores the window through the tray.
   tray_ = std::make_unique<ConsoleTray>(*window_, title_);
   registry_ = std::make_unique<ObjectRegistry>(paths_.settingsFile, clock_, *window_);
+  monitor_ = std::make_unique<RunMonitor>(clock_, paths_.logDir,
+                                          [this](const std::string& line) { window_->LogLine(line); });
   window_->setRegistry(registry_.get());
   window_->setStartupStep([this] { startupStep(); });
   window_->setCloseDecider([this] { return allowClose(); });
   dialogs_ = std::make_unique<QtDialogs>();
   commands_ = std::make_unique<ConsoleCommands>(
-      *window_, *registry_, *dialogs_, clock_, paths_, title_, operationsFor(*local_),
+      *window_, *registry_, *dialogs_, clock_, paths_, title_,
+      operationsFor(
+          *local_,
+          [this](TReplicationThread& thread, int index) { return replicateMonitored(thread, index); },
+          [this](int) { writeStatus(); }),
       SchedulerAccess{[this]() -> TReplicationThread& { return thread(); }, [this] { startScheduler(); }});
   logFile_->trimAtStart();
   window_->LogLine(" -= Запуск приложения =- ");
+  window_->LogLine("Версия " + std::string(kMirroxVersion) + ", клиент Firebird " + firebirdClientVersion());
   if (onlyArgumentIs("/auto")) {
     window_->LogLine(" Ожидание запуска сервера БД ...");
     clock_.sleepFor(kAutoStartWait);
@@ -158,6 +168,8 @@ void MirroxApplication::startupStep() {
 
 void MirroxApplication::onStartupMessage() {
   logFile_->ensureLogDir();
+  // Monitoring sees every object from the start, with its last success from the settings file.
+  writeStatus();
   if (firstArgumentIs("/auto")) {
     tray_->hideWindow();
     if (thread_) thread_->resume();
@@ -166,13 +178,35 @@ void MirroxApplication::onStartupMessage() {
 
 TReplicationThread& MirroxApplication::thread() {
   if (!thread_) {
-    thread_ = std::make_unique<TReplicationThread>(*window_, *registry_, *tcp_, *local_, clock_,
-                                                   paths_.logDir, replicate);
+    thread_ = std::make_unique<TReplicationThread>(
+        *window_, *registry_, *tcp_, *local_, clock_, paths_.logDir,
+        [this](TReplicationThread& thread, int index) { return replicateMonitored(thread, index); });
+    thread_->setMonitoring(
+        [this](BatchKind kind, const BatchReport& report) { monitor_->batchApplied(kind, report); },
+        [this](int) { writeStatus(); });
   }
   return *thread_;
 }
 
 void MirroxApplication::startScheduler() { thread().resume(); }
+
+int MirroxApplication::replicateMonitored(TReplicationThread& thread, int index) {
+  monitor_->runStarted(index);
+  try {
+    const int result = ReplicateObject(thread, index);
+    monitor_->runEnded(result);
+    return result;
+  } catch (...) {
+    monitor_->runEnded(std::nullopt);
+    throw;
+  }
+}
+
+void MirroxApplication::writeStatus() {
+  const bool running =
+      thread_ && !thread_->suspended() && !thread_->isFinished() && !thread_->stopRequested();
+  monitor_->write(*registry_, window_->period(), running);
+}
 
 bool MirroxApplication::allowClose() {
   if (!thread_ || thread_->suspended() || thread_->isFinished()) return true;

@@ -15,6 +15,7 @@ class ConsoleTray;
 class Dialogs;
 class EventLogFile;
 class ObjectRegistry;
+class RunMonitor;
 class SingleInstance;
 class TReplicationThread;
 class TcpClient;
@@ -44,6 +45,10 @@ class MirroxApplication : public QObject {
   TReplicationThread& thread();
   void startScheduler();
   void exitStep();
+  // ReplicateObject, watched for the status file; scheduler and console alike.
+  int replicateMonitored(TReplicationThread& thread, int index);
+  // Replaces the status file after a run (GUI thread).
+  void writeStatus();
 
   QStringList arguments_;
   Clock& clock_;
@@ -54,6 +59,7 @@ class MirroxApplication : public QObject {
   std::unique_ptr<LocalConnection> local_;  // `DB`, `TR` and `Qr`
   std::unique_ptr<TfrmRepWnd> window_;
   std::unique_ptr<ObjectRegistry> registry_;
+  std::unique_ptr<RunMonitor> monitor_;
   std::unique_ptr<Dialogs> dialogs_;
   std::unique_ptr<ConsoleCommands> commands_;
   std::unique_ptr<TReplicationThread> thread_;

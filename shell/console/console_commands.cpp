@@ -165,6 +165,7 @@ void ConsoleCommands::replicate() {
     // The time first: SetLinkOk redraws the row, which then shows the new time at once.
     if (result == 0) object.SetLastReplicationTime(clock_.now());
     object.SetLinkOk(result == 0);
+    if (ops_.runRecorded) ops_.runRecorded(i);
   });
 }
 
@@ -217,6 +218,7 @@ void ConsoleCommands::replicateAll() {
       window_.ShowStatus("Репликация данных " + object.Name + kPleaseWait);
       const int result = ops_.replicate(scheduler_.thread(), i);
       object.SetLinkOk(result == 0);
+      if (ops_.runRecorded) ops_.runRecorded(i);
       summary += object.Name + (result == 0 ? " OK " : " Ошибка") + "\r\n";
     }
   });

@@ -27,6 +27,8 @@ struct ConsoleOperations {
   std::function<void(TReplicationThread&, int)> prepare;
   std::function<void()> disconnectLocalDatabase;
   std::function<void()> lockWorkstation;
+  // Told once a run's object shows its outcome (optional).
+  std::function<void(int index)> runRecorded;
 };
 
 // Where the console gets the scheduler's thread object from.

@@ -1,13 +1,21 @@
 // The real agent process in front of scratch databases on the local Firebird server, driven over
 // loopback TCP by a bare protocol client.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
 
 #include <chrono>
+#include <cstring>
 #include <thread>
 
 #include "engine/database.h"
 #include "link/cp1251.h"
 #include "link/protocol.h"
+#include "link/unique_fd.h"
+#include "mirrox_version.h"
 #include "tests/agent/raw_agent_client.h"
 #include "tests/agent/result_rows_of.h"
 #include "tests/support/agent_process.h"
@@ -360,6 +368,119 @@ TEST(AgentCommandLine, HelpListsTheOptionsAndExitsCleanly) {
   const testing_support::Finished help = testing_support::runAgentToExit({"--help"});
   EXPECT_EQ(help.exitCode, 0);
   EXPECT_NE(help.out.find("--no-statements"), std::string::npos) << help.out;
+}
+
+// A plain TCP connection to the agent from the loopback address `source`; its descriptor.
+int connectFrom(const char* source, std::uint16_t port) {
+  UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  sockaddr_in local{};
+  local.sin_family = AF_INET;
+  ::inet_pton(AF_INET, source, &local.sin_addr);
+  EXPECT_EQ(::bind(fd.get(), reinterpret_cast<sockaddr*>(&local), sizeof local), 0) << std::strerror(errno);
+  sockaddr_in remote{};
+  remote.sin_family = AF_INET;
+  remote.sin_port = htons(port);
+  ::inet_pton(AF_INET, "127.0.0.1", &remote.sin_addr);
+  EXPECT_EQ(::connect(fd.get(), reinterpret_cast<sockaddr*>(&remote), sizeof remote), 0)
+      << std::strerror(errno);
+  return fd.release();
+}
+
+TEST_F(AgentEndToEnd, ClientFromAnAddressNotAllowedIsClosedAtOnceAndLogged) {
+  startAgent({"--allow", "127.0.0.1"});
+  {
+    // 127.0.0.2 is this machine too, but not the allowed address: the connection ends unanswered.
+    const UniqueFd refused(connectFrom("127.0.0.2", agent_->port()));
+    const std::string line = "/2/" + site_->path() + "\r\n";
+    ::send(refused.get(), line.data(), line.size(), MSG_NOSIGNAL);
+    pollfd ready{refused.get(), POLLIN, 0};
+    ASSERT_EQ(::poll(&ready, 1, 20000), 1);
+    char byte = 0;
+    EXPECT_LE(::recv(refused.get(), &byte, 1, 0), 0) << "the refused client got an answer";
+  }
+  EXPECT_TRUE(eventually([&] {
+    return readFile(logPath()).find("127.0.0.2:") != std::string::npos &&
+           readFile(logPath()).find(" refused: not an allowed address") != std::string::npos;
+  })) << readFile(logPath());
+  EXPECT_EQ(readFile(logPath()).find("/2/"), std::string::npos) << "a refused client's line was read";
+  // The allowed address is served as before.
+  RawAgentClient allowed = connectAndOpen();
+  EXPECT_EQ(selectAndFetch(allowed, "/1/select 7 from rdb$database"), "7\r\n");
+}
+
+TEST_F(AgentEndToEnd, SighupReopensTheLogSoThatARotatedLogNeedsNoCopy) {
+  startAgent();
+  {
+    RawAgentClient first = connectAndOpen();
+    execute(first, "create table t (id integer)");
+  }
+  const auto rotated = dir_.path() / "agent.log.1";
+  std::filesystem::rename(logPath(), rotated);
+  ASSERT_EQ(::kill(agent_->pid(), SIGHUP), 0);
+  ASSERT_TRUE(eventually([&] { return std::filesystem::exists(logPath()); }));
+  RawAgentClient client = connectAndOpen();
+  EXPECT_EQ(selectAndFetch(client, "/1/select 8 from rdb$database"), "8\r\n");
+  EXPECT_TRUE(agent_->running());
+  const std::string before = readFile(rotated);
+  EXPECT_NE(before.find("create table t"), std::string::npos) << before;
+  EXPECT_TRUE(eventually([&] { return readFile(logPath()).find("select 8") != std::string::npos; }))
+      << readFile(logPath());
+  EXPECT_NE(readFile(logPath()).find("log reopened"), std::string::npos);
+  EXPECT_EQ(readFile(rotated).find("select 8"), std::string::npos);
+}
+
+TEST_F(AgentEndToEnd, ResultFilesLiveInTheGivenDirectoryWhileTheirConnectionLasts) {
+  const auto results = dir_.path() / "results";
+  std::filesystem::create_directory(results);
+  startAgent({"--results", results.string()});
+  const auto filesUnder = [&] {
+    std::size_t files = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(results)) {
+      if (entry.is_regular_file()) ++files;
+    }
+    return files;
+  };
+  {
+    RawAgentClient client = connectAndOpen();
+    client.sendLine("/1/select 9 from rdb$database");
+    EXPECT_EQ(client.readLine().value_or("").rfind("Ok/", 0), 0u);
+    EXPECT_EQ(client.readLine(), "Ok");
+    EXPECT_GE(filesUnder(), 1u);
+  }
+  EXPECT_TRUE(eventually([&] { return filesUnder() == 0; }));
+  agent_->stop();
+  EXPECT_TRUE(std::filesystem::is_empty(results))
+      << "the agent's own directory inside stays after it stopped";
+}
+
+TEST(AgentCommandLine, ConfigurationFileWithAnUnknownKeyOrABadValueStartsNothing) {
+  testing_support::TempDir dir;
+  testing_support::writeFile(dir / "agent.conf", "port = 0\nbind = 127.0.0.1\nallow = dispatch.example\n");
+  const testing_support::Finished badValue = testing_support::runAgentToExit({"--config", (dir / "agent.conf").string()});
+  EXPECT_EQ(badValue.exitCode, 2);
+  EXPECT_NE(badValue.err.find("--allow: not an IPv4 address or ADDRESS/PREFIX (0 to 32): dispatch.example"),
+            std::string::npos)
+      << badValue.err;
+  EXPECT_EQ(badValue.out.find("listening"), std::string::npos);
+  testing_support::writeFile(dir / "agent.conf", "port = 0\nbind = 127.0.0.1\nalow = 192.0.2.10\n");
+  const testing_support::Finished unknownKey = testing_support::runAgentToExit({"--config", (dir / "agent.conf").string()});
+  EXPECT_EQ(unknownKey.exitCode, 2);
+  EXPECT_NE(unknownKey.err.find("agent.conf:3: unknown key: alow"), std::string::npos) << unknownKey.err;
+}
+
+TEST_F(AgentEndToEnd, ConfigurationFileOptionsApplyAndTheCommandLineOverridesThem) {
+  // The file allows only 127.0.0.2 and asks for port 1 (the command line's port 0 wins).
+  testing_support::writeFile(dir_.path() / "agent.conf", "port = 1\nallow = 127.0.0.2\n");
+  startAgent({"--config", (dir_.path() / "agent.conf").string()});
+  RawAgentClient client = connect();
+  EXPECT_EQ(client.readLine(), std::nullopt) << "127.0.0.1 is not allowed by the file";
+  EXPECT_TRUE(eventually([&] { return readFile(logPath()).find("refused") != std::string::npos; }));
+}
+
+TEST(AgentCommandLine, VersionIsTheBuildsAndNothingIsStarted) {
+  const testing_support::Finished version = testing_support::runAgentToExit({"--version", "--port", "0"});
+  EXPECT_EQ(version.exitCode, 0);
+  EXPECT_EQ(version.out, "mirrox-agent " + std::string(kMirroxVersion) + "\n");
 }
 
 TEST(AgentCommandLine, BadOptionIsRefusedWithItsReason) {

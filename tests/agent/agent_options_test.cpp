@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "agent/allowed_networks.h"
+#include "agent/config_file.h"
+#include "tests/support/temp_dir.h"
+
 namespace mirrox::agent {
 namespace {
 
@@ -44,6 +48,64 @@ TEST(AgentOptions, CredentialsComeFromTheEnvironmentUnlessGiven) {
   EXPECT_EQ(given.options->password, "other");
 }
 
+TEST(AgentOptions, AllowIsRepeatedAndResultsNameADirectory) {
+  const ParsedOptions parsed =
+      parseAgentOptions({"--allow", "192.0.2.10", "--allow=10.1.0.0/16", "--results", "/var/cache/agent"});
+  ASSERT_TRUE(parsed.options.has_value()) << parsed.error;
+  ASSERT_EQ(parsed.options->allowed.size(), 2u);
+  EXPECT_EQ(parsed.options->allowed[1].prefix, 16);
+  EXPECT_EQ(parsed.options->resultsDirectory, "/var/cache/agent");
+  EXPECT_TRUE(parseAgentOptions({}).options->allowed.empty());
+}
+
+TEST(AllowedNetworks, AddressesAndPrefixesDecideWhoMayConnect) {
+  const AllowedNetworks one({*Ipv4Network::parse("192.0.2.10")});
+  EXPECT_TRUE(one.allows("192.0.2.10"));
+  EXPECT_FALSE(one.allows("192.0.2.11"));
+  const AllowedNetworks net({*Ipv4Network::parse("10.1.2.3/16"), *Ipv4Network::parse("127.0.0.1/32")});
+  EXPECT_TRUE(net.allows("10.1.255.7"));  // host bits of the written address do not matter
+  EXPECT_FALSE(net.allows("10.2.0.1"));
+  EXPECT_TRUE(net.allows("127.0.0.1"));
+  EXPECT_FALSE(net.allows("127.0.0.2"));
+  EXPECT_FALSE(net.allows("not an address"));
+  EXPECT_TRUE(AllowedNetworks({*Ipv4Network::parse("0.0.0.0/0")}).allows("203.0.113.9"));
+  EXPECT_TRUE(AllowedNetworks().allows("203.0.113.9"));  // no list: everyone, as before
+  for (const char* bad :
+       {"", "192.0.2", "192.0.2.1/33", "192.0.2.1/", "192.0.2.1/-1", "host.example", "::1", "192.0.2.1/8x"}) {
+    EXPECT_FALSE(Ipv4Network::parse(bad).has_value()) << bad;
+  }
+}
+
+TEST(AgentConfigFile, LinesBecomeOptionsBeforeTheCommandLinesOwn) {
+  testing_support::TempDir dir;
+  testing_support::writeFile(
+      dir / "agent.conf",
+      "# the dispatch centre\n\nallow = 192.0.2.10\n  port=6000 \r\nallow = 10.0.0.0/8\n");
+  const ConfigArguments expanded =
+      expandConfigOption({"--port", "0", "--config", (dir / "agent.conf").string()});
+  ASSERT_TRUE(expanded.error.empty()) << expanded.error;
+  EXPECT_EQ(expanded.arguments, (std::vector<std::string>{"--allow", "192.0.2.10", "--port", "6000",
+                                                          "--allow", "10.0.0.0/8", "--port", "0"}));
+  const ParsedOptions parsed = parseAgentOptions(expanded.arguments);
+  ASSERT_TRUE(parsed.options.has_value()) << parsed.error;
+  EXPECT_EQ(parsed.options->port, 0);  // the command line wins
+  EXPECT_EQ(parsed.options->allowed.size(), 2u);
+}
+
+TEST(AgentConfigFile, UnknownKeyLineWithoutValueAndMissingFileAreRefusedNamingWhere) {
+  testing_support::TempDir dir;
+  testing_support::writeFile(dir / "a.conf", "port = 1\ncolour = blue\n");
+  testing_support::writeFile(dir / "b.conf", "port 1\n");
+  testing_support::writeFile(dir / "c.conf", "config = other.conf\n");
+  EXPECT_EQ(readConfigFile(dir / "a.conf").error, (dir / "a.conf").string() + ":2: unknown key: colour");
+  EXPECT_EQ(readConfigFile(dir / "b.conf").error,
+            (dir / "b.conf").string() + ":1: not a \"key = value\" line: port 1");
+  EXPECT_EQ(readConfigFile(dir / "c.conf").error, (dir / "c.conf").string() + ":1: unknown key: config");
+  EXPECT_NE(expandConfigOption({"--config", (dir / "none.conf").string()}).error.find("none.conf"),
+            std::string::npos);
+  EXPECT_FALSE(expandConfigOption({"--config"}).error.empty());
+}
+
 struct BadCase {
   std::vector<std::string> arguments;
   const char* errorMentions;
@@ -67,7 +129,11 @@ INSTANTIATE_TEST_SUITE_P(
                       BadCase{{"--lock-timeout", "0"}, "--lock-timeout"},
                       BadCase{{"--lock-timeout=32768"}, "--lock-timeout"},
                       BadCase{{"--lock-timeout", "1.5"}, "--lock-timeout"},
-                      BadCase{{"--lock-timeout"}, "needs a value"}));
+                      BadCase{{"--lock-timeout"}, "needs a value"},
+                      BadCase{{"--allow", "dispatch.example"},
+                              "--allow: not an IPv4 address or ADDRESS/PREFIX"},
+                      BadCase{{"--allow", "192.0.2.0/40"}, "192.0.2.0/40"},
+                      BadCase{{"--results="}, "--results"}));
 
 }  // namespace
 }  // namespace mirrox::agent

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "link/cp1251.h"
+#include "mirrox_version.h"
 #include "tests/shell/program_copy.h"
 #include "tests/support/child_process.h"
 #include "tests/support/temp_dir.h"
@@ -29,6 +30,47 @@ TEST_F(SingleInstance, CloseWithNoInstanceRunningEndsAtOnceWithoutALogLine) {
   EXPECT_FALSE(std::filesystem::exists(dir_ / "mirrox.ini"));
 }
 
+TEST_F(SingleInstance, VersionAndHelpAnswerWithoutStartingAnything) {
+  auto version = start({"--version"});
+  EXPECT_EQ(version->waitFor(20s), 0);
+  const std::string said = readFile(dir_ / "output.txt");
+  EXPECT_EQ(said.rfind("mirrox " + std::string(kMirroxVersion) + " (Firebird client ", 0), 0u) << said;
+  auto help = start({"--help"});
+  EXPECT_EQ(help->waitFor(20s), 0);
+  const std::string usage = readFile(dir_ / "output.txt").substr(said.size());
+  EXPECT_EQ(usage.rfind("Usage: mirrox [/auto | close]\n", 0), 0u) << usage;
+  for (const char* word : {"  /auto ", "  close ", "  --version ", "  --help "}) {
+    EXPECT_NE(usage.find(word), std::string::npos) << word;
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "Log" / "mirrox.txt"));
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "mirrox.ini"));
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "MirroxTovin.lock"));
+}
+
+TEST_F(SingleInstance, LinkToTheProgramInAnotherDirectoryIsAnInstallationOfItsOwn) {
+  // As a packaged installation is made: the program in one place, a link to it where its files are.
+  const auto home = dir_ / "home";
+  std::filesystem::create_directories(home / "DB");
+  std::filesystem::create_directories(home / "Log");
+  testing_support::writeFile(home / "DB" / "serverdb.gdb", "");
+  testing_support::writeFile(home / "DB" / "journal.db", "");
+  std::filesystem::create_symlink(dir_ / "mirrox", home / "mirrox");
+  auto linked = startProgram(home / "mirrox", {}, "tmp");
+  ASSERT_TRUE(eventually([&] { return std::filesystem::exists(home / "Log" / "mirrox.txt"); })) << log();
+  // The program's own directory is a second installation, served by a process of its own.
+  auto own = start({});
+  ASSERT_TRUE(eventually([&] { return startedUp(); })) << log();
+  EXPECT_TRUE(linked->running());
+
+  EXPECT_EQ(startProgram(home / "mirrox", {"close"}, "tmp")->waitFor(20s), 0);
+  EXPECT_EQ(linked->waitFor(20s), 0);
+  EXPECT_TRUE(own->running());
+  EXPECT_TRUE(std::filesystem::exists(home / "mirrox.ini"));
+  EXPECT_TRUE(std::filesystem::is_symlink(home / "mirrox"));
+  EXPECT_EQ(start({"close"})->waitFor(20s), 0);
+  EXPECT_EQ(own->waitFor(20s), 0);
+}
+
 TEST_F(SingleInstance, SecondStartEndsSilentlyAndCloseEndsTheFirstWhichSavesItsState) {
   testing_support::writeFile(dir_ / "mirrox.ini",
                              utf8ToCp1251("[Main]\r\nperiod=15\r\nchk=1\r\n[3]\r\nods=Котельная\r\n"
@@ -36,6 +78,13 @@ TEST_F(SingleInstance, SecondStartEndsSilentlyAndCloseEndsTheFirstWhichSavesItsS
   auto first = start({});
   ASSERT_TRUE(eventually([&] { return startedUp(); })) << log();
   EXPECT_NE(log().find(" -= Запуск приложения =- \r\n"), std::string::npos);
+  // The version and the database client it runs with come right after the start line.
+  const std::string startLine = " -= Запуск приложения =- \r\n";
+  const std::size_t next = log().find(startLine) + startLine.size();
+  const std::string nextLine = log().substr(next, log().find("\r\n", next) - next);
+  EXPECT_NE(nextLine.find("Версия " + std::string(kMirroxVersion) + ", клиент Firebird LI-V"),
+            std::string::npos)
+      << log();
   EXPECT_NE(log().find("1. Котельная\r\n"), std::string::npos);
 
   auto second = start({});
