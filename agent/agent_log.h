@@ -31,7 +31,7 @@ class AgentLog {
   std::optional<std::string> reopen();
 
  private:
-  std::mutex mutex_;  // one entry at a time
+  std::mutex mutex_;                           // one entry at a time
   std::optional<std::filesystem::path> path_;  // the log file; none for stderr
   UniqueFd owned_;                             // guarded by mutex_
   int fd_;                                     // guarded by mutex_

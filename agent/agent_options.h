@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "agent/site_database.h"
 #include "agent/allowed_networks.h"
+#include "agent/site_database.h"
 
 namespace mirrox::agent {
 

@@ -11,7 +11,6 @@
 // Resident memory that creeps up while the heap in use stays level is not memory of this program's
 // own: every object it allocates is in heap_KiB.
 #include <QCoreApplication>
-#include <QEventLoop>
 #include <QObject>
 #include <atomic>
 #include <chrono>
@@ -260,12 +259,7 @@ int run(int argc, char** argv) {
     if (cycle >= cycles) thread.requestStop();
   };
 
-  QEventLoop loop;
-  QObject::connect(&thread, &QThread::finished, &loop, &QEventLoop::quit);
-  thread.resume();
-  if (!thread.isFinished()) loop.exec();
-  thread.wait();
-  QCoreApplication::processEvents();
+  testing_support::runSchedulerToItsEnd(thread, std::chrono::hours(24));
   localConnection.DB.disconnect();
 
   if (!firstFailure.empty()) std::cout << "first failure: " << firstFailure << "\n";

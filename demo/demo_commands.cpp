@@ -6,8 +6,8 @@
 #include "demo/demo_objects.h"
 #include "demo/local_summary.h"
 #include "demo/site_rows.h"
-#include "fb/error.h"
 #include "engine/prepare_remote.h"
+#include "fb/error.h"
 #include "shell/settings_keys.h"
 
 namespace mirrox::demo {
@@ -68,9 +68,9 @@ int addSiteRows(const std::filesystem::path& installDir, int round, std::ostream
         out << "  \"" << object.Name << "\": " << added.archiveRows << " new hourly readings\n";
       } else if (object.DbType == DbTypeJournal) {
         const SiteRowsAdded added = addJournalRows(object.RemoteDbPath, round);
-        out << "  \"" << object.Name << "\": " << added.newRequests << " new request, " << added.closedRequests
-            << " request closed, " << added.newEvents << " new hardware event, " << added.closedEvents
-            << " event confirmed and closed\n";
+        out << "  \"" << object.Name << "\": " << added.newRequests << " new request, "
+            << added.closedRequests << " request closed, " << added.newEvents << " new hardware event, "
+            << added.closedEvents << " event confirmed and closed\n";
       } else {
         out << "  \"" << object.Name << "\": database type " << object.DbType << " has no sample rows\n";
       }

@@ -9,6 +9,7 @@
 #include <chrono>
 
 #include "engine/client_version.h"
+#include "engine/engine_messages.h"
 #include "engine/local_connection.h"
 #include "engine/prepare_remote.h"
 #include "engine/replicate_object.h"

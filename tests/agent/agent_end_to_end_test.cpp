@@ -391,7 +391,7 @@ TEST_F(AgentEndToEnd, ClientFromAnAddressNotAllowedIsClosedAtOnceAndLogged) {
   {
     // 127.0.0.2 is this machine too, but not the allowed address: the connection ends unanswered.
     const UniqueFd refused(connectFrom("127.0.0.2", agent_->port()));
-    const std::string line = "/2/" + site_->path() + "\r\n";
+    const std::string line = "/2/" + site_->path().string() + "\r\n";
     ::send(refused.get(), line.data(), line.size(), MSG_NOSIGNAL);
     pollfd ready{refused.get(), POLLIN, 0};
     ASSERT_EQ(::poll(&ready, 1, 20000), 1);
@@ -456,14 +456,16 @@ TEST_F(AgentEndToEnd, ResultFilesLiveInTheGivenDirectoryWhileTheirConnectionLast
 TEST(AgentCommandLine, ConfigurationFileWithAnUnknownKeyOrABadValueStartsNothing) {
   testing_support::TempDir dir;
   testing_support::writeFile(dir / "agent.conf", "port = 0\nbind = 127.0.0.1\nallow = dispatch.example\n");
-  const testing_support::Finished badValue = testing_support::runAgentToExit({"--config", (dir / "agent.conf").string()});
+  const testing_support::Finished badValue =
+      testing_support::runAgentToExit({"--config", (dir / "agent.conf").string()});
   EXPECT_EQ(badValue.exitCode, 2);
   EXPECT_NE(badValue.err.find("--allow: not an IPv4 address or ADDRESS/PREFIX (0 to 32): dispatch.example"),
             std::string::npos)
       << badValue.err;
   EXPECT_EQ(badValue.out.find("listening"), std::string::npos);
   testing_support::writeFile(dir / "agent.conf", "port = 0\nbind = 127.0.0.1\nalow = 192.0.2.10\n");
-  const testing_support::Finished unknownKey = testing_support::runAgentToExit({"--config", (dir / "agent.conf").string()});
+  const testing_support::Finished unknownKey =
+      testing_support::runAgentToExit({"--config", (dir / "agent.conf").string()});
   EXPECT_EQ(unknownKey.exitCode, 2);
   EXPECT_NE(unknownKey.err.find("agent.conf:3: unknown key: alow"), std::string::npos) << unknownKey.err;
 }

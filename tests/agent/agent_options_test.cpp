@@ -121,19 +121,17 @@ TEST_P(AgentOptionsReject, WithAClearError) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, AgentOptionsReject,
-    ::testing::Values(BadCase{{"--port", "65536"}, "--port"}, BadCase{{"--port", "-1"}, "--port"},
-                      BadCase{{"--port=12a"}, "--port"}, BadCase{{"--port"}, "needs a value"},
-                      BadCase{{"--bind", "localhost"}, "IPv4"}, BadCase{{"--bind", "300.1.1.1"}, "IPv4"},
-                      BadCase{{"--no-statements=yes"}, "takes no value"}, BadCase{{"--log="}, "--log"},
-                      BadCase{{"--verbose"}, "unknown option"}, BadCase{{"5029"}, "unknown option"},
-                      BadCase{{"--lock-timeout", "0"}, "--lock-timeout"},
-                      BadCase{{"--lock-timeout=32768"}, "--lock-timeout"},
-                      BadCase{{"--lock-timeout", "1.5"}, "--lock-timeout"},
-                      BadCase{{"--lock-timeout"}, "needs a value"},
-                      BadCase{{"--allow", "dispatch.example"},
-                              "--allow: not an IPv4 address or ADDRESS/PREFIX"},
-                      BadCase{{"--allow", "192.0.2.0/40"}, "192.0.2.0/40"},
-                      BadCase{{"--results="}, "--results"}));
+    ::testing::Values(
+        BadCase{{"--port", "65536"}, "--port"}, BadCase{{"--port", "-1"}, "--port"},
+        BadCase{{"--port=12a"}, "--port"}, BadCase{{"--port"}, "needs a value"},
+        BadCase{{"--bind", "localhost"}, "IPv4"}, BadCase{{"--bind", "300.1.1.1"}, "IPv4"},
+        BadCase{{"--no-statements=yes"}, "takes no value"}, BadCase{{"--log="}, "--log"},
+        BadCase{{"--verbose"}, "unknown option"}, BadCase{{"5029"}, "unknown option"},
+        BadCase{{"--lock-timeout", "0"}, "--lock-timeout"},
+        BadCase{{"--lock-timeout=32768"}, "--lock-timeout"},
+        BadCase{{"--lock-timeout", "1.5"}, "--lock-timeout"}, BadCase{{"--lock-timeout"}, "needs a value"},
+        BadCase{{"--allow", "dispatch.example"}, "--allow: not an IPv4 address or ADDRESS/PREFIX"},
+        BadCase{{"--allow", "192.0.2.0/40"}, "192.0.2.0/40"}, BadCase{{"--results="}, "--results"}));
 
 }  // namespace
 }  // namespace mirrox::agent

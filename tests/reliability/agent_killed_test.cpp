@@ -26,7 +26,8 @@ TEST_F(AgentKilled, InTheMiddleOfTheArchiveFileTheRowsStayAndComeOnceWithTheNext
   std::int32_t result = -1;
   std::thread runner([&] { result = run(); });
   // The select's command line reaches the log before the agent runs it and writes its file.
-  const bool selectStarted = waitForText(agentLog(), OriginalRep::CmdSelectArchive.Cmd, std::chrono::seconds(60));
+  const bool selectStarted =
+      waitForText(agentLog(), OriginalRep::CmdSelectArchive.Cmd, std::chrono::seconds(60));
   const pid_t pid = childAgentPid();
   if (selectStarted && pid > 0) {
     ::kill(pid, SIGKILL);

@@ -12,7 +12,6 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
-#include <QEventLoop>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -470,12 +469,7 @@ TEST_P(FaultInCycle, FailsThatRunOnlyAndTheNextCycleAppliesEveryRowOnce) {
     if (inCycle && cycle >= 2) thread.requestStop();
     inCycle = false;
   };
-  QEventLoop loop;
-  QObject::connect(&thread, &QThread::finished, &loop, &QEventLoop::quit);
-  thread.resume();
-  if (!thread.isFinished()) loop.exec();
-  thread.wait();
-  QCoreApplication::processEvents();
+  ASSERT_TRUE(testing_support::runSchedulerToItsEnd(thread, std::chrono::minutes(10)));
   local.DB.disconnect();
   ASSERT_EQ(cycle, 2);
 

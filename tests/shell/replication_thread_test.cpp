@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QEventLoop>
 #include <QTimer>
 #include <mutex>
 #include <stdexcept>
@@ -39,13 +38,7 @@ class SchedulerTest : public ::testing::Test {
 
   // Runs the thread until it ends, serving its hand-offs like the GUI thread does.
   void runUntilEnded(TReplicationThread& thread) {
-    QEventLoop loop;
-    QObject::connect(&thread, &QThread::finished, &loop, &QEventLoop::quit);
-    QTimer::singleShot(60s, &loop, &QEventLoop::quit);  // hang guard
-    thread.resume();
-    if (!thread.isFinished()) loop.exec();
-    ASSERT_TRUE(thread.wait(5000));
-    QCoreApplication::processEvents();  // the posted end message
+    ASSERT_TRUE(testing_support::runSchedulerToItsEnd(thread, 60s));
   }
 
   DateTime at(int h, int m, int s) const { return encodeDateTime({2009, 1, 18, h, m, s, 0}); }

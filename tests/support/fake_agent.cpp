@@ -125,20 +125,17 @@ Script& Script::close() {
 
 FakeAgent::FakeAgent(std::vector<Script> connections, FakeAgentOptions options)
     : options_(std::move(options)), scripts_(std::move(connections)) {
-  listenFd_ = options_.networkNamespace.empty()
-                  ? listenOn(options_.bindAddress)
-                  : listenInNamespace(options_.bindAddress, options_.networkNamespace);
+  listenFd_.reset(options_.networkNamespace.empty()
+                      ? listenOn(options_.bindAddress)
+                      : listenInNamespace(options_.bindAddress, options_.networkNamespace));
   sockaddr_in bound{};
   socklen_t size = sizeof bound;
-  ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&bound), &size);
+  ::getsockname(listenFd_.get(), reinterpret_cast<sockaddr*>(&bound), &size);
   port_ = ntohs(bound.sin_port);
   thread_ = std::thread([this] { run(); });
 }
 
-FakeAgent::~FakeAgent() {
-  stop();
-  ::close(listenFd_);
-}
+FakeAgent::~FakeAgent() { stop(); }
 
 void FakeAgent::stop() {
   {
@@ -146,7 +143,7 @@ void FakeAgent::stop() {
     if (stopping_) return;
     stopping_ = true;
     // shutdown wakes the agent thread out of accept and recv.
-    ::shutdown(listenFd_, SHUT_RDWR);
+    ::shutdown(listenFd_.get(), SHUT_RDWR);
     for (int fd : openFds_) ::shutdown(fd, SHUT_RDWR);
   }
   thread_.join();
@@ -175,7 +172,7 @@ bool FakeAgent::waitForClientClose(std::chrono::milliseconds limit) const {
 void FakeAgent::run() {
   std::vector<std::thread> served;
   for (std::size_t next = 0;; ++next) {
-    const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
+    const int fd = ::accept4(listenFd_.get(), nullptr, nullptr, SOCK_CLOEXEC);
     if (fd < 0) {
       if (errno == EINTR) continue;
       break;

@@ -10,6 +10,8 @@
 #include <thread>
 #include <vector>
 
+#include "link/unique_fd.h"
+
 namespace mirrox::testing_support {
 
 // What the fake agent does on one connection, step by step.
@@ -87,7 +89,7 @@ class FakeAgent {
 
   FakeAgentOptions options_;
   std::vector<Script> scripts_;
-  int listenFd_ = -1;
+  UniqueFd listenFd_;
   int port_ = 0;
 
   mutable std::mutex mutex_;

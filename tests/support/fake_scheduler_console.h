@@ -1,6 +1,10 @@
 #pragma once
 
+#include <QCoreApplication>
+#include <QEventLoop>
 #include <QObject>
+#include <QTimer>
+#include <chrono>
 #include <functional>
 #include <string>
 #include <vector>
@@ -51,5 +55,18 @@ class FakeSchedulerConsole : public QObject, public SchedulerConsole, public Reg
   std::vector<std::string> log;  // the scheduler's lines
   std::vector<int> changed;
 };
+
+// Resumes the scheduler thread and serves its hand-offs as the GUI thread does until it ends,
+// then delivers its last posted messages. False when it has not ended after `guard` (a hang).
+inline bool runSchedulerToItsEnd(TReplicationThread& thread, std::chrono::milliseconds guard) {
+  QEventLoop loop;
+  QObject::connect(&thread, &QThread::finished, &loop, &QEventLoop::quit);
+  QTimer::singleShot(guard, &loop, &QEventLoop::quit);
+  thread.resume();
+  if (!thread.isFinished()) loop.exec();
+  const bool ended = thread.wait(5000);
+  QCoreApplication::processEvents();
+  return ended;
+}
 
 }  // namespace mirrox::testing_support
