@@ -1,8 +1,5 @@
 #include "agent/agent_log.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
@@ -11,29 +8,30 @@
 
 #include "link/date_time.h"
 #include "link/file_io.h"
+#include "link/platform/files.h"
 
 namespace mirrox::agent {
 namespace {
 
 UniqueFd openForAppend(const std::filesystem::path& path) {
-  return UniqueFd(::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666));
+  return UniqueFd(platform::openFile(path, platform::FileAccess::Append));
 }
 
 }  // namespace
 
-AgentLog::AgentLog() : fd_(STDERR_FILENO) {}
+AgentLog::AgentLog() : fd_(platform::kStandardError) {}
 
 AgentLog::AgentLog(const std::filesystem::path& path)
     : path_(path), owned_(openForAppend(path)), fd_(owned_.get()) {
   if (!owned_.valid()) {
-    throw std::runtime_error("cannot open log file " + path.string() + ": " + std::strerror(errno));
+    throw std::runtime_error("cannot open log file " + path.string() + ": " + platform::errorText(errno));
   }
 }
 
 std::optional<std::string> AgentLog::reopen() {
   if (!path_) return std::nullopt;
   UniqueFd fresh = openForAppend(*path_);
-  if (!fresh.valid()) return "cannot open log file " + path_->string() + ": " + std::strerror(errno);
+  if (!fresh.valid()) return "cannot open log file " + path_->string() + ": " + platform::errorText(errno);
   const std::lock_guard lock(mutex_);
   owned_ = std::move(fresh);
   fd_ = owned_.get();

@@ -1,8 +1,8 @@
 #include "agent/agent_options.h"
 
-#include <arpa/inet.h>
-
 #include <charconv>
+
+#include "link/platform/sockets.h"
 
 namespace mirrox::agent {
 
@@ -23,10 +23,7 @@ std::optional<std::uint16_t> parsePort(const std::string& text) {
   return static_cast<std::uint16_t>(*value);
 }
 
-bool isIpv4(const std::string& text) {
-  in_addr address{};
-  return ::inet_pton(AF_INET, text.c_str(), &address) == 1;
-}
+bool isIpv4(const std::string& text) { return platform::parseIpv4(text).has_value(); }
 
 }  // namespace
 

@@ -1,17 +1,13 @@
 #include "agent/allowed_networks.h"
 
-#include <arpa/inet.h>
-
 #include <charconv>
+
+#include "link/platform/sockets.h"
 
 namespace mirrox::agent {
 namespace {
 
-std::optional<std::uint32_t> parseAddress(const std::string& text) {
-  in_addr address{};
-  if (::inet_pton(AF_INET, text.c_str(), &address) != 1) return std::nullopt;
-  return ntohl(address.s_addr);
-}
+std::optional<std::uint32_t> parseAddress(const std::string& text) { return platform::parseIpv4(text); }
 
 std::uint32_t maskOf(int prefix) { return prefix == 0 ? 0 : ~std::uint32_t{0} << (32 - prefix); }
 

@@ -1,7 +1,5 @@
 // mirrox-agent: the site agent. Wires options, log, statements and the server together; the
-// signals that stop it are taken synchronously on the main thread.
-#include <signal.h>
-
+// requests that stop it are taken synchronously on the main thread.
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -19,13 +17,14 @@
 #include "agent/scratch_directory.h"
 #include "agent/server.h"
 #include "agent/statement_source.h"
+#include "link/platform/stop_requests.h"
 #include "mirrox_version.h"
 
 namespace {
 
 using namespace mirrox::agent;
 
-int serve(const AgentOptions& options, const sigset_t& stopSignals) {
+int serve(const AgentOptions& options, mirrox::platform::StopRequests& requests) {
   std::unique_ptr<AgentLog> log =
       options.logFile ? std::make_unique<AgentLog>(*options.logFile) : std::make_unique<AgentLog>();
   const std::unique_ptr<StatementSource> statements =
@@ -57,11 +56,10 @@ int serve(const AgentOptions& options, const sigset_t& stopSignals) {
       failure = std::current_exception();
     }
     // Wake the main thread if the server stopped on its own.
-    ::kill(::getpid(), SIGTERM);
+    requests.requestStop();
   });
-  int received = 0;
-  // SIGHUP: a rotated log file is taken up again under its name; the agent goes on serving.
-  while (::sigwait(&stopSignals, &received) == 0 && received == SIGHUP) {
+  // A rotated log file is taken up again under its name; the agent goes on serving.
+  while (requests.wait() == mirrox::platform::StopRequests::Request::ReopenLog) {
     if (const std::optional<std::string> refused = log->reopen()) {
       log->write(*refused + "; the log stays where it was");
     } else {
@@ -78,15 +76,8 @@ int serve(const AgentOptions& options, const sigset_t& stopSignals) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Before any thread exists, so that every thread inherits the mask and only sigwait sees them.
-  sigset_t stopSignals;
-  sigemptyset(&stopSignals);
-  sigaddset(&stopSignals, SIGINT);
-  sigaddset(&stopSignals, SIGTERM);
-  sigaddset(&stopSignals, SIGHUP);
-  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
-  // A client that goes away mid-reply must not end the process.
-  ::signal(SIGPIPE, SIG_IGN);
+  // Before any thread exists, so that every thread leaves the requests to the main thread.
+  mirrox::platform::StopRequests requests;
 
   const ConfigArguments arguments = expandConfigOption(std::vector<std::string>(argv + 1, argv + argc));
   if (!arguments.error.empty()) {
@@ -108,7 +99,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   try {
-    return serve(*parsed.options, stopSignals);
+    return serve(*parsed.options, requests);
   } catch (const std::exception& error) {
     std::cerr << "mirrox-agent: " << error.what() << "\n";
     return 1;

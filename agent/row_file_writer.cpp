@@ -1,7 +1,5 @@
 #include "agent/row_file_writer.h"
 
-#include <fcntl.h>
-
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
@@ -18,18 +16,18 @@ constexpr std::size_t kBufferSize = 1 << 16;
 
 AgentError writeError(const std::filesystem::path& path, int error) {
   return AgentError(FailureCode::ResultFile,
-                    "cannot write result file " + path.string() + ": " + std::strerror(error));
+                    "cannot write result file " + path.string() + ": " + platform::errorText(error));
 }
 
 AgentError writeError(int error) {
   return AgentError(FailureCode::ResultFile,
-                    std::string("cannot write result file: ") + std::strerror(error));
+                    std::string("cannot write result file: ") + platform::errorText(error));
 }
 
 }  // namespace
 
 RowFileWriter::RowFileWriter(const std::filesystem::path& path)
-    : fd_(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666)) {
+    : fd_(platform::openFile(path, platform::FileAccess::Write)) {
   if (!fd_.valid()) throw writeError(path, errno);
   buffer_.reserve(kBufferSize);
 }

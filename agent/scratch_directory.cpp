@@ -1,22 +1,21 @@
 #include "agent/scratch_directory.h"
 
-#include <stdlib.h>
-
-#include <cerrno>
-#include <cstring>
 #include <stdexcept>
 #include <string>
 #include <system_error>
 
+#include "link/platform/files.h"
+#include "link/platform/host.h"
+
 namespace mirrox::agent {
 
 ScratchDirectory::ScratchDirectory(const char* prefix, const std::optional<std::string>& parent) {
-  const char* base = std::getenv("TMPDIR");
-  const std::string where = parent ? *parent : base != nullptr && *base != '\0' ? base : "/tmp";
-  std::string pattern = where + "/" + prefix + "XXXXXX";
-  if (::mkdtemp(pattern.data()) == nullptr) {
+  const std::filesystem::path where =
+      parent ? std::filesystem::path(*parent) : platform::temporaryDirectory();
+  std::string pattern = (where / prefix).string() + "XXXXXX";
+  if (const int error = platform::createUniqueDirectory(pattern); error != 0) {
     throw std::runtime_error("cannot create a directory for results (" + pattern +
-                             "): " + std::strerror(errno));
+                             "): " + platform::errorText(error));
   }
   path_ = pattern;
 }

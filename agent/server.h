@@ -11,7 +11,7 @@
 #include "agent/allowed_networks.h"
 #include "agent/session.h"
 #include "agent/socket.h"
-#include "link/unique_fd.h"
+#include "link/platform/sockets.h"
 
 namespace mirrox::agent {
 
@@ -48,9 +48,8 @@ class Server {
   Listener listener_;
   SessionContext context_;
   AllowedNetworks allowed_;
-  // A byte written here wakes run() out of its wait.
-  UniqueFd wakeRead_;
-  UniqueFd wakeWrite_;
+  // A byte written to the second socket wakes run() out of its wait on the first.
+  platform::SocketPair wake_;
   std::atomic<bool> stopping_{false};
   std::mutex mutex_;
   std::list<std::unique_ptr<Connection>> connections_;  // guarded by mutex_

@@ -1,8 +1,5 @@
 #include "agent/session.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-
 #include <charconv>
 #include <limits>
 
@@ -10,6 +7,7 @@
 #include "agent/agent_log.h"
 #include "agent/row_file_writer.h"
 #include "agent/statement_source.h"
+#include "link/platform/files.h"
 
 namespace mirrox::agent {
 
@@ -188,10 +186,9 @@ void Session::fetch(const WireCommand& command) {
 
   // Opened and measured before anything is sent: once "Ok" is out, a failure can only end the
   // connection.
-  const UniqueFd file(::open(packed->path.c_str(), O_RDONLY | O_CLOEXEC));
-  struct stat info {};
-  if (!file.valid() || ::fstat(file.get(), &info) != 0 ||
-      static_cast<std::uint64_t>(info.st_size) != packed->size) {
+  const UniqueFd file(platform::openFile(packed->path, platform::FileAccess::Read));
+  std::uint64_t size = 0;
+  if (!file.valid() || platform::fileSize(file.get(), size) != 0 || size != packed->size) {
     throw AgentError(FailureCode::ResultFile, "result " + std::to_string(*id) + " is no longer on disk");
   }
   send(okReply() + encodeBlockLength(static_cast<std::int32_t>(packed->size)));

@@ -1,14 +1,6 @@
 #include "agent/socket.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <cerrno>
-#include <cstring>
 #include <vector>
 
 #include "link/file_io.h"
@@ -18,30 +10,20 @@ namespace mirrox::agent {
 namespace {
 
 SocketError systemError(const std::string& what, int error) {
-  return SocketError(what + ": " + std::strerror(error));
-}
-
-void setOption(int fd, int level, int name, int value) {
-  // Best effort: a socket without keepalive still works, it only notices a dead peer later.
-  ::setsockopt(fd, level, name, &value, sizeof value);
+  return SocketError(what + ": " + platform::socketErrorText(error));
 }
 
 }  // namespace
 
 void Socket::shutdownBoth() const noexcept {
-  if (fd_.valid()) ::shutdown(fd_.get(), SHUT_RDWR);
+  if (fd_.valid()) platform::shutdownBoth(fd_.get());
 }
 
-bool Socket::peerGone() const noexcept {
-  pollfd fd{fd_.get(), POLLRDHUP, 0};
-  if (::poll(&fd, 1, 0) <= 0) return false;
-  return (fd.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0;
-}
+bool Socket::peerGone() const noexcept { return platform::peerGone(fd_.get()); }
 
 void Socket::writeAll(std::string_view bytes) const {
-  if (const int error = sendAll(fd_.get(), bytes); error != 0) throw systemError("send", error);
+  if (const int error = platform::sendAll(fd_.get(), bytes); error != 0) throw systemError("send", error);
 }
-
 void Socket::writeFile(int fileFd) const {
   std::vector<char> buffer(1 << 16);
   for (;;) {
@@ -53,54 +35,45 @@ void Socket::writeFile(int fileFd) const {
 }
 
 Listener::Listener(const std::string& address, std::uint16_t port) {
-  sockaddr_in local{};
-  local.sin_family = AF_INET;
-  local.sin_port = htons(port);
-  if (::inet_pton(AF_INET, address.c_str(), &local.sin_addr) != 1) {
-    throw SocketError("not an IPv4 address: " + address);
+  const std::optional<std::uint32_t> local = platform::parseIpv4(address);
+  if (!local) throw SocketError("not an IPv4 address: " + address);
+  socket_ = Socket(platform::openTcpSocket());
+  if (!socket_.valid()) throw systemError("socket", platform::lastSocketError());
+  platform::enableReuseAddress(socket_.fd());
+  if (const int error = platform::bindTo(socket_.fd(), *local, port); error != 0) {
+    throw systemError("bind " + address + ":" + std::to_string(port), error);
   }
-  socket_ = Socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-  if (!socket_.valid()) throw systemError("socket", errno);
-  setOption(socket_.fd(), SOL_SOCKET, SO_REUSEADDR, 1);
-  if (::bind(socket_.fd(), reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
-    throw systemError("bind " + address + ":" + std::to_string(port), errno);
-  }
-  if (::listen(socket_.fd(), 16) != 0) throw systemError("listen", errno);
+  if (const int error = platform::listenOn(socket_.fd(), 16); error != 0) throw systemError("listen", error);
 }
 
 std::uint16_t Listener::port() const {
-  sockaddr_in bound{};
-  socklen_t length = sizeof bound;
-  if (::getsockname(socket_.fd(), reinterpret_cast<sockaddr*>(&bound), &length) != 0) {
-    throw systemError("getsockname", errno);
+  std::uint32_t address = 0;
+  int port = 0;
+  if (const int error = platform::localAddress(socket_.fd(), address, port); error != 0) {
+    throw systemError("getsockname", error);
   }
-  return ntohs(bound.sin_port);
+  return static_cast<std::uint16_t>(port);
 }
 
 std::optional<Socket> Listener::accept(std::string* peer) const {
-  sockaddr_in remote{};
-  socklen_t length = sizeof remote;
-  const int fd = ::accept4(socket_.fd(), reinterpret_cast<sockaddr*>(&remote), &length, SOCK_CLOEXEC);
-  if (fd < 0) {
-    if (errno == EINTR || errno == ECONNABORTED || errno == EPROTO) return std::nullopt;
-    throw systemError("accept", errno);
+  std::uint32_t address = 0;
+  int port = 0;
+  Socket socket(platform::acceptFrom(socket_.fd(), address, port));
+  if (!socket.valid()) {
+    const int error = platform::lastSocketError();
+    if (error == EINTR || error == ECONNABORTED || error == EPROTO || platform::isConnectionLost(error)) {
+      return std::nullopt;
+    }
+    throw systemError("accept", error);
   }
-  Socket socket(fd);
   // A dropped link or a server machine that lost power leaves a half-open connection whose
   // session would wait for ever; the probes end it about 90 s after the peer went silent. A live
-  // peer answers them, however long it stays idle between commands.
-  setOption(fd, SOL_SOCKET, SO_KEEPALIVE, 1);
-  setOption(fd, IPPROTO_TCP, TCP_KEEPIDLE, 60);
-  setOption(fd, IPPROTO_TCP, TCP_KEEPINTVL, 10);
-  setOption(fd, IPPROTO_TCP, TCP_KEEPCNT, 3);
-  if (peer != nullptr) {
-    char text[INET_ADDRSTRLEN] = {};
-    ::inet_ntop(AF_INET, &remote.sin_addr, text, sizeof text);
-    *peer = std::string(text) + ":" + std::to_string(ntohs(remote.sin_port));
-  }
+  // peer answers them, however long it stays idle between commands. Best effort: a socket without
+  // keepalive still works, it only notices a dead peer later.
+  platform::enableKeepAlive(socket.fd(), std::chrono::seconds(60), std::chrono::seconds(10), 3, false);
+  if (peer != nullptr) *peer = platform::ipv4Text(address) + ":" + std::to_string(port);
   return socket;
 }
-
 LineReader::LineReader(const Socket& socket, std::size_t maxLineLength)
     : socket_(socket), maxLineLength_(maxLineLength) {}
 
@@ -120,8 +93,7 @@ LineReader::Status LineReader::readLine(std::string& line) {
     if (buffer_.size() > maxLineLength_ + 1) return Status::TooLong;
     searched = buffer_.size();
     char chunk[8192];
-    const ssize_t got = ::recv(socket_.fd(), chunk, sizeof chunk, 0);
-    if (got < 0 && errno == EINTR) continue;
+    const std::int64_t got = platform::receiveSome(socket_.fd(), chunk);
     if (got <= 0) return Status::Closed;
     buffer_.append(chunk, static_cast<std::size_t>(got));
   }

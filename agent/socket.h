@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "link/unique_fd.h"
+#include "link/platform/sockets.h"
 
 namespace mirrox::agent {
 
@@ -21,9 +21,10 @@ class SocketError : public std::runtime_error {
 class Socket {
  public:
   Socket() = default;
-  explicit Socket(int fd) : fd_(fd) {}
+  explicit Socket(platform::NativeSocket socket) : fd_(socket) {}
 
-  int fd() const { return fd_.get(); }
+  // The system's socket (a descriptor, or a Winsock handle).
+  platform::NativeSocket fd() const { return fd_.get(); }
   bool valid() const { return fd_.valid(); }
   // Ends both directions without closing the descriptor, so a thread blocked in a read on it
   // returns; safe to call from another thread.
@@ -39,7 +40,7 @@ class Socket {
   void writeFile(int fileFd) const;
 
  private:
-  UniqueFd fd_;
+  platform::UniqueSocket fd_;
 };
 
 // A listening TCP socket on an IPv4 address.
@@ -51,7 +52,7 @@ class Listener {
 
   // The port actually bound (the chosen one when 0 was asked for).
   std::uint16_t port() const;
-  int fd() const { return socket_.fd(); }
+  platform::NativeSocket fd() const { return socket_.fd(); }
   // Accepts one connection; nullopt when the accept failed for a reason that concerns only that
   // connection (the peer reset it before it was taken). Turns on TCP keepalive so that a client
   // that vanished without a word is noticed and its session ends.

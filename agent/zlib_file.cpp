@@ -1,6 +1,5 @@
 #include "agent/zlib_file.h"
 
-#include <fcntl.h>
 #include <zlib.h>
 
 #include <cerrno>
@@ -11,6 +10,7 @@
 
 #include "agent/agent_error.h"
 #include "link/file_io.h"
+#include "link/platform/files.h"
 #include "link/unique_fd.h"
 
 namespace mirrox::agent {
@@ -19,10 +19,11 @@ namespace {
 
 constexpr std::size_t kBufferSize = 1 << 16;
 
-UniqueFd openFile(const std::filesystem::path& path, int flags) {
-  UniqueFd file(::open(path.c_str(), flags | O_CLOEXEC, 0666));
+UniqueFd openOrFail(const std::filesystem::path& path, platform::FileAccess access) {
+  UniqueFd file(platform::openFile(path, access));
   if (!file.valid()) {
-    throw AgentError(FailureCode::ResultFile, "cannot open " + path.string() + ": " + std::strerror(errno));
+    throw AgentError(FailureCode::ResultFile,
+                     "cannot open " + path.string() + ": " + platform::errorText(errno));
   }
   return file;
 }
@@ -47,8 +48,8 @@ class Deflater {
 }  // namespace
 
 std::uint64_t deflateFile(const std::filesystem::path& source, const std::filesystem::path& target) {
-  const UniqueFd in = openFile(source, O_RDONLY);
-  UniqueFd out = openFile(target, O_WRONLY | O_CREAT | O_TRUNC);
+  const UniqueFd in = openOrFail(source, platform::FileAccess::Read);
+  UniqueFd out = openOrFail(target, platform::FileAccess::Write);
   Deflater deflater;
   z_stream& stream = deflater.stream();
   std::vector<char> input(kBufferSize);
@@ -71,7 +72,7 @@ std::uint64_t deflateFile(const std::filesystem::path& source, const std::filesy
       const std::size_t produced = output.size() - stream.avail_out;
       if (const int error = writeAll(out.get(), std::string_view(output.data(), produced)); error != 0) {
         throw AgentError(FailureCode::ResultFile,
-                         "cannot write " + target.string() + ": " + std::strerror(error));
+                         "cannot write " + target.string() + ": " + platform::errorText(error));
       }
       written += produced;
     } while (stream.avail_out == 0);
@@ -79,7 +80,7 @@ std::uint64_t deflateFile(const std::filesystem::path& source, const std::filesy
 
   if (const int error = out.close(); error != 0) {
     throw AgentError(FailureCode::ResultFile,
-                     "cannot write " + target.string() + ": " + std::strerror(error));
+                     "cannot write " + target.string() + ": " + platform::errorText(error));
   }
   return written;
 }

@@ -30,8 +30,6 @@ bool connectionLost(const intptr_t* errors) {
 
 }  // namespace
 
-Firebird::IMaster* master() { return Firebird::fb_get_master_interface(); }
-
 Firebird::IUtil* util() { return master()->getUtilInterface(); }
 
 Status::Status(Mode mode) : BaseStatusWrapper(master()->getStatus()), mode_(mode) {}

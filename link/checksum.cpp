@@ -1,12 +1,9 @@
 #include "link/checksum.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 #include <array>
 
 #include "link/file_io.h"
+#include "link/platform/files.h"
 
 namespace mirrox {
 namespace {
@@ -31,11 +28,10 @@ std::uint16_t Crc16Step(std::uint8_t byte, std::uint16_t value) {
 }
 
 std::int32_t FileChecksum(const std::filesystem::path& path) {
-  const UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  // Writers are kept out while the file is read; a file that a writer holds open counts as one
+  // that cannot be opened.
+  const UniqueFd file(platform::openFile(path, platform::FileAccess::ReadDenyWriters));
   if (file.get() < 0) return 0;
-  // A shared advisory lock keeps cooperating writers out while the file is read; a file that is
-  // locked for writing counts as one that cannot be opened.
-  if (::flock(file.get(), LOCK_SH | LOCK_NB) != 0) return 0;
   std::array<char, kChecksumBlockSize> block;
   std::uint16_t value = 0;
   for (;;) {

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <ctime>
 
+#include "link/platform/host.h"
+
 namespace mirrox {
 namespace {
 
@@ -87,8 +89,7 @@ DateTimeParts decodeDateTime(DateTime value) {
 DateTime localNow() {
   const auto now = std::chrono::system_clock::now();
   const std::time_t secs = std::chrono::system_clock::to_time_t(now);
-  std::tm tm{};
-  localtime_r(&secs, &tm);
+  const std::tm tm = platform::localTime(secs);
   const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()) % 1000;
   DateTimeParts p;
   p.year = tm.tm_year + 1900;

@@ -1,60 +1,33 @@
 #include "link/file_io.h"
 
-#include <fcntl.h>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
-#include <cstdlib>
-#include <cstring>
 #include <string>
 
 #include "link/link_fault.h"
+#include "link/platform/files.h"
 
 namespace mirrox {
 namespace {
 
-// Runs a system call again for as long as a signal interrupts it.
-template <class Call>
-auto retryInterrupted(Call call) {
-  for (;;) {
-    const auto result = call();
-    if (result >= 0 || errno != EINTR) return result;
-  }
+[[noreturn]] void fail(const char* what, const std::filesystem::path& path, int error) {
+  throw LinkFault(std::string(what) + " \"" + path.string() + "\". " + platform::errorText(error));
 }
 
-// Hands `bytes` to `put` until all are taken. 0, or the errno of the failure.
-template <class Put>
-int putAll(std::string_view bytes, Put put) noexcept {
+}  // namespace
+
+int writeAll(int fd, std::string_view bytes) noexcept {
   while (!bytes.empty()) {
-    const ssize_t done = retryInterrupted([&] { return put(bytes); });
+    const std::int64_t done = platform::writeSome(fd, bytes.data(), bytes.size());
     if (done < 0) return errno;
     bytes.remove_prefix(static_cast<std::size_t>(done));
   }
   return 0;
 }
 
-[[noreturn]] void fail(const char* what, const std::filesystem::path& path, int error) {
-  throw LinkFault(std::string(what) + " \"" + path.string() + "\". " + std::strerror(error));
-}
-
-}  // namespace
-
-int writeAll(int fd, std::string_view bytes) noexcept {
-  return putAll(bytes, [fd](std::string_view rest) { return ::write(fd, rest.data(), rest.size()); });
-}
-
-int sendAll(int fd, std::string_view bytes) noexcept {
-  return putAll(bytes,
-                [fd](std::string_view rest) { return ::send(fd, rest.data(), rest.size(), MSG_NOSIGNAL); });
-}
-
 ssize_t readFull(int fd, std::span<char> into) noexcept {
   std::size_t filled = 0;
   while (filled < into.size()) {
-    const ssize_t got =
-        retryInterrupted([&] { return ::read(fd, into.data() + filled, into.size() - filled); });
+    const std::int64_t got = platform::readSome(fd, into.data() + filled, into.size() - filled);
     if (got < 0) return -1;
     if (got == 0) break;
     filled += static_cast<std::size_t>(got);
@@ -63,7 +36,7 @@ ssize_t readFull(int fd, std::span<char> into) noexcept {
 }
 
 OutputFile::OutputFile(const std::filesystem::path& path)
-    : path_(path), fd_(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644)) {
+    : path_(path), fd_(platform::openFile(path, platform::FileAccess::Write, 0644)) {
   if (!fd_.valid()) fail(kCannotCreateFileMessage, path_, errno);
 }
 
@@ -81,13 +54,14 @@ void replaceFile(const std::filesystem::path& path, std::string_view bytes) {
   ReplacementFile replacement(path);
   if (!replacement.valid()) fail(kCannotCreateFileMessage, path, errno);
   // Readable by whoever reads the directory, as a file created the usual way would be.
-  if (!replacement.write(bytes) || ::fchmod(replacement.fd(), 0644) != 0 || !replacement.commit()) {
+  if (!replacement.write(bytes) || platform::makeReadableByAll(replacement.fd()) != 0 ||
+      !replacement.commit()) {
     fail(kCannotWriteFileMessage, path, errno);
   }
 }
 
 InputFile::InputFile(const std::filesystem::path& path)
-    : path_(path), fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
+    : path_(path), fd_(platform::openFile(path, platform::FileAccess::Read)) {
   if (!fd_.valid()) fail(kCannotOpenFileMessage, path_, errno);
 }
 
@@ -105,39 +79,43 @@ std::string InputFile::readAll() {
 }
 
 std::uint64_t InputFile::size() const {
-  struct stat info {};
-  if (::fstat(fd_.get(), &info) != 0) fail(kCannotReadFileMessage, path_, errno);
-  return static_cast<std::uint64_t>(info.st_size);
+  std::uint64_t size = 0;
+  if (const int error = platform::fileSize(fd_.get(), size); error != 0)
+    fail(kCannotReadFileMessage, path_, error);
+  return size;
 }
 
 NewFile::NewFile(std::filesystem::path path, mode_t mode)
-    : path_(std::move(path)), fd_(::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode)) {
+    : path_(std::move(path)), fd_(platform::openFile(path_, platform::FileAccess::CreateNew, mode)) {
   if (!fd_.valid()) error_ = errno;
 }
 
 NewFile::~NewFile() {
   if (fd_.valid() && !kept_) {
     fd_.reset();
-    ::unlink(path_.c_str());
+    platform::removeFile(path_);
   }
 }
 
-int NewFile::sync() noexcept { return ::fsync(fd_.get()) == 0 ? 0 : errno; }
+int NewFile::sync() noexcept { return platform::syncFile(fd_.get()); }
 
 ReplacementFile::ReplacementFile(const std::filesystem::path& target)
     : target_(target), temporary_(target.string() + ".XXXXXX") {
-  fd_.reset(::mkostemp(temporary_.data(), O_CLOEXEC));
+  fd_.reset(platform::createUniqueFile(temporary_));
   created_ = fd_.valid();
 }
 
 ReplacementFile::~ReplacementFile() {
   fd_.reset();
-  if (created_ && !committed_) ::unlink(temporary_.c_str());
+  if (created_ && !committed_) platform::removeFile(temporary_);
 }
 
 bool ReplacementFile::commit() noexcept {
-  if (!fd_.valid() || ::fsync(fd_.get()) != 0 || fd_.close() != 0) return false;
-  if (::rename(temporary_.c_str(), target_.c_str()) != 0) return false;
+  if (!fd_.valid() || platform::syncFile(fd_.get()) != 0 || fd_.close() != 0) return false;
+  if (const int error = platform::replaceFile(temporary_, target_); error != 0) {
+    errno = error;
+    return false;
+  }
   committed_ = true;
   return true;
 }

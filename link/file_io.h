@@ -11,16 +11,14 @@
 
 #include "link/unique_fd.h"
 
-// Files and descriptors: the one place where bytes are written and read whole, interrupted calls
-// are retried, and files are created anew or replaced. The functions report the system's errno
-// and leave the wording to their callers; OutputFile and InputFile throw LinkFault with the link's
-// texts.
+// Files and descriptors: the one place where bytes are written and read whole and files are
+// created anew or replaced, over the system's calls in link/platform/files.h. The functions report the
+// system's errno and leave the wording to their callers; OutputFile and InputFile throw LinkFault with the
+// link's texts.
 namespace mirrox {
 
 // Writes every byte to the descriptor. 0, or the errno of the failure.
 int writeAll(int fd, std::string_view bytes) noexcept;
-// Sends every byte on a connected socket, never raising SIGPIPE. 0, or the errno of the failure.
-int sendAll(int fd, std::string_view bytes) noexcept;
 // Fills as much of `into` as the descriptor gives; fewer bytes only at its end. The count, or -1
 // with errno set.
 ssize_t readFull(int fd, std::span<char> into) noexcept;

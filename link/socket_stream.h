@@ -3,7 +3,7 @@
 #include <chrono>
 
 #include "link/byte_stream.h"
-#include "link/unique_fd.h"
+#include "link/platform/sockets.h"
 
 namespace mirrox {
 
@@ -28,13 +28,13 @@ class SocketStream final : public ByteStream {
 
   void open(const std::string& host, int port) override;
   void close() noexcept override;
-  bool isOpen() const override { return fd_.valid(); }
+  bool isOpen() const override { return socket_.valid(); }
   void write(std::string_view bytes) override;
   std::size_t read(std::span<char> into, std::optional<std::chrono::milliseconds> limit) override;
 
  private:
   KeepAlive keepAlive_;
-  UniqueFd fd_;
+  platform::UniqueSocket socket_;
 };
 
 }  // namespace mirrox

@@ -1,13 +1,11 @@
 #pragma once
 
-#include <unistd.h>
-
-#include <cerrno>
+#include "link/platform/files.h"
 
 namespace mirrox {
 
-// Owns one POSIX file descriptor and closes it when it goes; -1 owns nothing. Every class that
-// holds a descriptor holds it in one of these.
+// Owns one file descriptor (a C runtime descriptor on Windows) and closes it when it goes; -1 owns nothing.
+// Every class that holds a descriptor holds it in one of these.
 class UniqueFd {
  public:
   explicit UniqueFd(int fd = -1) noexcept : fd_(fd) {}
@@ -30,15 +28,12 @@ class UniqueFd {
   }
   // Closes the descriptor held, if any, and takes `fd` instead. A failure to close is not reported.
   void reset(int fd = -1) noexcept {
-    if (fd_ >= 0) ::close(fd_);
+    if (fd_ >= 0) platform::closeFile(fd_);
     fd_ = fd;
   }
   // Closes now: 0, or the errno of a failed close (on some file systems the last write fails only
   // here). The descriptor is gone either way.
-  int close() noexcept {
-    if (fd_ < 0) return 0;
-    return ::close(release()) == 0 ? 0 : errno;
-  }
+  int close() noexcept { return fd_ < 0 ? 0 : platform::closeFile(release()); }
 
  private:
   int fd_;

@@ -1,35 +1,28 @@
 #include "tests/agent/raw_agent_client.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-
-#include <cerrno>
-#include <cstring>
+#include <chrono>
 #include <span>
 #include <stdexcept>
 
+#include "link/platform/sockets.h"
 #include "link/protocol.h"
 
 namespace mirrox::testing_support {
 
-RawAgentClient::RawAgentClient(std::uint16_t port)
-    : socket_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(port);
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (::connect(socket_.fd(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-    throw agent::SocketError(std::string("connect: ") + std::strerror(errno));
+RawAgentClient::RawAgentClient(std::uint16_t port) : socket_(platform::openTcpSocket()) {
+  constexpr std::uint32_t kLoopback = 0x7F000001;
+  if (const int error = platform::connectTo(socket_.fd(), kLoopback, port); error != 0) {
+    throw agent::SocketError("connect: " + platform::socketErrorText(error));
   }
 }
 
 void RawAgentClient::sendLine(const std::string& line) { socket_.writeAll(line + "\r\n"); }
 
 void RawAgentClient::awaitReadable() {
-  pollfd fd{socket_.fd(), POLLIN, 0};
-  if (::poll(&fd, 1, 60000) <= 0) throw std::runtime_error("agent sent nothing for a minute");
+  const platform::NativeSocket sockets[] = {socket_.fd()};
+  if (platform::waitReadable(sockets, std::chrono::minutes(1)) != 0) {
+    throw std::runtime_error("agent sent nothing for a minute");
+  }
 }
 
 std::optional<std::string> RawAgentClient::readLine() {
@@ -42,7 +35,7 @@ std::optional<std::string> RawAgentClient::readLine() {
     }
     awaitReadable();
     char chunk[65536];
-    const ssize_t got = ::recv(socket_.fd(), chunk, sizeof chunk, 0);
+    const std::int64_t got = platform::receiveSome(socket_.fd(), chunk);
     if (got <= 0) return std::nullopt;
     buffer_.append(chunk, static_cast<std::size_t>(got));
   }
@@ -52,7 +45,7 @@ std::string RawAgentClient::readExactly(std::size_t count) {
   while (buffer_.size() < count) {
     awaitReadable();
     char chunk[65536];
-    const ssize_t got = ::recv(socket_.fd(), chunk, sizeof chunk, 0);
+    const std::int64_t got = platform::receiveSome(socket_.fd(), chunk);
     if (got <= 0) throw std::runtime_error("connection ended inside a file block");
     buffer_.append(chunk, static_cast<std::size_t>(got));
   }
@@ -72,7 +65,7 @@ bool RawAgentClient::closedByPeer() {
   if (!buffer_.empty()) return false;
   awaitReadable();
   char byte = 0;
-  return ::recv(socket_.fd(), &byte, 1, MSG_PEEK) == 0;
+  return platform::receiveSome(socket_.fd(), std::span<char>(&byte, 1)) == 0;
 }
 
 }  // namespace mirrox::testing_support

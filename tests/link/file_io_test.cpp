@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "link/link_fault.h"
+#include "link/platform/sockets.h"
 #include "tests/support/temp_dir.h"
 
 namespace mirrox {
@@ -63,11 +64,9 @@ TEST(FileIo, WriteAllAndReadFullMoveEveryByteThroughAPipeInPieces) {
 }
 
 TEST(FileIo, SendAllToAClosedPeerReportsTheBrokenPipeWithoutASignal) {
-  int fds[2];
-  ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
-  UniqueFd ours(fds[0]);
-  ::close(fds[1]);
-  EXPECT_EQ(sendAll(ours.get(), "bytes"), EPIPE);
+  platform::SocketPair pair = platform::connectedPair();
+  pair.second.reset();
+  EXPECT_EQ(platform::sendAll(pair.first.get(), "bytes"), EPIPE);
   EXPECT_EQ(writeAll(-1, "x"), EBADF);
 }
 

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+// The file calls that differ between systems. Files are held as C runtime descriptors on every
+// system (on Windows made from a handle opened with the share modes below), failures are reported
+// as errno values, so the code above reads the same everywhere. One implementation per system is
+// chosen by the build.
+namespace mirrox::platform {
+
+enum class FileAccess {
+  Read,
+  // Read, denying writers: fails while a writer holds the file open (and keeps writers out until it
+  // is closed).
+  ReadDenyWriters,
+  // Write from the start, created or truncated; keeps readers that deny writers out.
+  Write,
+  // Write at the end, created if missing.
+  Append,
+  // Write a file that must not exist yet.
+  CreateNew,
+};
+
+// The standard error stream's descriptor, the same on every system.
+inline constexpr int kStandardError = 2;
+
+// A descriptor, or -1 with errno set. `mode`: the permission bits of a created file where the
+// system has them (the umask may take bits away).
+int openFile(const std::filesystem::path& path, FileAccess access, unsigned mode = 0666) noexcept;
+// Closes: 0, or the errno of a failed close (on some file systems the last write fails only here).
+int closeFile(int fd) noexcept;
+// One read or write call, retried when a signal interrupts it: the count, or -1 with errno set.
+std::int64_t readSome(int fd, char* into, std::size_t size) noexcept;
+std::int64_t writeSome(int fd, const char* bytes, std::size_t size) noexcept;
+// Forces the data to disk: 0, or the errno of the failure.
+int syncFile(int fd) noexcept;
+// 0 with the size, or the errno of the failure.
+int fileSize(int fd, std::uint64_t& size) noexcept;
+// Lets everyone read a file created with narrower rights; nothing to do where files carry no
+// permission bits. 0, or the errno of the failure.
+int makeReadableByAll(int fd) noexcept;
+
+// Creates a file that did not exist from `pattern`, whose last six characters ("XXXXXX") are
+// replaced by the name chosen: a descriptor, or -1 with errno set.
+int createUniqueFile(std::string& pattern) noexcept;
+// Creates a directory that did not exist, from a pattern as above, readable by its owner only where
+// the system has owners: 0, or the errno of the failure.
+int createUniqueDirectory(std::string& pattern) noexcept;
+// Gives `from` the name `to` in one step, replacing a file of that name, and makes the change
+// durable where the system allows: 0, or the errno of the failure (`to` is then unchanged).
+int replaceFile(const std::filesystem::path& from, const std::filesystem::path& to) noexcept;
+// 0, or the errno of the failure.
+int removeFile(const std::filesystem::path& path) noexcept;
+
+// The system's words for an errno value.
+std::string errorText(int error);
+
+}  // namespace mirrox::platform

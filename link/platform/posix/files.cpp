@@ -1,0 +1,101 @@
+#include "link/platform/files.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace mirrox::platform {
+namespace {
+
+template <class Call>
+auto retryInterrupted(Call call) {
+  for (;;) {
+    const auto result = call();
+    if (result >= 0 || errno != EINTR) return result;
+  }
+}
+
+int flagsOf(FileAccess access) {
+  switch (access) {
+    case FileAccess::Read:
+    case FileAccess::ReadDenyWriters:
+      return O_RDONLY;
+    case FileAccess::Write:
+      return O_WRONLY | O_CREAT | O_TRUNC;
+    case FileAccess::Append:
+      return O_WRONLY | O_CREAT | O_APPEND;
+    case FileAccess::CreateNew:
+      return O_WRONLY | O_CREAT | O_EXCL;
+  }
+  return O_RDONLY;
+}
+
+// Advisory locks stand in for share modes: a writer holds an exclusive lock, a reader that denies
+// writers a shared one; neither waits for the other.
+int lockOf(FileAccess access) {
+  switch (access) {
+    case FileAccess::ReadDenyWriters:
+      return LOCK_SH;
+    case FileAccess::Write:
+      return LOCK_EX;
+    default:
+      return 0;
+  }
+}
+
+}  // namespace
+
+int openFile(const std::filesystem::path& path, FileAccess access, unsigned mode) noexcept {
+  const int fd = retryInterrupted([&] { return ::open(path.c_str(), flagsOf(access) | O_CLOEXEC, mode); });
+  if (fd < 0) return -1;
+  if (const int lock = lockOf(access); lock != 0 && ::flock(fd, lock | LOCK_NB) != 0) {
+    const int error = errno;
+    ::close(fd);
+    errno = error;
+    return -1;
+  }
+  return fd;
+}
+
+int closeFile(int fd) noexcept { return ::close(fd) == 0 ? 0 : errno; }
+
+std::int64_t readSome(int fd, char* into, std::size_t size) noexcept {
+  return retryInterrupted([&] { return ::read(fd, into, size); });
+}
+
+std::int64_t writeSome(int fd, const char* bytes, std::size_t size) noexcept {
+  return retryInterrupted([&] { return ::write(fd, bytes, size); });
+}
+
+int syncFile(int fd) noexcept { return ::fsync(fd) == 0 ? 0 : errno; }
+
+int fileSize(int fd, std::uint64_t& size) noexcept {
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) return errno;
+  size = static_cast<std::uint64_t>(info.st_size);
+  return 0;
+}
+
+int makeReadableByAll(int fd) noexcept { return ::fchmod(fd, 0644) == 0 ? 0 : errno; }
+
+int createUniqueFile(std::string& pattern) noexcept { return ::mkostemp(pattern.data(), O_CLOEXEC); }
+
+int createUniqueDirectory(std::string& pattern) noexcept {
+  return ::mkdtemp(pattern.data()) != nullptr ? 0 : errno;
+}
+
+int replaceFile(const std::filesystem::path& from, const std::filesystem::path& to) noexcept {
+  return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+}
+
+int removeFile(const std::filesystem::path& path) noexcept { return ::unlink(path.c_str()) == 0 ? 0 : errno; }
+
+std::string errorText(int error) { return std::strerror(error); }
+
+}  // namespace mirrox::platform
