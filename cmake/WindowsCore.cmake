@@ -12,3 +12,7 @@ foreach(subsystem link fb engine agent)
   add_subdirectory(${subsystem})
 endforeach()
 
+if(MIRROX_BUILD_TESTS)
+  enable_testing()
+  add_subdirectory(tests/windows)
+endif()

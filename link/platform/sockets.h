@@ -46,6 +46,8 @@ class UniqueSocket {
 int lastSocketError() noexcept;
 // The system's words for a socket error code.
 std::string socketErrorText(int error);
+// The code of a connection attempt that nobody listens for (ECONNREFUSED, WSAECONNREFUSED).
+int connectionRefusedError() noexcept;
 // True for the codes of a connection that the peer reset or that broke.
 bool isConnectionLost(int error) noexcept;
 

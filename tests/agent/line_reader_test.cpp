@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
-#include <sys/socket.h>
 
 #include <thread>
 
 #include "agent/socket.h"
+#include "link/platform/sockets.h"
 
 namespace mirrox::agent {
 namespace {
@@ -11,10 +11,9 @@ namespace {
 class LineReaderTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    int fds[2];
-    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
-    ours_ = Socket(fds[0]);
-    theirs_ = Socket(fds[1]);
+    platform::SocketPair pair = platform::connectedPair();
+    ours_ = Socket(pair.first.release());
+    theirs_ = Socket(pair.second.release());
   }
   Socket ours_;
   Socket theirs_;

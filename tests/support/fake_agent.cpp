@@ -1,81 +1,29 @@
 #include "tests/support/fake_agent.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <sched.h>
-#include <sys/socket.h>
-#include <unistd.h>
 #include <zlib.h>
 
-#include <cerrno>
-#include <cstring>
 #include <stdexcept>
 
 #include "link/protocol.h"
+#include "tests/support/network_namespace_listener.h"
 
 namespace mirrox::testing_support {
 namespace {
 
-[[noreturn]] void fail(const std::string& what) {
-  throw std::runtime_error("fake agent: " + what + ": " + std::strerror(errno));
-}
-
-int listenOn(const std::string& address) {
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) fail("socket");
-  const int yes = 1;
-  ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_port = 0;
-  if (::inet_pton(AF_INET, address.c_str(), &addr.sin_addr) != 1) {
-    ::close(fd);
-    throw std::runtime_error("fake agent: bad bind address " + address);
+platform::NativeSocket listenOn(const std::string& address) {
+  const std::optional<std::uint32_t> local = platform::parseIpv4(address);
+  if (!local) throw std::runtime_error("fake agent: bad bind address " + address);
+  platform::UniqueSocket socket(platform::openTcpSocket());
+  if (!socket.valid()) {
+    throw std::runtime_error("fake agent: socket: " + platform::socketErrorText(platform::lastSocketError()));
   }
-  if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(fd, 8) != 0) {
-    const int error = errno;
-    ::close(fd);
-    errno = error;
-    fail("bind/listen " + address);
+  platform::enableReuseAddress(socket.get());
+  int error = platform::bindTo(socket.get(), *local, 0);
+  if (error == 0) error = platform::listenOn(socket.get(), 8);
+  if (error != 0) {
+    throw std::runtime_error("fake agent: bind/listen " + address + ": " + platform::socketErrorText(error));
   }
-  return fd;
-}
-
-// A socket belongs to the network namespace of the thread that created it, so the listener is
-// made on a short-lived thread that has entered the namespace.
-int listenInNamespace(const std::string& address, const std::string& netns) {
-  int fd = -1;
-  std::string error;
-  std::thread maker([&] {
-    const int ns = ::open(netns.c_str(), O_RDONLY | O_CLOEXEC);
-    if (ns < 0 || ::setns(ns, CLONE_NEWNET) != 0) {
-      error = std::string("cannot enter ") + netns + ": " + std::strerror(errno);
-      if (ns >= 0) ::close(ns);
-      return;
-    }
-    ::close(ns);
-    try {
-      fd = listenOn(address);
-    } catch (const std::exception& e) {
-      error = e.what();
-    }
-  });
-  maker.join();
-  if (fd < 0) throw std::runtime_error("fake agent: " + error);
-  return fd;
-}
-
-bool sendAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t sent = ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-    if (sent < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(sent));
-  }
-  return true;
+  return socket.release();
 }
 
 }  // namespace
@@ -125,13 +73,14 @@ Script& Script::close() {
 
 FakeAgent::FakeAgent(std::vector<Script> connections, FakeAgentOptions options)
     : options_(std::move(options)), scripts_(std::move(connections)) {
-  listenFd_.reset(options_.networkNamespace.empty()
-                      ? listenOn(options_.bindAddress)
-                      : listenInNamespace(options_.bindAddress, options_.networkNamespace));
-  sockaddr_in bound{};
-  socklen_t size = sizeof bound;
-  ::getsockname(listenFd_.get(), reinterpret_cast<sockaddr*>(&bound), &size);
-  port_ = ntohs(bound.sin_port);
+  // A socket belongs to the network namespace of the thread that created it.
+  listener_.reset(options_.networkNamespace.empty() ? listenOn(options_.bindAddress)
+                                                    : inNetworkNamespace(options_.networkNamespace, [&] {
+                                                        return listenOn(options_.bindAddress);
+                                                      }));
+  wake_ = platform::connectedPair();
+  std::uint32_t address = 0;
+  platform::localAddress(listener_.get(), address, port_);
   thread_ = std::thread([this] { run(); });
 }
 
@@ -142,9 +91,10 @@ void FakeAgent::stop() {
     std::lock_guard lock(mutex_);
     if (stopping_) return;
     stopping_ = true;
-    // shutdown wakes the agent thread out of accept and recv.
-    ::shutdown(listenFd_.get(), SHUT_RDWR);
-    for (int fd : openFds_) ::shutdown(fd, SHUT_RDWR);
+    // The byte wakes the agent thread out of its wait for a client, shutdown the connections'
+    // threads out of recv.
+    platform::sendAll(wake_.second.get(), std::string_view("\0", 1));
+    for (const platform::NativeSocket socket : openSockets_) platform::shutdownBoth(socket);
   }
   thread_.join();
 }
@@ -172,32 +122,31 @@ bool FakeAgent::waitForClientClose(std::chrono::milliseconds limit) const {
 void FakeAgent::run() {
   std::vector<std::thread> served;
   for (std::size_t next = 0;; ++next) {
-    const int fd = ::accept4(listenFd_.get(), nullptr, nullptr, SOCK_CLOEXEC);
-    if (fd < 0) {
-      if (errno == EINTR) continue;
-      break;
-    }
+    const platform::NativeSocket waitFor[] = {listener_.get(), wake_.first.get()};
+    if (platform::waitReadable(waitFor, std::nullopt) != 0) break;
+    std::uint32_t address = 0;
+    int port = 0;
+    platform::UniqueSocket socket(platform::acceptFrom(listener_.get(), address, port));
+    if (!socket.valid()) break;
+    const platform::NativeSocket accepted = socket.get();
     {
       std::lock_guard lock(mutex_);
-      if (stopping_) {
-        ::close(fd);
-        break;
-      }
+      if (stopping_) break;
       ++accepted_;
-      openFds_.insert(fd);
+      openSockets_.insert(accepted);
     }
     changed_.notify_all();
-    served.emplace_back([this, fd, next] {
-      if (next < scripts_.size()) serve(fd, scripts_[next]);
+    served.emplace_back([this, connection = std::move(socket), next]() mutable {
+      if (next < scripts_.size()) serve(connection.get(), scripts_[next]);
       std::lock_guard lock(mutex_);
-      openFds_.erase(fd);
-      ::close(fd);
+      openSockets_.erase(connection.get());
+      connection.reset();
     });
   }
   for (std::thread& connection : served) connection.join();
 }
 
-void FakeAgent::serve(int fd, const Script& script) {
+void FakeAgent::serve(platform::NativeSocket fd, const Script& script) {
   std::string pending;
   for (const Script::Step& step : script.steps()) {
     switch (step.action) {
@@ -205,7 +154,7 @@ void FakeAgent::serve(int fd, const Script& script) {
         if (!readOneLine(fd, pending)) return;
         break;
       case Script::Action::Send:
-        if (!sendAll(fd, step.bytes)) return;
+        if (platform::sendAll(fd, step.bytes) != 0) return;
         break;
       case Script::Action::Pause:
         std::this_thread::sleep_for(std::chrono::milliseconds(std::stoll(step.bytes)));
@@ -214,12 +163,11 @@ void FakeAgent::serve(int fd, const Script& script) {
         drain(fd, pending);
         return;
       case Script::Action::Reset: {
-        const linger abort{1, 0};
-        ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+        platform::enableResetOnClose(fd);
         return;
       }
       case Script::Action::Close:
-        ::shutdown(fd, SHUT_WR);
+        platform::shutdownSend(fd);
         drain(fd, pending);
         return;
     }
@@ -228,7 +176,7 @@ void FakeAgent::serve(int fd, const Script& script) {
 }
 
 // Reads until one whole line (up to LF) is in `pending`, records it, and removes it.
-bool FakeAgent::readOneLine(int fd, std::string& pending) {
+bool FakeAgent::readOneLine(platform::NativeSocket fd, std::string& pending) {
   for (;;) {
     const std::size_t lf = pending.find('\n');
     if (lf != std::string::npos) {
@@ -241,8 +189,10 @@ bool FakeAgent::readOneLine(int fd, std::string& pending) {
       return true;
     }
     char buffer[4096];
-    const ssize_t got = ::recv(fd, buffer, sizeof buffer, 0);
-    if (got < 0 && errno == EINTR) continue;
+    // Waiting on the wake socket too: shutdown does not end a blocked receive on every system.
+    const platform::NativeSocket waitFor[] = {fd, wake_.first.get()};
+    const bool readable = platform::waitReadable(waitFor, std::nullopt) == 0;
+    const std::int64_t got = readable ? platform::receiveSome(fd, buffer) : 0;
     if (got <= 0) {
       {
         std::lock_guard lock(mutex_);
@@ -255,7 +205,7 @@ bool FakeAgent::readOneLine(int fd, std::string& pending) {
   }
 }
 
-void FakeAgent::drain(int fd, std::string& pending) {
+void FakeAgent::drain(platform::NativeSocket fd, std::string& pending) {
   while (readOneLine(fd, pending)) {
   }
 }

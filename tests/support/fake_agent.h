@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "link/unique_fd.h"
+#include "link/platform/sockets.h"
 
 namespace mirrox::testing_support {
 
@@ -83,13 +83,15 @@ class FakeAgent {
 
  private:
   void run();
-  void serve(int fd, const Script& script);
-  bool readOneLine(int fd, std::string& pending);
-  void drain(int fd, std::string& pending);
+  void serve(platform::NativeSocket socket, const Script& script);
+  bool readOneLine(platform::NativeSocket socket, std::string& pending);
+  void drain(platform::NativeSocket socket, std::string& pending);
 
   FakeAgentOptions options_;
   std::vector<Script> scripts_;
-  UniqueFd listenFd_;
+  platform::UniqueSocket listener_;
+  // A byte sent on the second socket wakes the accepting thread out of its wait on the first.
+  platform::SocketPair wake_;
   int port_ = 0;
 
   mutable std::mutex mutex_;
@@ -97,7 +99,7 @@ class FakeAgent {
   std::vector<std::string> lines_;
   int accepted_ = 0;
   int clientClosed_ = 0;
-  std::set<int> openFds_;
+  std::set<platform::NativeSocket> openSockets_;
   bool stopping_ = false;
   std::thread thread_;
 };

@@ -1,16 +1,18 @@
 #include "tests/support/temp_dir.h"
 
-#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
 #include <system_error>
 
+#include "link/platform/files.h"
+
 namespace mirrox::testing_support {
 
 TempDir::TempDir() {
   std::string pattern = (std::filesystem::temp_directory_path() / "mirrox-test-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed for " + pattern);
+  if (platform::createUniqueDirectory(pattern) != 0)
+    throw std::runtime_error("mkdtemp failed for " + pattern);
   path_ = pattern;
   // The local Firebird server runs as its own account and must reach files made here.
   std::filesystem::permissions(path_, std::filesystem::perms::all);

@@ -46,6 +46,8 @@ int lastSocketError() noexcept { return errno; }
 
 std::string socketErrorText(int error) { return std::strerror(error); }
 
+int connectionRefusedError() noexcept { return ECONNREFUSED; }
+
 bool isConnectionLost(int error) noexcept { return error == ECONNRESET || error == EPIPE; }
 
 NativeSocket openTcpSocket() noexcept {

@@ -76,6 +76,8 @@ int lastSocketError() noexcept { return ::WSAGetLastError(); }
 
 std::string socketErrorText(int error) { return systemMessage(static_cast<DWORD>(error)); }
 
+int connectionRefusedError() noexcept { return WSAECONNREFUSED; }
+
 bool isConnectionLost(int error) noexcept {
   return error == WSAECONNRESET || error == WSAECONNABORTED || error == WSAESHUTDOWN;
 }
@@ -101,6 +103,11 @@ std::string ipv4Text(std::uint32_t address) {
 
 std::optional<std::uint32_t> resolveIpv4(const std::string& host, std::string& reason) {
   startWinsock();
+  // Windows resolves an empty name to this machine; a site without a host is not found anywhere.
+  if (host.empty()) {
+    reason = systemMessage(WSAHOST_NOT_FOUND);
+    return std::nullopt;
+  }
   addrinfo hints{};
   hints.ai_family = AF_INET;
   hints.ai_socktype = SOCK_STREAM;
