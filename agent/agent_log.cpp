@@ -1,34 +1,42 @@
 #include "agent/agent_log.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 #include "link/date_time.h"
+#include "link/file_io.h"
 
 namespace mirrox::agent {
+namespace {
 
-AgentLog::AgentLog() : file_(stderr), owned_(false) {}
+UniqueFd openForAppend(const std::filesystem::path& path) {
+  return UniqueFd(::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666));
+}
+
+}  // namespace
+
+AgentLog::AgentLog() : fd_(STDERR_FILENO) {}
 
 AgentLog::AgentLog(const std::filesystem::path& path)
-    : path_(path), file_(std::fopen(path.c_str(), "ab")), owned_(true) {
-  if (file_ == nullptr) {
+    : path_(path), owned_(openForAppend(path)), fd_(owned_.get()) {
+  if (!owned_.valid()) {
     throw std::runtime_error("cannot open log file " + path.string() + ": " + std::strerror(errno));
   }
 }
 
-AgentLog::~AgentLog() {
-  if (owned_) std::fclose(file_);
-}
-
 std::optional<std::string> AgentLog::reopen() {
   if (!path_) return std::nullopt;
-  std::FILE* fresh = std::fopen(path_->c_str(), "ab");
-  if (fresh == nullptr) return "cannot open log file " + path_->string() + ": " + std::strerror(errno);
+  UniqueFd fresh = openForAppend(*path_);
+  if (!fresh.valid()) return "cannot open log file " + path_->string() + ": " + std::strerror(errno);
   const std::lock_guard lock(mutex_);
-  std::fclose(file_);
-  file_ = fresh;
+  owned_ = std::move(fresh);
+  fd_ = owned_.get();
   return std::nullopt;
 }
 
@@ -37,10 +45,9 @@ void AgentLog::write(std::string_view text) {
   line.reserve(line.size() + text.size() + 1);
   for (char c : text) line.push_back(c == '\r' || c == '\n' ? ' ' : c);
   line.push_back('\n');
+  // Each entry reaches the file at once, unbuffered: the log is what a person reads after a crash.
   const std::lock_guard lock(mutex_);
-  std::fwrite(line.data(), 1, line.size(), file_);
-  // Each entry reaches the file at once: the log is what a person reads after a crash.
-  std::fflush(file_);
+  writeAll(fd_, line);
 }
 
 }  // namespace mirrox::agent

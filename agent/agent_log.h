@@ -1,11 +1,12 @@
 #pragma once
 
-#include <cstdio>
 #include <filesystem>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "link/unique_fd.h"
 
 namespace mirrox::agent {
 
@@ -18,7 +19,6 @@ class AgentLog {
   AgentLog();
   // Appends to `path`; throws std::runtime_error when it cannot be opened.
   explicit AgentLog(const std::filesystem::path& path);
-  ~AgentLog();
   AgentLog(const AgentLog&) = delete;
   AgentLog& operator=(const AgentLog&) = delete;
 
@@ -31,10 +31,10 @@ class AgentLog {
   std::optional<std::string> reopen();
 
  private:
-  std::mutex mutex_;
-  std::optional<std::filesystem::path> path_;
-  std::FILE* file_;  // guarded by mutex_
-  bool owned_;
+  std::mutex mutex_;                           // one entry at a time
+  std::optional<std::filesystem::path> path_;  // the log file; none for stderr
+  UniqueFd owned_;                             // guarded by mutex_
+  int fd_;                                     // guarded by mutex_
 };
 
 }  // namespace mirrox::agent

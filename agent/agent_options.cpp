@@ -8,12 +8,19 @@ namespace mirrox::agent {
 
 namespace {
 
-std::optional<std::uint16_t> parsePort(const std::string& text) {
+// A whole decimal number from `low` to `high`.
+std::optional<unsigned> parseNumber(const std::string& text, unsigned low, unsigned high) {
   unsigned value = 0;
   const char* end = text.data() + text.size();
   const auto [ptr, error] = std::from_chars(text.data(), end, value);
-  if (text.empty() || error != std::errc() || ptr != end || value > 65535) return std::nullopt;
-  return static_cast<std::uint16_t>(value);
+  if (text.empty() || error != std::errc() || ptr != end || value < low || value > high) return std::nullopt;
+  return value;
+}
+
+std::optional<std::uint16_t> parsePort(const std::string& text) {
+  const std::optional<unsigned> value = parseNumber(text, 0, 65535);
+  if (!value) return std::nullopt;
+  return static_cast<std::uint16_t>(*value);
 }
 
 bool isIpv4(const std::string& text) {
@@ -58,7 +65,8 @@ ParsedOptions parseAgentOptions(const std::vector<std::string>& arguments, const
     } else if (name == "--no-statements") {
       if (!flag(options.noStatements)) return failure(name + " takes no value");
     } else if (name == "--port" || name == "--bind" || name == "--user" || name == "--password" ||
-               name == "--log" || name == "--firebird" || name == "--allow" || name == "--results") {
+               name == "--log" || name == "--firebird" || name == "--lock-timeout" || name == "--allow" ||
+               name == "--results") {
       const std::optional<std::string> text = value();
       if (!text) return failure(name + " needs a value");
       if (name == "--port") {
@@ -75,6 +83,11 @@ ParsedOptions parseAgentOptions(const std::vector<std::string>& arguments, const
       } else if (name == "--log") {
         if (text->empty()) return failure("--log needs a file name");
         options.logFile = *text;
+      } else if (name == "--lock-timeout") {
+        // Firebird keeps the timeout in 16 bits; 0 would mean waiting without end.
+        const std::optional<unsigned> seconds = parseNumber(*text, 1, 32767);
+        if (!seconds) return failure("--lock-timeout: not a number of seconds (1 to 32767): " + *text);
+        options.lockTimeout = static_cast<int>(*seconds);
       } else if (name == "--allow") {
         const std::optional<Ipv4Network> network = Ipv4Network::parse(*text);
         if (!network) return failure("--allow: not an IPv4 address or ADDRESS/PREFIX (0 to 32): " + *text);
@@ -107,6 +120,8 @@ std::string agentUsage() {
          "                    (default 127.0.0.1/3050)\n"
          "  --no-statements   know no statements by identifier: every identified command is\n"
          "                    answered with error code 4, so the client resends its text\n"
+         "  --lock-timeout N  seconds a statement waits for a row another writer holds\n"
+         "                    before it fails (default 20)\n"
          "  --log FILE        append the log to FILE (default: standard error); SIGHUP\n"
          "                    reopens it after a rotation\n"
          "  --allow ADDRESS[/PREFIX]\n"

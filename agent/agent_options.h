@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "agent/allowed_networks.h"
+#include "agent/site_database.h"
 
 namespace mirrox::agent {
 
@@ -17,6 +18,8 @@ struct AgentOptions {
   std::string user = "SYSDBA";
   std::string password = "masterkey";
   bool noStatements = false;
+  // How long a statement waits for a row another writer holds, in seconds.
+  int lockTimeout = kDefaultLockTimeoutSeconds;
   std::optional<std::string> logFile;  // stderr when absent
   // Where result files are kept: a directory of its own created inside this one; under $TMPDIR
   // when absent.

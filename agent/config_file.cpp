@@ -7,7 +7,8 @@ namespace mirrox::agent {
 namespace {
 
 // The options a configuration file may set: those that take a value, but the file itself.
-constexpr std::array kKeys = {"port", "bind", "allow", "user", "password", "firebird", "log", "results"};
+constexpr std::array kKeys = {"port",     "bind", "allow",   "user",        "password",
+                              "firebird", "log",  "results", "lock-timeout"};
 
 std::string trimmed(const std::string& text) {
   const std::size_t first = text.find_first_not_of(" \t\r");

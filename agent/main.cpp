@@ -40,6 +40,7 @@ int serve(const AgentOptions& options, const sigset_t& stopSignals) {
   context.resultsDirectory = results.path();
   context.resultCounter = &resultCounter;
   context.log = log.get();
+  context.lockTimeoutSeconds = options.lockTimeout;
 
   Server server(options.bindAddress, options.port, context, AllowedNetworks(options.allowed));
   const std::string where = options.bindAddress + ":" + std::to_string(server.port());

@@ -28,7 +28,7 @@ class ResultStore {
   std::filesystem::path rowsPath(std::uint64_t id) const;
   // Packs the written rows into the result's zlib stream and drops the plain file. Done while the
   // select's second reply is awaited, which may take any time, so that a fetch, whose reply must
-  // come within the client's read limit, only has to send. Throws std::runtime_error when packing
+  // come within the client's read limit, only has to send. Throws AgentError when packing
   // fails; the result then stays unfetchable.
   void complete(std::uint64_t id);
   // Forgets a reserved result and removes whatever was written for it.

@@ -1,26 +1,37 @@
 #include "agent/row_file_writer.h"
 
+#include <fcntl.h>
+
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
 #include <string>
 
+#include "agent/agent_error.h"
+#include "link/file_io.h"
+
 namespace mirrox::agent {
 
 namespace {
-std::runtime_error writeError(const std::filesystem::path& path, int error) {
-  return std::runtime_error("cannot write result file " + path.string() + ": " + std::strerror(error));
+
+constexpr std::size_t kBufferSize = 1 << 16;
+
+AgentError writeError(const std::filesystem::path& path, int error) {
+  return AgentError(FailureCode::ResultFile,
+                    "cannot write result file " + path.string() + ": " + std::strerror(error));
 }
+
+AgentError writeError(int error) {
+  return AgentError(FailureCode::ResultFile,
+                    std::string("cannot write result file: ") + std::strerror(error));
+}
+
 }  // namespace
 
-RowFileWriter::RowFileWriter(const std::filesystem::path& path) : file_(std::fopen(path.c_str(), "wb")) {
-  if (file_ == nullptr) throw writeError(path, errno);
-  // A big buffer: rows are small and the file is written strictly sequentially.
-  std::setvbuf(file_, nullptr, _IOFBF, 1 << 16);
-}
-
-RowFileWriter::~RowFileWriter() {
-  if (file_ != nullptr) std::fclose(file_);
+RowFileWriter::RowFileWriter(const std::filesystem::path& path)
+    : fd_(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666)) {
+  if (!fd_.valid()) throw writeError(path, errno);
+  buffer_.reserve(kBufferSize);
 }
 
 void RowFileWriter::beginField() {
@@ -48,21 +59,23 @@ void RowFileWriter::endRow() {
 }
 
 void RowFileWriter::finish() {
-  std::FILE* file = file_;
-  file_ = nullptr;
-  const bool flushed = std::fflush(file) == 0;
-  const int error = errno;
-  const bool closed = std::fclose(file) == 0;
-  if (!flushed || !closed)
-    throw std::runtime_error(std::string("cannot write result file: ") + std::strerror(error));
+  if (!fd_.valid()) throw std::logic_error("result file already finished");
+  const int flushed = writeAll(fd_.get(), buffer_);
+  buffer_.clear();
+  const int closed = fd_.close();
+  if (flushed != 0 || closed != 0) throw writeError(flushed != 0 ? flushed : closed);
 }
 
 void RowFileWriter::write(std::string_view bytes) {
   if (bytes.empty()) return;
-  if (file_ == nullptr) throw std::logic_error("result file already finished");
-  if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) {
-    throw std::runtime_error(std::string("cannot write result file: ") + std::strerror(errno));
-  }
+  if (!fd_.valid()) throw std::logic_error("result file already finished");
+  if (buffer_.size() + bytes.size() > kBufferSize) flush();
+  buffer_.append(bytes);
+}
+
+void RowFileWriter::flush() {
+  if (const int error = writeAll(fd_.get(), buffer_); error != 0) throw writeError(error);
+  buffer_.clear();
 }
 
 }  // namespace mirrox::agent

@@ -16,8 +16,8 @@ Server::Server(const std::string& bindAddress, std::uint16_t port, SessionContex
     : listener_(bindAddress, port), context_(std::move(context)), allowed_(std::move(allowed)) {
   int fds[2];
   if (::pipe2(fds, O_CLOEXEC) != 0) throw SocketError(std::string("pipe: ") + std::strerror(errno));
-  wakeRead_ = fds[0];
-  wakeWrite_ = fds[1];
+  wakeRead_.reset(fds[0]);
+  wakeWrite_.reset(fds[1]);
 }
 
 Server::~Server() {
@@ -36,20 +36,18 @@ Server::~Server() {
   for (auto& connection : remaining) {
     if (connection->thread.joinable()) connection->thread.join();
   }
-  ::close(wakeRead_);
-  ::close(wakeWrite_);
 }
 
 void Server::stop() noexcept {
   if (stopping_.exchange(true)) return;
   const char byte = 0;
   // Failure is impossible in practice (the pipe is empty); run() also checks the flag.
-  [[maybe_unused]] const ssize_t written = ::write(wakeWrite_, &byte, 1);
+  [[maybe_unused]] const ssize_t written = ::write(wakeWrite_.get(), &byte, 1);
 }
 
 void Server::run() {
   while (!stopping_) {
-    pollfd fds[2] = {{listener_.fd(), POLLIN, 0}, {wakeRead_, POLLIN, 0}};
+    pollfd fds[2] = {{listener_.fd(), POLLIN, 0}, {wakeRead_.get(), POLLIN, 0}};
     if (::poll(fds, 2, -1) < 0) {
       if (errno == EINTR) continue;
       throw SocketError(std::string("poll: ") + std::strerror(errno));

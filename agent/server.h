@@ -11,6 +11,7 @@
 #include "agent/allowed_networks.h"
 #include "agent/session.h"
 #include "agent/socket.h"
+#include "link/unique_fd.h"
 
 namespace mirrox::agent {
 
@@ -47,8 +48,9 @@ class Server {
   Listener listener_;
   SessionContext context_;
   AllowedNetworks allowed_;
-  int wakeRead_ = -1;
-  int wakeWrite_ = -1;
+  // A byte written here wakes run() out of its wait.
+  UniqueFd wakeRead_;
+  UniqueFd wakeWrite_;
   std::atomic<bool> stopping_{false};
   std::mutex mutex_;
   std::list<std::unique_ptr<Connection>> connections_;  // guarded by mutex_

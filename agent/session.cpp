@@ -1,29 +1,19 @@
 #include "agent/session.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <charconv>
-#include <cstdio>
 #include <limits>
 
+#include "agent/agent_error.h"
 #include "agent/agent_log.h"
-#include "agent/reply.h"
 #include "agent/row_file_writer.h"
 #include "agent/statement_source.h"
 
 namespace mirrox::agent {
 
 namespace {
-
-// The 4-byte big-endian length in front of a result's zlib stream.
-std::string lengthPrefix(std::uint32_t length) {
-  std::string prefix(4, '\0');
-  for (int i = 3; i >= 0; --i) {
-    prefix[static_cast<std::size_t>(i)] = static_cast<char>(length & 0xFF);
-    length >>= 8;
-  }
-  return prefix;
-}
 
 std::optional<std::uint64_t> parseResultId(const std::string& text) {
   std::uint64_t value = 0;
@@ -75,41 +65,47 @@ void Session::run() noexcept {
 }
 
 void Session::handle(const std::string& line) {
-  const std::optional<AgentCommand> command = parseCommandLine(line);
-  if (!command) {
-    fail(FailureCode::BadCommand, "not a command line: expected identifier/kind[/parameter]");
-    return;
+  try {
+    dispatch(line);
+  } catch (const AgentError& error) {
+    fail(error.code(), error.what());
   }
-  switch (command->kind) {
-    case CommandKind::OpenDatabase:
+}
+
+void Session::dispatch(const std::string& line) {
+  const std::optional<WireCommand> command = readCommandLine(line);
+  if (!command)
+    throw AgentError(FailureCode::BadCommand, "not a command line: expected identifier/kind[/parameter]");
+  switch (command->Kind) {
+    case KindOpenDatabase:
       open(*command);
       break;
-    case CommandKind::CloseDatabase:
+    case KindCloseDatabase:
       // Closing when nothing is open is no fault: the end state is the one asked for.
       close();
       send(okReply());
       break;
-    case CommandKind::Execute:
+    case KindExecute:
       execute(*command);
       break;
-    case CommandKind::Select:
+    case KindSelect:
       select(*command);
       break;
-    case CommandKind::FetchFile:
+    case KindFetchFile:
       fetch(*command);
       break;
   }
 }
 
-void Session::open(const AgentCommand& command) {
+void Session::open(const WireCommand& command) {
   // A second open replaces the first, also when it names another database.
   close();
   try {
-    database_ = std::make_unique<SiteDatabase>(context_.firebirdServer, command.param.value_or(""),
-                                               context_.credentials);
-  } catch (const DatabaseError& error) {
-    fail(FailureCode::Database, "cannot open database " + command.param.value_or("") + ": " + error.what());
-    return;
+    database_ = std::make_unique<SiteDatabase>(context_.firebirdServer, command.Param.value_or(""),
+                                               context_.credentials, context_.lockTimeoutSeconds);
+  } catch (const AgentError& error) {
+    throw AgentError(error.code(),
+                     "cannot open database " + command.Param.value_or("") + ": " + error.what());
   }
   send(okReply());
 }
@@ -121,33 +117,26 @@ void Session::close() {
   }
 }
 
-std::optional<std::string> Session::statementOf(const AgentCommand& command) {
-  if (command.param) return command.param;
-  if (command.identifier.empty()) return std::string();
-  std::optional<std::string> statement = context_.statements->statementFor(command.identifier);
-  if (!statement) fail(FailureCode::NoStatement, "no statement for " + command.identifier);
-  return statement;
+std::string Session::statementOf(const WireCommand& command) {
+  if (command.Param) return *command.Param;
+  if (command.Cmd.empty()) return std::string();
+  std::optional<std::string> statement = context_.statements->statementFor(command.Cmd);
+  if (!statement) throw AgentError(FailureCode::NoStatement, "no statement for " + command.Cmd);
+  return *statement;
 }
 
-bool Session::requireDatabase() {
-  if (database_) return true;
-  fail(FailureCode::NoDatabase, "no database is open");
-  return false;
+SiteDatabase& Session::database() {
+  if (!database_) throw AgentError(FailureCode::NoDatabase, "no database is open");
+  return *database_;
 }
 
-void Session::execute(const AgentCommand& command) {
-  const std::optional<std::string> statement = statementOf(command);
-  if (!statement || !requireDatabase()) return;
-  try {
-    // A statement that ran to its end is committed whether or not its client is still there: a
-    // client that gave up waiting sends the command again with its next run, and a mark or purge
-    // that took longer than the client's patience must not have to start over then, or it never
-    // gets done. Marks and purges are safe to find done already.
-    database_->execute(*statement);
-  } catch (const DatabaseError& error) {
-    fail(FailureCode::Database, error.what());
-    return;
-  }
+void Session::execute(const WireCommand& command) {
+  const std::string statement = statementOf(command);
+  // A statement that ran to its end is committed whether or not its client is still there: a
+  // client that gave up waiting sends the command again with its next run, and a mark or purge
+  // that took longer than the client's patience must not have to start over then, or it never
+  // gets done. Marks and purges are safe to find done already.
+  database().execute(statement);
   if (socket_.peerGone()) {
     context_.log->write(peer_ + " left before the statement ended; committed");
     throw ConnectionLost{};
@@ -155,76 +144,57 @@ void Session::execute(const AgentCommand& command) {
   send(okReply());
 }
 
-void Session::select(const AgentCommand& command) {
-  const std::optional<std::string> statement = statementOf(command);
-  if (!statement || !requireDatabase()) return;
-  std::unique_ptr<PreparedSelect> prepared;
-  try {
-    prepared = database_->prepareSelect(*statement);
-  } catch (const DatabaseError& error) {
-    fail(FailureCode::Database, error.what());
-    return;
-  }
+void Session::select(const WireCommand& command) {
+  const std::string statement = statementOf(command);
+  std::unique_ptr<PreparedSelect> prepared = database().prepareSelect(statement);
   // The result exists from here on: its identifier goes out now, its outcome when the rows are
   // on disk, however long the select takes.
   const std::uint64_t id = results_.reserve();
   send(okReply(id));
-  std::optional<std::string> failure;
-  FailureCode code = FailureCode::Database;
   try {
     RowFileWriter writer(results_.rowsPath(id));
-    const std::uint64_t rows = prepared->writeRows(writer, [this] { return !socket_.peerGone(); });
+    const SelectOutcome outcome = prepared->writeRows(writer, [this] { return !socket_.peerGone(); });
+    if (outcome.abandoned) {
+      results_.discard(id);
+      context_.log->write(peer_ + " left while result " + std::to_string(id) +
+                          " was written: select abandoned after " + std::to_string(outcome.rows) + " rows");
+      throw ConnectionLost{};
+    }
     writer.finish();
     results_.complete(id);
     // The length field in front of the stream is a signed 32-bit number.
     if (results_.packed(id)->size > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())) {
-      throw std::runtime_error("result of " + std::to_string(rows) + " rows is too large for one transfer");
+      throw AgentError(FailureCode::ResultFile,
+                       "result of " + std::to_string(outcome.rows) + " rows is too large for one transfer");
     }
-    context_.log->write(peer_ + " result " + std::to_string(id) + ": " + std::to_string(rows) + " rows");
-  } catch (const DatabaseError& error) {
-    failure = error.what();
-  } catch (const SelectAbandoned& error) {
+    context_.log->write(peer_ + " result " + std::to_string(id) + ": " + std::to_string(outcome.rows) +
+                        " rows");
+  } catch (const AgentError&) {
+    // The select's transaction is undone before the client hears of the failure.
+    prepared.reset();
     results_.discard(id);
-    context_.log->write(peer_ + " left while result " + std::to_string(id) + " was written: " + error.what());
-    throw ConnectionLost{};
-  } catch (const std::runtime_error& error) {
-    failure = error.what();
-    code = FailureCode::ResultFile;
+    throw;
   }
   prepared.reset();
-  if (!failure) {
-    send(okReply());
-  } else {
-    results_.discard(id);
-    fail(code, *failure);
-  }
+  send(okReply());
 }
 
-void Session::fetch(const AgentCommand& command) {
-  const std::optional<std::uint64_t> id = parseResultId(command.param.value_or(""));
-  if (!id) {
-    fail(FailureCode::BadCommand, "not a result identifier: " + command.param.value_or(""));
-    return;
-  }
+void Session::fetch(const WireCommand& command) {
+  const std::optional<std::uint64_t> id = parseResultId(command.Param.value_or(""));
+  if (!id)
+    throw AgentError(FailureCode::BadCommand, "not a result identifier: " + command.Param.value_or(""));
   const std::optional<ResultStore::Packed> packed = results_.packed(*id);
-  if (!packed) {
-    fail(FailureCode::NoResult, "no result " + std::to_string(*id));
-    return;
-  }
+  if (!packed) throw AgentError(FailureCode::NoResult, "no result " + std::to_string(*id));
 
   // Opened and measured before anything is sent: once "Ok" is out, a failure can only end the
   // connection.
-  struct Closer {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-  };
-  const std::unique_ptr<std::FILE, Closer> file(std::fopen(packed->path.c_str(), "rb"));
+  const UniqueFd file(::open(packed->path.c_str(), O_RDONLY | O_CLOEXEC));
   struct stat info {};
-  if (!file || ::fstat(::fileno(file.get()), &info) != 0 ||
+  if (!file.valid() || ::fstat(file.get(), &info) != 0 ||
       static_cast<std::uint64_t>(info.st_size) != packed->size) {
-    fail(FailureCode::ResultFile, "result " + std::to_string(*id) + " is no longer on disk");
-    return;
+    throw AgentError(FailureCode::ResultFile, "result " + std::to_string(*id) + " is no longer on disk");
   }
-  send(okReply() + lengthPrefix(static_cast<std::uint32_t>(packed->size)));
+  send(okReply() + encodeBlockLength(static_cast<std::int32_t>(packed->size)));
   try {
     socket_.writeFile(file.get());
   } catch (const std::exception& error) {

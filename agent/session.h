@@ -7,11 +7,10 @@
 #include <memory>
 #include <string>
 
-#include "agent/command_line.h"
-#include "agent/reply.h"
 #include "agent/result_store.h"
 #include "agent/site_database.h"
 #include "agent/socket.h"
+#include "link/protocol.h"
 
 namespace mirrox::agent {
 
@@ -28,6 +27,8 @@ struct SessionContext {
   AgentLog* log = nullptr;
   // Longest command line accepted; a statement travels as one line, so this is generous.
   std::size_t maxLineLength = 1 << 20;
+  // How long a statement waits for a row another writer holds.
+  int lockTimeoutSeconds = kDefaultLockTimeoutSeconds;
 };
 
 // One client connection: reads command lines and answers each before reading the next, until the
@@ -45,15 +46,18 @@ class Session {
   void run() noexcept;
 
  private:
+  // Runs one command line; a command the agent cannot carry out is answered with its failure line.
   void handle(const std::string& line);
-  void open(const AgentCommand& command);
+  void dispatch(const std::string& line);
+  void open(const WireCommand& command);
   void close();
-  void execute(const AgentCommand& command);
-  void select(const AgentCommand& command);
-  void fetch(const AgentCommand& command);
-  // The statement a command asks for; nullopt after a failure reply was sent.
-  std::optional<std::string> statementOf(const AgentCommand& command);
-  bool requireDatabase();
+  void execute(const WireCommand& command);
+  void select(const WireCommand& command);
+  void fetch(const WireCommand& command);
+  // The statement a command asks for. Throws AgentError when the agent has none for it.
+  std::string statementOf(const WireCommand& command);
+  // The open database. Throws AgentError when none is open.
+  SiteDatabase& database();
   void send(const std::string& reply);
   void fail(FailureCode code, const std::string& message);
 

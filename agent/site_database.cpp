@@ -1,118 +1,58 @@
 #include "agent/site_database.h"
 
-#include <firebird/Interface.h>
-
 #include <cstring>
 #include <vector>
 
+#include "agent/agent_error.h"
 #include "agent/row_file_writer.h"
 #include "agent/value_text.h"
+#include "fb/closing.h"
+#include "fb/connect.h"
+#include "fb/parameter_block.h"
+#include "fb/status.h"
+#include "link/cp1251.h"
 
 namespace mirrox::agent {
 
 namespace {
 
-Firebird::IMaster* master() { return Firebird::fb_get_master_interface(); }
-
-// A throwing status for one sequence of calls; disposed with the scope. FbException keeps a clone
-// of the status, so the text survives the dispose.
-class ThrowingStatus {
- public:
-  ThrowingStatus() : status_(master()->getStatus()), wrapper_(status_) {}
-  ~ThrowingStatus() { status_->dispose(); }
-  ThrowingStatus(const ThrowingStatus&) = delete;
-  ThrowingStatus& operator=(const ThrowingStatus&) = delete;
-  Firebird::ThrowStatusWrapper* get() { return &wrapper_; }
-
- private:
-  Firebird::IStatus* status_;
-  Firebird::ThrowStatusWrapper wrapper_;
-};
-
-// A status for calls whose failure is only a fact to act on (cleanup in destructors).
-class QuietStatus {
- public:
-  QuietStatus() : status_(master()->getStatus()), wrapper_(status_) {}
-  ~QuietStatus() { status_->dispose(); }
-  QuietStatus(const QuietStatus&) = delete;
-  QuietStatus& operator=(const QuietStatus&) = delete;
-  Firebird::CheckStatusWrapper* get() { return &wrapper_; }
-  bool failed() const { return (status_->getState() & Firebird::IStatus::STATE_ERRORS) != 0; }
-
- private:
-  Firebird::IStatus* status_;
-  Firebird::CheckStatusWrapper wrapper_;
-};
-
-DatabaseError toError(const Firebird::FbException& error) {
-  std::vector<char> buffer(4096);
-  master()->getUtilInterface()->formatStatus(buffer.data(), static_cast<unsigned>(buffer.size()),
-                                             error.getStatus());
-  std::string text(buffer.data());
+// The server's message as the agent passes it on: code page 1251 bytes, all lines joined by blanks.
+AgentError toError(const fb::Error& error) {
+  std::string text = utf8ToCp1251(error.what());
   for (char& c : text) {
     if (c == '\n' || c == '\r') c = ' ';
   }
-  return DatabaseError(text);
+  return AgentError(FailureCode::Database, text);
 }
 
-// Runs `body`, turning the client library's exception into DatabaseError.
+// Runs `body`, turning the Firebird layer's exception into the agent's.
 template <class Body>
 auto guarded(Body&& body) -> decltype(body()) {
   try {
     return body();
-  } catch (const Firebird::FbException& error) {
+  } catch (const fb::Error& error) {
     throw toError(error);
   }
 }
 
-template <class T>
-struct Releaser {
-  void operator()(T* handle) const noexcept { handle->release(); }
-};
-template <class T>
-using Handle = std::unique_ptr<T, Releaser<T>>;
-
-struct XpbDisposer {
-  void operator()(Firebird::IXpbBuilder* builder) const noexcept { builder->dispose(); }
-};
-using XpbHandle = std::unique_ptr<Firebird::IXpbBuilder, XpbDisposer>;
-
 // A transaction that rolls back unless committed.
 class Transaction {
  public:
-  explicit Transaction(Firebird::IAttachment* attachment) {
-    ThrowingStatus status;
-    Firebird::IXpbBuilder* tpb =
-        master()->getUtilInterface()->getXpbBuilder(status.get(), Firebird::IXpbBuilder::TPB, nullptr, 0);
-    XpbHandle owner(tpb);
-    tpb->insertTag(status.get(), isc_tpb_read_committed);
-    tpb->insertTag(status.get(), isc_tpb_rec_version);
-    tpb->insertTag(status.get(), isc_tpb_write);
-    tpb->insertTag(status.get(), isc_tpb_wait);
-    // A row locked by someone else fails the command well inside the server's 30 s reply limit
-    // instead of leaving the server to give up on a silent agent.
-    tpb->insertInt(status.get(), isc_tpb_lock_timeout, 20);
-    transaction_ = attachment->startTransaction(status.get(), tpb->getBufferLength(status.get()),
-                                                tpb->getBuffer(status.get()));
+  Transaction(Firebird::IAttachment* attachment, int lockTimeoutSeconds) {
+    fb::ParameterBlock tpb(fb::ParameterBlock::Transaction);
+    tpb.tag(isc_tpb_read_committed).tag(isc_tpb_rec_version).tag(isc_tpb_write).tag(isc_tpb_wait);
+    tpb.number(isc_tpb_lock_timeout, lockTimeoutSeconds);
+    transaction_ = fb::startTransaction(attachment, tpb);
   }
-  ~Transaction() {
-    if (transaction_ == nullptr) return;
-    QuietStatus status;
-    transaction_->rollback(status.get());
-    if (status.failed()) transaction_->release();
-  }
+  ~Transaction() { fb::rollbackQuietly(transaction_); }
   Transaction(const Transaction&) = delete;
   Transaction& operator=(const Transaction&) = delete;
 
-  Firebird::ITransaction* get() const { return transaction_; }
-  void commit() {
-    ThrowingStatus status;
-    transaction_->commit(status.get());
-    transaction_ = nullptr;  // a successful commit releases the interface
-  }
+  Firebird::ITransaction* get() const { return transaction_.get(); }
+  void commit() { fb::commit(transaction_); }
 
  private:
-  Firebird::ITransaction* transaction_ = nullptr;
+  fb::Handle<Firebird::ITransaction> transaction_;
 };
 
 // Often enough to stop a big select within a fraction of a second, rarely enough to cost nothing.
@@ -131,18 +71,16 @@ T readAt(const unsigned char* data) {
 
 void writeBlob(RowFileWriter& out, Firebird::IAttachment* attachment, Firebird::ITransaction* transaction,
                ISC_QUAD id) {
-  ThrowingStatus status;
-  Handle<Firebird::IBlob> blob(attachment->openBlob(status.get(), transaction, &id, 0, nullptr));
+  fb::Status status;
+  fb::Handle<Firebird::IBlob> blob(attachment->openBlob(&status, transaction, &id, 0, nullptr));
   std::vector<char> segment(32768);
   for (;;) {
     unsigned got = 0;
-    const int result =
-        blob->getSegment(status.get(), static_cast<unsigned>(segment.size()), segment.data(), &got);
+    const int result = blob->getSegment(&status, static_cast<unsigned>(segment.size()), segment.data(), &got);
     if (result == Firebird::IStatus::RESULT_NO_DATA) break;
     out.appendToField(std::string_view(segment.data(), got));
   }
-  blob->close(status.get());
-  (void)blob.release();  // closed: the interface is gone
+  fb::close(blob);
 }
 
 // Where and how each output column lies in the row buffer; read once per select.
@@ -155,14 +93,14 @@ struct Column {
 };
 
 std::vector<Column> columnLayout(Firebird::IMessageMetadata* metadata) {
-  ThrowingStatus status;
-  std::vector<Column> columns(metadata->getCount(status.get()));
+  fb::Status status;
+  std::vector<Column> columns(metadata->getCount(&status));
   for (unsigned i = 0; i < columns.size(); ++i) {
-    columns[i].type = metadata->getType(status.get(), i) & ~1u;
-    columns[i].offset = metadata->getOffset(status.get(), i);
-    columns[i].nullOffset = metadata->getNullOffset(status.get(), i);
-    columns[i].length = metadata->getLength(status.get(), i);
-    columns[i].scale = metadata->getScale(status.get(), i);
+    columns[i].type = metadata->getType(&status, i) & ~1u;
+    columns[i].offset = metadata->getOffset(&status, i);
+    columns[i].nullOffset = metadata->getNullOffset(&status, i);
+    columns[i].length = metadata->getLength(&status, i);
+    columns[i].scale = metadata->getScale(&status, i);
   }
   return columns;
 }
@@ -170,7 +108,7 @@ std::vector<Column> columnLayout(Firebird::IMessageMetadata* metadata) {
 // One column of the current row in the text form of a result file; NULL is an empty field.
 void writeColumn(RowFileWriter& out, const Column& column, const unsigned char* row,
                  Firebird::IAttachment* attachment, Firebird::ITransaction* transaction) {
-  Firebird::IUtil* util = master()->getUtilInterface();
+  Firebird::IUtil* util = fb::util();
   out.beginField();
   if (readAt<short>(row + column.nullOffset) != 0) return;
   const unsigned char* data = row + column.offset;
@@ -240,33 +178,23 @@ void writeRow(RowFileWriter& out, const std::vector<Column>& columns, const unsi
 }  // namespace
 
 struct SiteDatabase::Handles {
-  Firebird::IAttachment* attachment = nullptr;
-  ~Handles() {
-    if (attachment != nullptr) attachment->release();
-  }
+  fb::Handle<Firebird::IAttachment> attachment;
 };
 
 struct PreparedSelect::Handles {
   Firebird::IAttachment* attachment = nullptr;  // owned by the SiteDatabase, which outlives this
   std::unique_ptr<Transaction> transaction;
-  Handle<Firebird::IStatement> statement;
+  fb::Handle<Firebird::IStatement> statement;
 };
 
-SiteDatabase::SiteDatabase(const std::string& server, const std::string& path, const Credentials& credentials)
-    : handles_(std::make_unique<Handles>()) {
-  if (path.empty()) throw DatabaseError("no database path given");
+SiteDatabase::SiteDatabase(const std::string& server, const std::string& path, const Credentials& credentials,
+                           int lockTimeoutSeconds)
+    : handles_(std::make_unique<Handles>()), lockTimeoutSeconds_(lockTimeoutSeconds) {
+  if (path.empty()) throw AgentError(FailureCode::Database, "no database path given");
   guarded([&] {
-    ThrowingStatus status;
-    Firebird::IXpbBuilder* dpb =
-        master()->getUtilInterface()->getXpbBuilder(status.get(), Firebird::IXpbBuilder::DPB, nullptr, 0);
-    XpbHandle owner(dpb);
-    dpb->insertString(status.get(), isc_dpb_user_name, credentials.user.c_str());
-    dpb->insertString(status.get(), isc_dpb_password, credentials.password.c_str());
-    dpb->insertString(status.get(), isc_dpb_lc_ctype, "WIN1251");
-    Handle<Firebird::IProvider> provider(master()->getDispatcher());
-    const std::string target = server.empty() ? path : server + ":" + path;
-    handles_->attachment = provider->attachDatabase(
-        status.get(), target.c_str(), dpb->getBufferLength(status.get()), dpb->getBuffer(status.get()));
+    fb::ParameterBlock dpb(fb::ParameterBlock::Attachment);
+    fb::addLogin(dpb, credentials.user, credentials.password);
+    handles_->attachment = fb::attach(server.empty() ? path : server + ":" + path, dpb);
   });
 }
 
@@ -274,18 +202,18 @@ SiteDatabase::~SiteDatabase() = default;
 
 void SiteDatabase::execute(const std::string& sql) {
   guarded([&] {
-    ThrowingStatus status;
-    Transaction transaction(handles_->attachment);
-    Handle<Firebird::IStatement> statement(
-        handles_->attachment->prepare(status.get(), transaction.get(), 0, sql.c_str(), SQL_DIALECT_V6,
-                                      Firebird::IStatement::PREPARE_PREFETCH_TYPE));
-    if (returnsRows(statement->getType(status.get()))) {
-      Handle<Firebird::IResultSet> cursor(
-          statement->openCursor(status.get(), transaction.get(), nullptr, nullptr, nullptr, 0));
-      cursor->close(status.get());
-      (void)cursor.release();
+    fb::Status status;
+    Firebird::IAttachment* attachment = handles_->attachment.get();
+    Transaction transaction(attachment, lockTimeoutSeconds_);
+    const fb::Handle<Firebird::IStatement> statement(
+        attachment->prepare(&status, transaction.get(), 0, sql.c_str(), SQL_DIALECT_V6,
+                            Firebird::IStatement::PREPARE_PREFETCH_TYPE));
+    if (returnsRows(statement->getType(&status))) {
+      fb::Handle<Firebird::IResultSet> cursor(
+          statement->openCursor(&status, transaction.get(), nullptr, nullptr, nullptr, 0));
+      fb::close(cursor);
     } else {
-      statement->execute(status.get(), transaction.get(), nullptr, nullptr, nullptr, nullptr);
+      statement->execute(&status, transaction.get(), nullptr, nullptr, nullptr, nullptr);
     }
     transaction.commit();
   });
@@ -293,62 +221,53 @@ void SiteDatabase::execute(const std::string& sql) {
 
 std::unique_ptr<PreparedSelect> SiteDatabase::prepareSelect(const std::string& sql) {
   return guarded([&] {
-    ThrowingStatus status;
+    fb::Status status;
     auto handles = std::make_unique<PreparedSelect::Handles>();
-    handles->attachment = handles_->attachment;
-    handles->transaction = std::make_unique<Transaction>(handles_->attachment);
-    handles->statement.reset(handles_->attachment->prepare(status.get(), handles->transaction->get(), 0,
-                                                           sql.c_str(), SQL_DIALECT_V6,
-                                                           Firebird::IStatement::PREPARE_PREFETCH_METADATA));
+    handles->attachment = handles_->attachment.get();
+    handles->transaction = std::make_unique<Transaction>(handles->attachment, lockTimeoutSeconds_);
+    handles->statement.reset(handles->attachment->prepare(&status, handles->transaction->get(), 0,
+                                                          sql.c_str(), SQL_DIALECT_V6,
+                                                          Firebird::IStatement::PREPARE_PREFETCH_METADATA));
     return std::make_unique<PreparedSelect>(std::move(handles));
   });
 }
 
-void SiteDatabase::close() noexcept {
-  if (handles_->attachment == nullptr) return;
-  QuietStatus status;
-  handles_->attachment->detach(status.get());
-  if (status.failed()) handles_->attachment->release();
-  handles_->attachment = nullptr;
-}
+void SiteDatabase::close() noexcept { fb::detachQuietly(handles_->attachment); }
 
 PreparedSelect::PreparedSelect(std::unique_ptr<Handles> handles) : handles_(std::move(handles)) {}
 
 PreparedSelect::~PreparedSelect() = default;
 
-std::uint64_t PreparedSelect::writeRows(RowFileWriter& out, const std::function<bool()>& keepGoing) {
+SelectOutcome PreparedSelect::writeRows(RowFileWriter& out, const std::function<bool()>& keepGoing) {
   return guarded([&] {
-    ThrowingStatus status;
+    fb::Status status;
     Firebird::IAttachment* attachment = handles_->attachment;
     Firebird::ITransaction* transaction = handles_->transaction->get();
     Firebird::IStatement* statement = handles_->statement.get();
-    Handle<Firebird::IMessageMetadata> metadata(statement->getOutputMetadata(status.get()));
+    const fb::Handle<Firebird::IMessageMetadata> metadata(statement->getOutputMetadata(&status));
     const std::vector<Column> columns = columnLayout(metadata.get());
-    std::vector<unsigned char> row(metadata->getMessageLength(status.get()));
+    std::vector<unsigned char> row(metadata->getMessageLength(&status));
     std::uint64_t rows = 0;
 
-    if (returnsRows(statement->getType(status.get()))) {
-      Handle<Firebird::IResultSet> cursor(
-          statement->openCursor(status.get(), transaction, nullptr, nullptr, metadata.get(), 0));
-      while (cursor->fetchNext(status.get(), row.data()) == Firebird::IStatus::RESULT_OK) {
+    if (returnsRows(statement->getType(&status))) {
+      fb::Handle<Firebird::IResultSet> cursor(
+          statement->openCursor(&status, transaction, nullptr, nullptr, metadata.get(), 0));
+      while (cursor->fetchNext(&status, row.data()) == Firebird::IStatus::RESULT_OK) {
         writeRow(out, columns, row.data(), attachment, transaction);
         ++rows;
-        if (keepGoing && rows % kRowsBetweenChecks == 0 && !keepGoing()) {
-          throw SelectAbandoned("select abandoned after " + std::to_string(rows) + " rows");
-        }
+        if (keepGoing && rows % kRowsBetweenChecks == 0 && !keepGoing()) return SelectOutcome{rows, true};
       }
-      cursor->close(status.get());
-      (void)cursor.release();
+      fb::close(cursor);
     } else if (!columns.empty()) {
       // An executable procedure with outputs: its one row of values.
-      statement->execute(status.get(), transaction, nullptr, nullptr, metadata.get(), row.data());
+      statement->execute(&status, transaction, nullptr, nullptr, metadata.get(), row.data());
       writeRow(out, columns, row.data(), attachment, transaction);
       rows = 1;
     } else {
-      statement->execute(status.get(), transaction, nullptr, nullptr, nullptr, nullptr);
+      statement->execute(&status, transaction, nullptr, nullptr, nullptr, nullptr);
     }
     handles_->transaction->commit();
-    return rows;
+    return SelectOutcome{rows, false};
   });
 }
 

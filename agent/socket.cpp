@@ -8,9 +8,10 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <vector>
+
+#include "link/file_io.h"
 
 namespace mirrox::agent {
 
@@ -27,51 +28,27 @@ void setOption(int fd, int level, int name, int value) {
 
 }  // namespace
 
-Socket::~Socket() {
-  if (fd_ >= 0) ::close(fd_);
-}
-
-Socket::Socket(Socket&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
-
-Socket& Socket::operator=(Socket&& other) noexcept {
-  if (this != &other) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = other.fd_;
-    other.fd_ = -1;
-  }
-  return *this;
-}
-
 void Socket::shutdownBoth() const noexcept {
-  if (fd_ >= 0) ::shutdown(fd_, SHUT_RDWR);
+  if (fd_.valid()) ::shutdown(fd_.get(), SHUT_RDWR);
 }
 
 bool Socket::peerGone() const noexcept {
-  pollfd fd{fd_, POLLRDHUP, 0};
+  pollfd fd{fd_.get(), POLLRDHUP, 0};
   if (::poll(&fd, 1, 0) <= 0) return false;
   return (fd.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0;
 }
 
 void Socket::writeAll(std::string_view bytes) const {
-  while (!bytes.empty()) {
-    const ssize_t sent = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-    if (sent < 0) {
-      if (errno == EINTR) continue;
-      throw systemError("send", errno);
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(sent));
-  }
+  if (const int error = sendAll(fd_.get(), bytes); error != 0) throw systemError("send", error);
 }
 
-void Socket::writeFile(std::FILE* file) const {
+void Socket::writeFile(int fileFd) const {
   std::vector<char> buffer(1 << 16);
   for (;;) {
-    const std::size_t got = std::fread(buffer.data(), 1, buffer.size(), file);
-    if (got > 0) writeAll(std::string_view(buffer.data(), got));
-    if (got < buffer.size()) {
-      if (std::ferror(file)) throw std::runtime_error("cannot read a result file");
-      return;
-    }
+    const ssize_t got = readFull(fileFd, buffer);
+    if (got < 0) throw std::runtime_error("cannot read a result file");
+    if (got > 0) writeAll(std::string_view(buffer.data(), static_cast<std::size_t>(got)));
+    if (static_cast<std::size_t>(got) < buffer.size()) return;
   }
 }
 

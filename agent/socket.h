@@ -2,11 +2,12 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+
+#include "link/unique_fd.h"
 
 namespace mirrox::agent {
 
@@ -16,19 +17,14 @@ class SocketError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// Owns one socket descriptor.
+// One connected or listening socket.
 class Socket {
  public:
   Socket() = default;
   explicit Socket(int fd) : fd_(fd) {}
-  ~Socket();
-  Socket(Socket&& other) noexcept;
-  Socket& operator=(Socket&& other) noexcept;
-  Socket(const Socket&) = delete;
-  Socket& operator=(const Socket&) = delete;
 
-  int fd() const { return fd_; }
-  bool valid() const { return fd_ >= 0; }
+  int fd() const { return fd_.get(); }
+  bool valid() const { return fd_.valid(); }
   // Ends both directions without closing the descriptor, so a thread blocked in a read on it
   // returns; safe to call from another thread.
   void shutdownBoth() const noexcept;
@@ -40,10 +36,10 @@ class Socket {
   void writeAll(std::string_view bytes) const;
   // Writes the rest of an open file in fixed pieces (constant memory); throws SocketError, or
   // std::runtime_error when the file cannot be read.
-  void writeFile(std::FILE* file) const;
+  void writeFile(int fileFd) const;
 
  private:
-  int fd_ = -1;
+  UniqueFd fd_;
 };
 
 // A listening TCP socket on an IPv4 address.

@@ -1,14 +1,17 @@
 #include "agent/zlib_file.h"
 
+#include <fcntl.h>
 #include <zlib.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "agent/agent_error.h"
+#include "link/file_io.h"
+#include "link/unique_fd.h"
 
 namespace mirrox::agent {
 
@@ -16,15 +19,10 @@ namespace {
 
 constexpr std::size_t kBufferSize = 1 << 16;
 
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
-
-FilePtr openFile(const std::filesystem::path& path, const char* mode) {
-  FilePtr file(std::fopen(path.c_str(), mode));
-  if (!file) {
-    throw std::runtime_error("cannot open " + path.string() + ": " + std::strerror(errno));
+UniqueFd openFile(const std::filesystem::path& path, int flags) {
+  UniqueFd file(::open(path.c_str(), flags | O_CLOEXEC, 0666));
+  if (!file.valid()) {
+    throw AgentError(FailureCode::ResultFile, "cannot open " + path.string() + ": " + std::strerror(errno));
   }
   return file;
 }
@@ -34,7 +32,7 @@ class Deflater {
  public:
   Deflater() {
     if (deflateInit(&stream_, Z_DEFAULT_COMPRESSION) != Z_OK) {
-      throw std::runtime_error("zlib: cannot start compression");
+      throw AgentError(FailureCode::ResultFile, "zlib: cannot start compression");
     }
   }
   ~Deflater() { deflateEnd(&stream_); }
@@ -49,36 +47,39 @@ class Deflater {
 }  // namespace
 
 std::uint64_t deflateFile(const std::filesystem::path& source, const std::filesystem::path& target) {
-  FilePtr in = openFile(source, "rb");
-  FilePtr out = openFile(target, "wb");
+  const UniqueFd in = openFile(source, O_RDONLY);
+  UniqueFd out = openFile(target, O_WRONLY | O_CREAT | O_TRUNC);
   Deflater deflater;
   z_stream& stream = deflater.stream();
-  std::vector<unsigned char> input(kBufferSize);
-  std::vector<unsigned char> output(kBufferSize);
+  std::vector<char> input(kBufferSize);
+  std::vector<char> output(kBufferSize);
   std::uint64_t written = 0;
 
   int flush = Z_NO_FLUSH;
   do {
-    const std::size_t got = std::fread(input.data(), 1, input.size(), in.get());
-    if (std::ferror(in.get())) throw std::runtime_error("cannot read " + source.string());
-    flush = std::feof(in.get()) ? Z_FINISH : Z_NO_FLUSH;
-    stream.next_in = input.data();
+    const ssize_t got = readFull(in.get(), input);
+    if (got < 0) throw AgentError(FailureCode::ResultFile, "cannot read " + source.string());
+    // A short read is the end of the file.
+    flush = static_cast<std::size_t>(got) < input.size() ? Z_FINISH : Z_NO_FLUSH;
+    stream.next_in = reinterpret_cast<Bytef*>(input.data());
     stream.avail_in = static_cast<uInt>(got);
     do {
-      stream.next_out = output.data();
+      stream.next_out = reinterpret_cast<Bytef*>(output.data());
       stream.avail_out = static_cast<uInt>(output.size());
       const int status = deflate(&stream, flush);
-      if (status == Z_STREAM_ERROR) throw std::runtime_error("zlib: compression failed");
+      if (status == Z_STREAM_ERROR) throw AgentError(FailureCode::ResultFile, "zlib: compression failed");
       const std::size_t produced = output.size() - stream.avail_out;
-      if (std::fwrite(output.data(), 1, produced, out.get()) != produced) {
-        throw std::runtime_error("cannot write " + target.string() + ": " + std::strerror(errno));
+      if (const int error = writeAll(out.get(), std::string_view(output.data(), produced)); error != 0) {
+        throw AgentError(FailureCode::ResultFile,
+                         "cannot write " + target.string() + ": " + std::strerror(error));
       }
       written += produced;
     } while (stream.avail_out == 0);
   } while (flush != Z_FINISH);
 
-  if (std::fflush(out.get()) != 0) {
-    throw std::runtime_error("cannot write " + target.string() + ": " + std::strerror(errno));
+  if (const int error = out.close(); error != 0) {
+    throw AgentError(FailureCode::ResultFile,
+                     "cannot write " + target.string() + ": " + std::strerror(error));
   }
   return written;
 }

@@ -23,15 +23,15 @@
 #include "link/clock.h"
 #include "link/result_file.h"
 #include "shell/activity_relay.h"
-#include "tests/engine/engine_test_context.h"
-#include "tests/engine/scratch_database.h"
+#include "tests/support/engine_test_context.h"
+#include "tests/support/scratch_database.h"
 #include "tests/support/temp_dir.h"
 
 namespace mirrox {
 namespace {
 
-using engine_test::EngineTestContext;
-using engine_test::ScratchDatabase;
+using testing_support::EngineTestContext;
+using testing_support::ScratchDatabase;
 using Steady = std::chrono::steady_clock;
 
 // A dispatch centre's archive: every channel's parameters once an hour, hour after hour.
@@ -176,7 +176,8 @@ double isqlRate(BatchKind kind, int rows) {
   }
   std::string output;
   const auto start = Steady::now();
-  if (engine_test::runIsql(setup.db->connectionName(), script, output) != 0) throw std::runtime_error(output);
+  if (testing_support::runIsql(setup.db->connectionName(), script, output) != 0)
+    throw std::runtime_error(output);
   const double seconds = std::chrono::duration<double>(Steady::now() - start).count();
   return rows / seconds;
 }

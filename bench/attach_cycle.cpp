@@ -18,7 +18,7 @@
 #include "bench/process_memory.h"
 #include "engine/database.h"
 #include "engine/upgrade_scripts.h"
-#include "tests/engine/scratch_database.h"
+#include "tests/support/scratch_database.h"
 #include "tests/support/temp_dir.h"
 
 namespace mirrox {
@@ -29,7 +29,8 @@ int run(int argc, char** argv) {
   const int step = attachments / 10;
 
   testing_support::TempDir dir;
-  const auto database = engine_test::ScratchDatabase::fromTemplate(dir.path(), "local.fdb", DbTypeMetering);
+  const auto database =
+      testing_support::ScratchDatabase::fromTemplate(dir.path(), "local.fdb", DbTypeMetering);
   Database db;
   db.setDatabaseName(database.connectionName());
 

@@ -23,6 +23,7 @@
 #include "link/checksum.h"
 #include "link/clock.h"
 #include "link/command.h"
+#include "link/protocol.h"
 #include "link/run_context.h"
 #include "link/send_command.h"
 #include "link/tcp_client.h"
@@ -127,8 +128,7 @@ pid_t serve(int listenFd, const fs::path& payloadPath, bool withReply) {
   if (withReply && ::recv(fd, line, sizeof line, 0) <= 0) std::_Exit(2);
   const auto size = static_cast<std::uint32_t>(fs::file_size(payloadPath));
   std::string head = withReply ? "Ok\n" : "";
-  head += {static_cast<char>(size >> 24), static_cast<char>((size >> 16) & 0xFF),
-           static_cast<char>((size >> 8) & 0xFF), static_cast<char>(size & 0xFF)};
+  head += mirrox::encodeBlockLength(static_cast<std::int32_t>(size));
   sendAll(fd, head.data(), head.size());
   std::ifstream in(payloadPath, std::ios::binary);
   std::vector<char> buffer(1 << 16);

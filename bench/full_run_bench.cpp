@@ -21,12 +21,13 @@
 #include <thread>
 #include <vector>
 
+#include "engine/database.h"
 #include "engine/db_type.h"
 #include "engine/prepare_remote.h"
 #include "engine/replicate_object.h"
-#include "tests/agent/agent_process.h"
-#include "tests/engine/engine_test_context.h"
-#include "tests/engine/scratch_database.h"
+#include "tests/support/agent_process.h"
+#include "tests/support/engine_test_context.h"
+#include "tests/support/scratch_database.h"
 #include "tests/support/temp_dir.h"
 
 namespace mirrox {
@@ -44,7 +45,7 @@ long peakResidentKiB() {
 }
 
 // The engine's context, with the time each status text was published.
-class TimedContext final : public engine_test::EngineTestContext {
+class TimedContext final : public testing_support::EngineTestContext {
  public:
   using EngineTestContext::EngineTestContext;
   void publishStatus() override {
@@ -151,19 +152,20 @@ RunFigures timedRun(TimedContext& context, LogWatcher& log) {
 
 int run(int rows, int kChannels) {
   testing_support::TempDir dir;
-  engine_test::openToServer(dir.path());
+  testing_support::openToServer(dir.path());
   for (const char* name : {"site", "local", "log"}) std::filesystem::create_directory(dir.path() / name);
   const auto site =
-      engine_test::ScratchDatabase::fromTemplate(dir.path() / "site", "site.fdb", DbTypeMetering);
+      testing_support::ScratchDatabase::fromTemplate(dir.path() / "site", "site.fdb", DbTypeMetering);
   const auto local =
-      engine_test::ScratchDatabase::fromTemplate(dir.path() / "local", "local.fdb", DbTypeMetering);
+      testing_support::ScratchDatabase::fromTemplate(dir.path() / "local", "local.fdb", DbTypeMetering);
   // The site's server keeps its own default page cache; the local database has the template's.
-  const std::string siteCache = "gfix -buffers 0 -user SYSDBA -password quillbarn " + site.connectionName();
+  const std::string siteCache = std::string("gfix -buffers 0 -user ") + Database::kUserName + " -password " +
+                                Database::kPassword + " " + site.connectionName();
   if (std::system(siteCache.c_str()) != 0) {
     std::cerr << "cannot run " << siteCache << "\n";
     return 1;
   }
-  agent::testing::AgentProcess agent(dir.path(), {"--password", "quillbarn"});
+  testing_support::AgentProcess agent(dir.path(), {"--password", Database::kPassword});
   LogWatcher log(dir.path() / "agent.err");
 
   TimedContext context(dir.path() / "log", LinkLimits{});

@@ -11,7 +11,6 @@
 // Resident memory that creeps up while the heap in use stays level is not memory of this program's
 // own: every object it allocates is in heap_KiB.
 #include <QCoreApplication>
-#include <QEventLoop>
 #include <QObject>
 #include <atomic>
 #include <chrono>
@@ -25,15 +24,17 @@
 #include <vector>
 
 #include "bench/process_memory.h"
+#include "engine/database.h"
 #include "engine/local_connection.h"
 #include "engine/prepare_remote.h"
 #include "engine/replicate_object.h"
 #include "link/tcp_client.h"
 #include "shell/object_registry.h"
 #include "shell/replication_thread.h"
-#include "tests/agent/agent_process.h"
-#include "tests/engine/scratch_database.h"
+#include "tests/support/agent_process.h"
+#include "tests/support/fake_scheduler_console.h"
 #include "tests/support/manual_clock.h"
+#include "tests/support/scratch_database.h"
 #include "tests/support/temp_dir.h"
 
 namespace mirrox {
@@ -42,26 +43,20 @@ namespace {
 using bench::heapFigures;
 using bench::HeapFigures;
 using bench::statusKiB;
-using engine_test::ScratchDatabase;
+using testing_support::ScratchDatabase;
 using Steady = std::chrono::steady_clock;
 
 constexpr char kBanner[] = "Р Е П Л И К А Ц И Я    Д А Н Н Ы Х   . . .";
 // Rows each site holds before the first cycle.
 constexpr int kInitialArchiveRows = 3;
 
-// The window as the scheduler sees it. The log keeps its lines the way the console's log view does:
-// CR LF inside a text breaks it into lines, and the view is emptied once it holds more than 1024.
-class LogViewConsole : public QObject, public SchedulerConsole, public RegistryObserver {
+// The console's log view as far as memory goes: CR LF inside a text breaks it into lines, and the
+// view is emptied once it holds more than 1024.
+class LogView {
  public:
   static constexpr std::size_t kMaxLogViewLines = 1024;
 
-  QObject* guiObject() override { return this; }
-  void lockForScheduler() override {}
-  int period() override { return 1; }
-  void ShowStatus(const std::string& text) override {
-    if (onStatus) onStatus(text);
-  }
-  void LogLine(const std::string& text) override {
+  void add(const std::string& text) {
     // An empty view takes the first text into its one empty block; later texts start new blocks.
     if (lines_.size() == 1 && lines_.front().empty()) lines_.clear();
     std::size_t start = 0;
@@ -78,18 +73,10 @@ class LogViewConsole : public QObject, public SchedulerConsole, public RegistryO
       ++clears_;
     }
   }
-  void threadEnded() override {}
-
-  void scheduleLoaded(int, bool) override {}
-  void logLine(const std::string& text) override { LogLine(text); }
-  void objectAdded(int) override {}
-  void objectChanged(int) override {}
 
   std::size_t lines() const { return lines_.size(); }
   long texts() const { return texts_; }
   long clears() const { return clears_; }
-
-  std::function<void(const std::string&)> onStatus;
 
  private:
   std::vector<std::string> lines_;
@@ -135,7 +122,8 @@ std::string cycleChangeScript(const std::vector<ScratchDatabase>& sites, int cyc
   const std::string month = twoDigits(2 + cycle / 28 % 10);
   std::string script = "SET TERM ^ ;\n";
   for (const ScratchDatabase& site : sites) {
-    script += "CONNECT '" + site.connectionName() + "' USER 'SYSDBA' PASSWORD 'quillbarn'^\n";
+    script += "CONNECT '" + site.connectionName() + "' USER '" + Database::kUserName + "' PASSWORD '" +
+              Database::kPassword + "'^\n";
     script += "execute block as begin\n";
     script += "insert into RASHOD2004 values (17, 1, '2024-" + month + "-" + day + " 05:00:00', " +
               std::to_string(cycle) + ");\n";
@@ -157,7 +145,7 @@ int run(int argc, char** argv) {
   const int agentCount = argumentOr(argc, argv, 3, 4);
 
   testing_support::TempDir dir;
-  engine_test::openToServer(dir.path());
+  testing_support::openToServer(dir.path());
   const auto sitesDir = dir.path() / "sites";
   const auto localDir = dir.path() / "local";
   std::filesystem::create_directory(sitesDir);
@@ -170,12 +158,12 @@ int run(int argc, char** argv) {
     sites.push_back(
         ScratchDatabase::fromTemplate(sitesDir, "site" + std::to_string(i) + ".fdb", DbTypeMetering));
   }
-  std::vector<std::unique_ptr<agent::testing::AgentProcess>> agents;
+  std::vector<std::unique_ptr<testing_support::AgentProcess>> agents;
   for (int a = 0; a < agentCount; ++a) {
     const auto agentDir = dir.path() / ("agent" + std::to_string(a));
     std::filesystem::create_directory(agentDir);
-    agents.push_back(std::make_unique<agent::testing::AgentProcess>(
-        agentDir, std::vector<std::string>{"--password", "quillbarn"}));
+    agents.push_back(std::make_unique<testing_support::AgentProcess>(
+        agentDir, std::vector<std::string>{"--password", Database::kPassword}));
   }
 
   std::string ini = "[Main]\r\nperiod=1\r\nchk=0\r\n";
@@ -189,7 +177,12 @@ int run(int argc, char** argv) {
   testing_support::writeFile(dir.path() / "mirrox.ini", ini);
 
   testing_support::ManualClock clock(encodeDateTime({2026, 12, 9, 12, 0, 0, 0}));
-  LogViewConsole console;
+  // The window keeps nothing but its log view, so that the figures are the program's own.
+  testing_support::FakeSchedulerConsole console;
+  console.periodMinutes = 1;
+  console.keep = false;
+  LogView view;
+  console.onLogLine = [&view](const std::string& text) { view.add(text); };
   ObjectRegistry registry(dir.path() / "mirrox.ini", clock, console);
   registry.LoadObjects();
   if (registry.count() != objectCount) {
@@ -229,7 +222,7 @@ int run(int argc, char** argv) {
     const HeapFigures heap = heapFigures();
     std::printf("%-6s %8s %8s %9ld %9ld %9ld %9ld %4ld %9zu %9ld %6ld\n", label.c_str(), seconds.c_str(),
                 failed.c_str(), statusKiB("VmRSS"), statusKiB("RssAnon"), heap.usedKiB, heap.freeKiB,
-                openDescriptors(), console.lines(), console.texts(), console.clears());
+                openDescriptors(), view.lines(), view.texts(), view.clears());
     std::fflush(stdout);
   };
   std::printf("%-6s %8s %8s %9s %9s %9s %9s %4s %9s %9s %6s\n", "cycle", "seconds", "failures", "VmRSS_KiB",
@@ -247,7 +240,7 @@ int run(int argc, char** argv) {
       const auto script = dir.path() / "cycle_change.sql";
       testing_support::writeFile(script, cycleChangeScript(sites, cycle));
       std::string output;
-      if (engine_test::runIsql(sites.front().connectionName(), script, output) != 0) {
+      if (testing_support::runIsql(sites.front().connectionName(), script, output) != 0) {
         ++changeFailures;
         std::cerr << "changing the sites failed: " << output << "\n";
       }
@@ -266,12 +259,7 @@ int run(int argc, char** argv) {
     if (cycle >= cycles) thread.requestStop();
   };
 
-  QEventLoop loop;
-  QObject::connect(&thread, &QThread::finished, &loop, &QEventLoop::quit);
-  thread.resume();
-  if (!thread.isFinished()) loop.exec();
-  thread.wait();
-  QCoreApplication::processEvents();
+  testing_support::runSchedulerToItsEnd(thread, std::chrono::hours(24));
   localConnection.DB.disconnect();
 
   if (!firstFailure.empty()) std::cout << "first failure: " << firstFailure << "\n";

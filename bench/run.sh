@@ -6,6 +6,7 @@ build=${1:-build}
 here=$(dirname "$0")
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
+cmake --build "$build" --target mirrox_fetch_bench >/dev/null
 for size in 20 200; do
   echo "== $size MB"
   "$build/bin/mirrox_fetch_bench" "$size" "$scratch/$size"

@@ -6,8 +6,8 @@
 #include "demo/demo_objects.h"
 #include "demo/local_summary.h"
 #include "demo/site_rows.h"
-#include "engine/local_db_error.h"
 #include "engine/prepare_remote.h"
+#include "fb/error.h"
 #include "shell/settings_keys.h"
 
 namespace mirrox::demo {
@@ -68,13 +68,13 @@ int addSiteRows(const std::filesystem::path& installDir, int round, std::ostream
         out << "  \"" << object.Name << "\": " << added.archiveRows << " new hourly readings\n";
       } else if (object.DbType == DbTypeJournal) {
         const SiteRowsAdded added = addJournalRows(object.RemoteDbPath, round);
-        out << "  \"" << object.Name << "\": " << added.newRequests << " new request, " << added.closedRequests
-            << " request closed, " << added.newEvents << " new hardware event, " << added.closedEvents
-            << " event confirmed and closed\n";
+        out << "  \"" << object.Name << "\": " << added.newRequests << " new request, "
+            << added.closedRequests << " request closed, " << added.newEvents << " new hardware event, "
+            << added.closedEvents << " event confirmed and closed\n";
       } else {
         out << "  \"" << object.Name << "\": database type " << object.DbType << " has no sample rows\n";
       }
-    } catch (const LocalDbError& error) {
+    } catch (const fb::Error& error) {
       out << "  \"" << object.Name << "\": the site database refused the new rows: " << error.what() << "\n";
       ++failures;
     }
@@ -95,7 +95,7 @@ int showLocalDatabases(const std::filesystem::path& installDir, int sampleRows, 
         << ", filled by \"" << object.Name << "\")\n";
     try {
       printSummary(out, summarizeDatabase(object.LocalDbPath, object.DbType, sampleRows));
-    } catch (const LocalDbError& error) {
+    } catch (const fb::Error& error) {
       out << "  cannot read it: " << error.what() << "\n";
       ++failures;
     }

@@ -2,7 +2,6 @@
 
 #include <filesystem>
 #include <string>
-#include <vector>
 
 #include "link/clock.h"
 #include "shell/object_registry.h"
@@ -10,7 +9,7 @@
 namespace mirrox::demo {
 
 // The object list of one installation's settings file, read by the program's own loader so that
-// the tool sees exactly what `mirrox` will replicate. The lines the loader would log are kept.
+// the tool sees exactly what `mirrox` will replicate.
 class DemoObjects final : private RegistryObserver {
  public:
   // Reads `settingsPath` ("mirrox.ini"); a missing file gives an empty list.
@@ -21,17 +20,15 @@ class DemoObjects final : private RegistryObserver {
   ObjectRegistry& registry() { return registry_; }
   const ObjectRegistry& registry() const { return registry_; }
   int periodMinutes() const { return periodMinutes_; }
-  const std::vector<std::string>& loadLines() const { return loadLines_; }
 
  private:
   void objectChanged(int) override {}
   void scheduleLoaded(int periodMinutes, bool) override { periodMinutes_ = periodMinutes; }
-  void logLine(const std::string& text) override { loadLines_.push_back(text); }
+  void logLine(const std::string&) override {}
   void objectAdded(int) override {}
 
   SystemClock clock_;
   int periodMinutes_ = 0;
-  std::vector<std::string> loadLines_;
   ObjectRegistry registry_;
 };
 

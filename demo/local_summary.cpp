@@ -28,7 +28,8 @@ constexpr TableQuery kMeteringTables[] = {
 };
 
 constexpr TableQuery kJournalTables[] = {
-    {"JOURNAL_PEOPLE_ALERTS", "t.id_record, t.\"NUMBER\", a.name as address, t.flat_number, k.name as kind, t.date_open, t.date_close",
+    {"JOURNAL_PEOPLE_ALERTS",
+     "t.id_record, t.\"NUMBER\", a.name as address, t.flat_number, k.name as kind, t.date_open, t.date_close",
      "journal_people_alerts t left join address a on a.id_address = t.address_id "
      "left join people_alerts k on k.id_alert = t.alert_id",
      "t.id_record desc"},
@@ -37,7 +38,8 @@ constexpr TableQuery kJournalTables[] = {
     {"ADDRESS_TO_PEOPLE", "a.name as address, t.flat, t.entrance_num, t.floor_num",
      "address_to_people t left join address a on a.id_address = t.address_id", "a.name, t.flat"},
     {"COMMENTS", "t.id_comment, t.name", "comments t", "t.id_comment desc"},
-    {"JOURNAL_HARDWARE", "t.id_record, g.name as tag, h.name as kind, t.date_open, t.date_confirm, t.date_close",
+    {"JOURNAL_HARDWARE",
+     "t.id_record, g.name as tag, h.name as kind, t.date_open, t.date_confirm, t.date_close",
      "journal_hardware t left join item_tags g on g.id_tag = t.tag_id "
      "left join hardware_alerts h on h.id_alert = t.alert_id",
      "t.id_record desc"},
@@ -86,8 +88,8 @@ std::vector<TableSummary> summarizeDatabase(const std::string& dbPath, int dbTyp
     summary.columns = splitColumns(query.columns);
     summary.count = db.scalar("select count(*) from " + std::string(query.table));
     const std::string sample = "select first " + std::to_string(sampleRows < 0 ? 0 : sampleRows) + " " +
-                               std::string(query.columns) + " from " + std::string(query.from) + " order by " +
-                               std::string(query.order);
+                               std::string(query.columns) + " from " + std::string(query.from) +
+                               " order by " + std::string(query.order);
     for (const Row& row : db.run(sample)) {
       std::vector<std::string> values;
       for (const InputValue& value : row) values.push_back(trimmed(text(value)));

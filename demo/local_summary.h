@@ -17,7 +17,7 @@ struct TableSummary {
 
 // The tables that replication fills in a database of `dbType` (0 metering, 1 journal), read
 // through the local Firebird server; at most `sampleRows` rows each. An unknown type has no
-// tables. Throws LocalDbError.
+// tables. Throws fb::Error.
 std::vector<TableSummary> summarizeDatabase(const std::string& dbPath, int dbType, int sampleRows);
 
 // The summary as indented lines: "TABLE: N rows", then the column names and the sample rows.

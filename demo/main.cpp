@@ -35,7 +35,8 @@ int main(int argc, char** argv) {
   }
   if (command == "show" && (argc == 3 || argc == 4)) {
     int rows = 3;
-    if (argc == 3 || (readInt(argv[3], rows) && rows >= 0)) return mirrox::demo::showLocalDatabases(dir, rows, std::cout);
+    if (argc == 3 || (readInt(argv[3], rows) && rows >= 0))
+      return mirrox::demo::showLocalDatabases(dir, rows, std::cout);
   }
   std::cerr << kUsage;
   return 2;

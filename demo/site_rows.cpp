@@ -97,8 +97,8 @@ SiteRowsAdded addJournalRows(const std::string& siteDbPath, int round) {
               std::string(kind.comment), stamp, number});
     ++added.newRequests;
   }
-  const long long openRequest =
-      site.scalar("select min(id_record) from journal_people_alerts where date_close is null and deleted = 0");
+  const long long openRequest = site.scalar(
+      "select min(id_record) from journal_people_alerts where date_close is null and deleted = 0");
   if (openRequest > 0) {
     site.run("execute procedure PEOPLE_UPDATE_ALERT(?, ?, ?, ?)",
              {std::to_string(openRequest), std::string(kServants[pick % kServants.size()]),
@@ -110,10 +110,11 @@ SiteRowsAdded addJournalRows(const std::string& siteDbPath, int round) {
       "select a.name from address a where exists (select 1 from address_to_people l where l.address_id = "
       "a.id_address) order by a.name");
   if (!addresses.empty()) {
-    const std::string tag = "Контроллер " + std::to_string(20 + round) + "/вход " + std::to_string(1 + pick % 4);
+    const std::string tag =
+        "Контроллер " + std::to_string(20 + round) + "/вход " + std::to_string(1 + pick % 4);
     site.run("select record_id from HARDWARE_INSERT_ALERT(?, ?, ?, ?, ?)",
-             {tag, text(addresses[pick % addresses.size()][0]), stamp, std::string(kEventKinds[pick % kEventKinds.size()]),
-              std::to_string(5000 + round)});
+             {tag, text(addresses[pick % addresses.size()][0]), stamp,
+              std::string(kEventKinds[pick % kEventKinds.size()]), std::to_string(5000 + round)});
     ++added.newEvents;
   }
   const auto openEvents = site.run(
@@ -121,7 +122,8 @@ SiteRowsAdded addJournalRows(const std::string& siteDbPath, int round) {
       "where j.date_close is null and j.deleted = 0 order by j.id_record");
   if (!openEvents.empty()) {
     const std::string tag = text(openEvents[0][0]);
-    site.run("select record_id from HARDWARE_CONFIRM_ALERT(?, ?, ?)", {tag, stamp, std::string("Принято диспетчером")});
+    site.run("select record_id from HARDWARE_CONFIRM_ALERT(?, ?, ?)",
+             {tag, stamp, std::string("Принято диспетчером")});
     site.run("select record_id from HARDWARE_CLOSE_ALERT(?, ?, ?)", {tag, stamp, InputValue()});
     ++added.closedEvents;
   }

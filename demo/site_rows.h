@@ -16,13 +16,13 @@ struct SiteRowsAdded {
 // New readings for every house meter of a metering site (FLAT = 0 channels, parameter 1), the way
 // the site's data collection stores them, stamped with the current time or, when the archive
 // already holds that time or a later one, one second after its latest time, so every round adds
-// archive rows. `round` varies the values. Throws LocalDbError.
+// archive rows. `round` varies the values. Throws fb::Error.
 SiteRowsAdded addMeteringRows(const std::string& siteDbPath, int round);
 
 // A round of dispatch work at a journal site: one new request for a flat with a recorded
 // resident, the oldest open request served and closed, one new hardware event, the oldest open
 // event confirmed and closed. Everything goes through the site database's own procedures.
-// Throws LocalDbError.
+// Throws fb::Error.
 SiteRowsAdded addJournalRows(const std::string& siteDbPath, int round);
 
 }  // namespace mirrox::demo

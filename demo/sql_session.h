@@ -14,7 +14,7 @@ using Row = std::vector<InputValue>;
 // One attachment to a database through the local Firebird server ("127.0.0.1:" + path), with the
 // program's own login and the WIN1251 connection character set. Every call runs in the one
 // transaction; commit() makes the work so far durable. The destructor rolls back what was not
-// committed, so work cut short by an error leaves the database as it was. Throws LocalDbError.
+// committed, so work cut short by an error leaves the database as it was. Throws fb::Error.
 class SqlSession {
  public:
   explicit SqlSession(const std::string& databasePath);

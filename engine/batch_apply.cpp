@@ -11,9 +11,9 @@
 #include "engine/engine_context.h"
 #include "engine/engine_messages.h"
 #include "engine/local_connection.h"
-#include "engine/local_db_error.h"
 #include "engine/result_rows.h"
 #include "engine/row_error_file.h"
+#include "fb/error.h"
 #include "link/clock.h"
 #include "link/cp1251.h"
 #include "link/date_time.h"
@@ -46,7 +46,7 @@ std::string format1(const char* pattern, int a) {
 // A date field as the server reads it unambiguously; the field itself is day first.
 std::string timestampText(const std::string& field) {
   const std::optional<DateTime> value = parseRussianDateTime(field);
-  if (!value) throw LocalDbError("conversion error from string \"" + cp1251ToUtf8(field) + "\"");
+  if (!value) throw fb::Error("conversion error from string \"" + cp1251ToUtf8(field) + "\"");
   return formatDateTime("yyyy-mm-dd hh:nn:ss", *value);
 }
 
@@ -64,7 +64,7 @@ void bindRow(const std::vector<ParamInfo>& params, const std::vector<std::string
     switch (params[i].kind) {
       case ParamKind::Text:
         if (field.size() > params[i].length) {
-          throw LocalDbError(
+          throw fb::Error(
               "arithmetic exception, numeric overflow, or string truncation\n"
               "-string right truncation\n-expected length " +
               std::to_string(params[i].length) + ", actual " + std::to_string(field.size()));
@@ -130,7 +130,7 @@ BatchReport BatchApply(EngineContext& thread, std::string_view statement, const 
   while (reader.next(row)) {
     try {
       bindRow(params, row.fields, calls.nextBound(), calls.nextShown());
-    } catch (const LocalDbError&) {
+    } catch (const fb::Error&) {
       // The batch stops at this row: the rows before it are executed first, as they were read.
       calls.flush();
       throw;

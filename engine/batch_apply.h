@@ -42,10 +42,9 @@ struct BatchReport {
 // text becomes "Ошибка! См. replica_error.txt" and is published. Fields are bound by parameter type:
 // texts byte for byte ('' when empty), dates and times parsed here (NULL when empty), numbers as text
 // for the server (NULL when empty); a row with fewer fields binds NULL to the rest.
-// Throws (LocalDbError) and commits nothing when the statement cannot be prepared, the file cannot be
-// read, a text is longer than its parameter, a date does not parse, or the connection is lost; the
-// rows executed before stay in the active `TR`.
-// REQUIRES: `DB` is connected.
+// Throws and commits nothing (fb::Error; std::runtime_error for the files) when the statement cannot be
+// prepared, the file cannot be read, a text is longer than its parameter, a date does not parse, or the
+// connection is lost; the rows executed before stay in the active `TR`. REQUIRES: `DB` is connected.
 BatchReport BatchApply(EngineContext& thread, std::string_view statement, const std::filesystem::path& file,
                        std::size_t rowsPerPack = 0, std::optional<BatchKind> kind = std::nullopt);
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "engine/local_connection.h"
-#include "engine/local_db_error.h"
 #include "engine/param_check.h"
+#include "fb/error.h"
 
 namespace mirrox {
 namespace {
@@ -79,7 +79,7 @@ bool CallPack::preparePack() {
     pack_.setSql(packStatement(call_, params_, rowsPerPack_));
     pack_.prepare();
     return true;
-  } catch (const LocalDbError& error) {
+  } catch (const fb::Error& error) {
     if (error.connectionLost()) throw;
     // A call the server cannot pack (a limit of its own) is still applied, one call a row.
     packUsable_ = false;
@@ -95,7 +95,7 @@ void CallPack::executePack() {
       ++packs_;
       pending_ = 0;
       return;
-    } catch (const LocalDbError& error) {
+    } catch (const fb::Error& error) {
       if (error.connectionLost()) throw;
       // The server has undone the whole pack; each row now gets its own outcome.
     }
@@ -108,7 +108,7 @@ void CallPack::executeAlone(std::size_t row) {
   try {
     local_.Qr.execute(bound);
     ++applied_;
-  } catch (const LocalDbError& error) {
+  } catch (const fb::Error& error) {
     // Without the connection every further row would fail the same way: the batch has failed.
     if (error.connectionLost()) throw;
     ++failed_;

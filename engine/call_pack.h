@@ -47,7 +47,7 @@ class CallPack {
   std::span<InputValue> nextBound();
   std::span<InputValue> nextShown();
   // Takes the row filled in through nextBound()/nextShown(); executes the pack when it is full.
-  // Throws LocalDbError when the connection is lost.
+  // Throws fb::Error when the connection is lost.
   void add();
   // Executes the rows taken and not yet executed, one call each. Throws as add() does.
   void flush();

@@ -1,25 +1,18 @@
 #include "engine/database.h"
 
-#include <cstring>
-
-#include "engine/fb_api.h"
 #include "engine/query.h"
 #include "engine/transaction.h"
+#include "fb/closing.h"
+#include "fb/connect.h"
+#include "fb/parameter_block.h"
+#include "fb/status.h"
 #include "link/cp1251.h"
 
 namespace mirrox {
 namespace {
 
-// Releases an XPB builder on every path.
-struct BuilderGuard {
-  Firebird::IXpbBuilder* builder;
-  ~BuilderGuard() {
-    if (builder != nullptr) builder->dispose();
-  }
-};
-
 unsigned readDialect(Firebird::IAttachment* attachment) {
-  fb::Status status;
+  fb::Status status(fb::Status::Quiet);
   const unsigned char items[] = {isc_info_db_sql_dialect, isc_info_end};
   unsigned char buffer[32] = {};
   attachment->getInfo(&status, sizeof(items), items, sizeof(buffer), buffer);
@@ -34,31 +27,16 @@ unsigned readDialect(Firebird::IAttachment* attachment) {
 
 }  // namespace
 
+Database::Database() = default;
+
 Database::~Database() { disconnect(); }
 
 void Database::connect() {
   if (connected()) return;
-  fb::Status status;
-  BuilderGuard dpb{fb::util()->getXpbBuilder(&status, Firebird::IXpbBuilder::DPB, nullptr, 0)};
-  status.check();
-  dpb.builder->insertString(&status, isc_dpb_user_name, kUserName);
-  dpb.builder->insertString(&status, isc_dpb_password, kPassword);
-  dpb.builder->insertString(&status, isc_dpb_lc_ctype, kCharacterSet);
-  status.check();
-  const unsigned length = dpb.builder->getBufferLength(&status);
-  const unsigned char* buffer = dpb.builder->getBuffer(&status);
-  status.check();
-
-  Firebird::IProvider* provider = fb::master()->getDispatcher();
-  const std::string name = utf8ToCp1251(name_);
-  Firebird::IAttachment* attachment = provider->attachDatabase(&status, name.c_str(), length, buffer);
-  provider->release();
-  if (status.failed()) {
-    if (attachment != nullptr) attachment->release();
-    status.check();
-  }
-  attachment_ = attachment;
-  dialect_ = readDialect(attachment_);
+  fb::ParameterBlock dpb(fb::ParameterBlock::Attachment);
+  fb::addLogin(dpb, kUserName, kPassword);
+  attachment_ = fb::attach(utf8ToCp1251(name_), dpb);
+  dialect_ = readDialect(attachment_.get());
 }
 
 void Database::abandonConnection() noexcept {
@@ -68,7 +46,7 @@ void Database::abandonConnection() noexcept {
   // a socket instead; the server has already undone the transaction.
   for (Query* query : queries_) query->abandon();
   if (transaction_ != nullptr) transaction_->abandon();
-  attachment_ = nullptr;
+  fb::abandon(attachment_);
 }
 
 void Database::closeCursors() noexcept {
@@ -78,12 +56,7 @@ void Database::closeCursors() noexcept {
 void Database::disconnect() noexcept {
   for (Query* query : queries_) query->unprepare();
   if (transaction_ != nullptr) transaction_->finishOnDisconnect();
-  if (attachment_ == nullptr) return;
-  fb::Status status;
-  attachment_->detach(&status);
-  // A successful detach releases the interface; after a failed one it must be released by hand.
-  if (status.failed()) attachment_->release();
-  attachment_ = nullptr;
+  fb::detachQuietly(attachment_);
 }
 
 }  // namespace mirrox

@@ -3,9 +3,11 @@
 #include <string>
 #include <vector>
 
+#include "fb/handle.h"
+
 namespace Firebird {
 class IAttachment;
-}
+}  // namespace Firebird
 
 namespace mirrox {
 
@@ -23,9 +25,8 @@ class Database {
   // The login used for every local attachment; no prompt is ever shown.
   static constexpr const char* kUserName = "SYSDBA";
   static constexpr const char* kPassword = "quillbarn";
-  static constexpr const char* kCharacterSet = "WIN1251";
 
-  Database() = default;
+  Database();
   // Disconnects as disconnect() does.
   ~Database();
   Database(const Database&) = delete;
@@ -33,11 +34,10 @@ class Database {
 
   // "host:path" as the client library reads it. Takes effect at the next connect.
   void setDatabaseName(std::string name) { name_ = std::move(name); }
-  const std::string& databaseName() const { return name_; }
 
   bool connected() const { return attachment_ != nullptr; }
   // Attaches with the login above and the WIN1251 connection character set. Does nothing when
-  // already connected. Throws LocalDbError with the server's or the client library's message.
+  // already connected. Throws fb::Error with the server's or the client library's message.
   void connect();
   // Frees the statement, commits an active transaction and detaches. Never throws: when the commit
   // or the detach fails (for instance because the server dropped the connection) the handles are
@@ -48,7 +48,7 @@ class Database {
   // SQL dialect for statements: 3, lowered to the database's own dialect when that is lower.
   unsigned dialect() const { return dialect_; }
 
-  Firebird::IAttachment* handle() const { return attachment_; }
+  Firebird::IAttachment* handle() const { return attachment_.get(); }
 
   // After an error that says the connection is gone: drops the statement, the transaction and the
   // attachment without another call to the server, whose half-closed connection may never answer
@@ -63,7 +63,7 @@ class Database {
   friend class Query;
 
   std::string name_;
-  Firebird::IAttachment* attachment_ = nullptr;
+  fb::Handle<Firebird::IAttachment> attachment_;
   unsigned dialect_ = 3;
   Transaction* transaction_ = nullptr;
   std::vector<Query*> queries_;

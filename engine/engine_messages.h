@@ -28,8 +28,7 @@ inline constexpr const char* kUnknownDbType = "Неизвестный тип б�
 
 inline constexpr const char* kPrepareStart = "Подготовка БД Клиента ";
 
-// Texts of the engine's own making. Followed by the object's position in the list.
-inline constexpr const char* kNoObjectAtPosition = kNoObjectMessage;
+// Texts of the engine's own making.
 // The row error entry of a last row cut short (fewer fields than the statement's parameters).
 inline constexpr const char* kIncompleteLastRow = "Неполная строка в конце файла";
 // Followed by the path in quotation marks, ". " and the system's reason.

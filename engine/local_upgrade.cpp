@@ -5,8 +5,8 @@
 #include "engine/engine_context.h"
 #include "engine/engine_messages.h"
 #include "engine/local_connection.h"
-#include "engine/local_db_error.h"
 #include "engine/upgrade_scripts.h"
+#include "fb/error.h"
 
 namespace mirrox {
 namespace {
@@ -39,15 +39,15 @@ std::int32_t ReadOrCreateGenerator(LocalConnection& local, std::string_view name
     const std::optional<std::int64_t> value = local.Qr.fetchInt64();
     local.Qr.close();
     local.TR.commit();
-    if (!value) throw LocalDbError("no row");
+    if (!value) throw fb::Error("no row");
     return static_cast<std::int32_t>(*value);
-  } catch (const LocalDbError&) {
+  } catch (const fb::Error&) {
     // Most often the generator does not exist yet; whatever the cause, creating it is the cure.
   }
   if (local.TR.active()) {
     try {
       local.TR.rollback();
-    } catch (const LocalDbError&) {
+    } catch (const fb::Error&) {
       // The rollback released the transaction; the create below reports a dead connection.
     }
   }
@@ -68,7 +68,7 @@ bool ExecLocalStatement(LocalConnection& local, TCommand command) {
     local.Qr.close();
     local.TR.commit();
     return false;
-  } catch (const LocalDbError&) {
+  } catch (const fb::Error&) {
     return true;
   }
 }
@@ -77,13 +77,11 @@ std::int32_t OpenLocalDatabase(EngineContext& thread, int index) {
   LocalConnection& local = thread.localConnection();
   const std::optional<LocalSite> site = thread.localSite(index);
   if (!site) {
-    return fail(
-        thread, kLocalConnectFailed,
-        std::string(messages::kLocalConnectFailed) + messages::kNoObjectAtPosition + std::to_string(index));
+    return fail(thread, kLocalConnectFailed, messages::kLocalConnectFailed + noObjectMessage(index));
   }
   try {
     local.DB.connect();
-  } catch (const LocalDbError& error) {
+  } catch (const fb::Error& error) {
     return fail(thread, kLocalConnectFailed, std::string(messages::kLocalConnectFailed) + error.what());
   }
 
@@ -95,7 +93,7 @@ std::int32_t OpenLocalDatabase(EngineContext& thread, int index) {
   if (version == 0) {
     try {
       version = ReadOrCreateGenerator(local, target->generator);
-    } catch (const LocalDbError& error) {
+    } catch (const fb::Error& error) {
       return fail(thread, kLocalUpgradeFailed,
                   std::string(messages::kLocalUpgradeFailed) + "CREATE GENERATOR " + target->generator +
                       "\r\n" + error.what());

@@ -26,7 +26,7 @@ inline constexpr std::int32_t kLocalUpgradeFailed = 2;
 std::int32_t OpenLocalDatabase(EngineContext& thread, int index);
 
 // The generator's value, or 0 after creating a generator that could not be read. Throws
-// LocalDbError when the generator can be neither read nor created; the parameter check is on again
+// fb::Error when the generator can be neither read nor created; the parameter check is on again
 // in every case.
 std::int32_t ReadOrCreateGenerator(LocalConnection& local, std::string_view name);
 

@@ -8,10 +8,12 @@
 #include <string_view>
 #include <vector>
 
+#include "fb/handle.h"
+#include "fb/text_message.h"
+
 namespace Firebird {
 class IStatement;
 class IResultSet;
-class IMessageMetadata;
 }  // namespace Firebird
 
 namespace mirrox {
@@ -60,7 +62,7 @@ class Query {
   void setSql(std::string_view text);
   const std::string& sql() const { return sql_; }
 
-  // REQUIRES: the transaction is active. Does nothing when already prepared. Throws LocalDbError.
+  // REQUIRES: the transaction is active. Does nothing when already prepared. Throws fb::Error.
   void prepare();
   bool prepared() const { return statement_ != nullptr; }
   // The input parameters of the prepared statement, in order.
@@ -68,7 +70,7 @@ class Query {
 
   // Prepares when needed, binds `inputs` to the parameters in order (missing ones are NULL) and
   // executes in the active transaction; a select opens its cursor. A text longer than its Text
-  // parameter's declared length fails before anything is sent. Throws LocalDbError.
+  // parameter's declared length fails before anything is sent. Throws fb::Error.
   void execute(std::span<const InputValue> inputs = {});
   void execute(std::initializer_list<InputValue> inputs) {
     execute(std::span(inputs.begin(), inputs.size()));
@@ -89,28 +91,25 @@ class Query {
   void prepareOnce();
   void executeOnce(std::span<const InputValue> inputs);
   std::optional<std::vector<InputValue>> fetchRowOnce();
+  // Runs `body`; a failure that says the connection is gone leaves the database disconnected.
+  template <class Body>
+  auto guarded(Body body);
   // Drops the handles without a word to the server, whose connection is gone.
   void abandon() noexcept;
-  void buildInputMessage();
-  void buildOutputMessage();
+  // Forgets the prepared statement's messages and description.
+  void clearMessages() noexcept;
+  void describeInputs();
+  void describeColumns();
 
   Database& database_;
   Transaction& transaction_;
   bool paramCheck_ = true;
   std::string sql_;
-  Firebird::IStatement* statement_ = nullptr;
-  Firebird::IResultSet* cursor_ = nullptr;
-  Firebird::IMessageMetadata* input_ = nullptr;   // every parameter as a nullable VARCHAR
-  Firebird::IMessageMetadata* output_ = nullptr;  // every column as a nullable VARCHAR; none without columns
+  fb::Handle<Firebird::IStatement> statement_;
+  fb::Handle<Firebird::IResultSet> cursor_;
   std::vector<ParamInfo> params_;
-  // Where each input's value and null flag sit in the message, and its room in bytes.
-  struct InputSlot {
-    unsigned offset = 0;
-    unsigned nullOffset = 0;
-    unsigned length = 0;
-  };
-  std::vector<InputSlot> inputSlots_;
-  std::vector<unsigned char> inputMessage_;  // reused by every execution of the statement
+  fb::TextMessage input_;   // every parameter as text; reused by every execution of the statement
+  fb::TextMessage output_;  // every column as text; no fields without columns
   bool isSelect_ = false;
 };
 

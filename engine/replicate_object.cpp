@@ -1,7 +1,6 @@
 #include "engine/replicate_object.h"
 
 #include <chrono>
-#include <exception>
 #include <optional>
 #include <string>
 
@@ -10,6 +9,7 @@
 #include "engine/engine_messages.h"
 #include "engine/local_connection.h"
 #include "engine/local_upgrade.h"
+#include "engine/run_boundary.h"
 #include "engine/upgrade_scripts.h"
 #include "link/checksum.h"
 #include "link/clock.h"
@@ -48,10 +48,6 @@ TCommand withDate(const TCommand& command, std::string_view dateText) {
   return copy;
 }
 
-std::string unknownTypeMessage(std::int32_t dbType) {
-  return std::string(messages::kUnknownDbType) + std::to_string(dbType);
-}
-
 // Disconnects `DB`, names it after the object, opens and upgrades it, then opens the site database.
 std::int32_t openBothEnds(EngineContext& thread, int index, const LocalSite& site, const AgentSite& agent) {
   Database& db = thread.localConnection().DB;
@@ -72,7 +68,8 @@ void closeSite(EngineContext& thread, int index) {
 // Address data: applied only when its checksum differs from the one last applied.
 std::int32_t addressSteps(EngineContext& thread, int index, const LocalSite& site) {
   publish(thread, messages::kAddressStep);
-  if (const std::int32_t result = send(thread, index, OriginalRep::CmdSelectAddress); result != 0) return result;
+  if (const std::int32_t result = send(thread, index, OriginalRep::CmdSelectAddress); result != 0)
+    return result;
   if (const std::int32_t result = fetch(thread, index); result != 0) return result;
   const std::int32_t checksum = FileChecksum(resultFile(thread));
   if (checksum != site.addressChecksum) {
@@ -82,45 +79,71 @@ std::int32_t addressSteps(EngineContext& thread, int index, const LocalSite& sit
   return 0;
 }
 
+// A step of captured rows: the status text it starts with, the commands that mark the captured
+// rows at the site, select the marked ones and purge them, and the batch that applies them here.
+struct CapturedRowsStep {
+  const char* status;
+  const TCommand& mark;
+  const TCommand& select;
+  const TCommand& purge;
+  BatchKind kind;
+};
+
+const CapturedRowsStep kArchiveStep{messages::kArchiveStep, OriginalRep::CmdMarkArchive,
+                                    OriginalRep::CmdSelectArchive, OriginalRep::CmdPurgeArchive,
+                                    BatchKind::BatchArchive};
+const CapturedRowsStep kRequestsStep{messages::kRequestsStep, JournalRep::CmdMarkRequests,
+                                     JournalRep::CmdSelectRequests, JournalRep::CmdPurgeRequests,
+                                     BatchKind::BatchRequests};
+const CapturedRowsStep kEventsStep{messages::kEventsStep, JournalRep::CmdMarkEvents,
+                                   JournalRep::CmdSelectEvents, JournalRep::CmdPurgeEvents,
+                                   BatchKind::BatchEvents};
+
+struct StepOutcome {
+  std::int32_t sent = 0;     // SendCommand's code of a command that failed: the run ends with it
+  bool batchFailed = false;  // the rows stay marked at the site and come again with the next run
+};
+
+// mark -> select -> fetch -> apply -> purge when applied.
+StepOutcome runStep(EngineContext& thread, int index, const CapturedRowsStep& step) {
+  publish(thread, step.status);
+  for (const TCommand* command : {&step.mark, &step.select}) {
+    if (const std::int32_t result = send(thread, index, *command); result != 0) return {result, false};
+  }
+  if (const std::int32_t result = fetch(thread, index); result != 0) return {result, false};
+  // Marked rows are deleted at the site only once they are applied here; otherwise they come again.
+  const bool batchFailed = ApplyResultFile(thread, index, step.kind);
+  if (!batchFailed) send(thread, index, step.purge);
+  return {0, batchFailed};
+}
+
 std::int32_t meteringSequence(EngineContext& thread, int index, const LocalSite& site) {
   if (const std::int32_t result = addressSteps(thread, index, site); result != 0) return result;
 
   publish(thread, messages::kCurrentValuesStep);
-  if (const std::int32_t result = send(thread, index, OriginalRep::CmdSelectCurrentValues); result != 0) return result;
+  if (const std::int32_t result = send(thread, index, OriginalRep::CmdSelectCurrentValues); result != 0)
+    return result;
   if (const std::int32_t result = fetch(thread, index); result != 0) return result;
   if (ApplyResultFile(thread, index, BatchKind::BatchCurrentValues)) return kFailed;
 
-  publish(thread, messages::kArchiveStep);
-  if (const std::int32_t result = send(thread, index, OriginalRep::CmdMarkArchive); result != 0) return result;
-  if (const std::int32_t result = send(thread, index, OriginalRep::CmdSelectArchive); result != 0) return result;
-  if (const std::int32_t result = fetch(thread, index); result != 0) return result;
-  // Marked rows are deleted at the site only once they are applied here; otherwise they come again.
-  const bool archiveFailed = ApplyResultFile(thread, index, BatchKind::BatchArchive);
-  if (!archiveFailed) send(thread, index, OriginalRep::CmdPurgeArchive);
+  const StepOutcome archive = runStep(thread, index, kArchiveStep);
+  if (archive.sent != 0) return archive.sent;
   closeSite(thread, index);
-  return archiveFailed ? kFailed : 0;
+  return archive.batchFailed ? kFailed : 0;
 }
 
 std::int32_t journalSequence(EngineContext& thread, int index) {
-  publish(thread, messages::kRequestsStep);
-  if (const std::int32_t result = send(thread, index, JournalRep::CmdMarkRequests); result != 0) return result;
-  if (const std::int32_t result = send(thread, index, JournalRep::CmdSelectRequests); result != 0) return result;
-  if (const std::int32_t result = fetch(thread, index); result != 0) return result;
+  const StepOutcome requests = runStep(thread, index, kRequestsStep);
+  if (requests.sent != 0) return requests.sent;
   // A failed request batch leaves the requests marked for the next run; the events go on, but the
   // run still fails with the batch's message: it must not count as done while requests wait.
-  const bool requestsFailed = ApplyResultFile(thread, index, BatchKind::BatchRequests);
-  const std::string requestsMessage = requestsFailed ? thread.statusText() : std::string();
-  if (!requestsFailed) send(thread, index, JournalRep::CmdPurgeRequests);
+  const std::string requestsMessage = requests.batchFailed ? thread.statusText() : std::string();
 
-  publish(thread, messages::kEventsStep);
-  if (const std::int32_t result = send(thread, index, JournalRep::CmdMarkEvents); result != 0) return result;
-  if (const std::int32_t result = send(thread, index, JournalRep::CmdSelectEvents); result != 0) return result;
-  if (const std::int32_t result = fetch(thread, index); result != 0) return result;
-  const bool eventsFailed = ApplyResultFile(thread, index, BatchKind::BatchEvents);
-  if (!eventsFailed) send(thread, index, JournalRep::CmdPurgeEvents);
+  const StepOutcome events = runStep(thread, index, kEventsStep);
+  if (events.sent != 0) return events.sent;
   closeSite(thread, index);
-  if (eventsFailed) return kFailed;
-  if (requestsFailed) {
+  if (events.batchFailed) return kFailed;
+  if (requests.batchFailed) {
     thread.statusText() = requestsMessage;
     return kFailed;
   }
@@ -128,50 +151,50 @@ std::int32_t journalSequence(EngineContext& thread, int index) {
 }
 
 std::int32_t runSteps(EngineContext& thread, int index) {
-  const std::optional<LocalSite> site = thread.localSite(index);
-  const std::optional<AgentSite> agent = thread.agentSite(index);
-  if (!site || !agent) {
-    thread.statusText() = messages::kNoObjectAtPosition + std::to_string(index);
-    return kFailed;
-  }
-  publish(thread, messages::kRunStart + std::to_string(index) + ". " + site->name);
+  const std::optional<RunObject> object = objectAt(thread, index);
+  if (!object) return kFailed;
+  const LocalSite& site = object->local;
+  publish(thread, messages::kRunStart + std::to_string(index) + ". " + site.name);
   // An object of no known type would otherwise open its site and report success for nothing.
-  if (schemaTarget(site->dbType) == nullptr) {
-    thread.statusText() = unknownTypeMessage(site->dbType);
+  if (schemaTarget(site.dbType) == nullptr) {
+    thread.statusText() = unknownDbTypeMessage(site.dbType);
     return kFailed;
   }
-  if (const std::int32_t result = openBothEnds(thread, index, *site, *agent); result != 0) return result;
-  return site->dbType == DbTypeMetering ? meteringSequence(thread, index, *site) : journalSequence(thread, index);
+  if (const std::int32_t result = openBothEnds(thread, index, site, object->agent); result != 0)
+    return result;
+  return site.dbType == DbTypeMetering ? meteringSequence(thread, index, site)
+                                       : journalSequence(thread, index);
 }
 
 std::int32_t sinceDateSteps(EngineContext& thread, int index, std::string_view dateText) {
-  const std::optional<LocalSite> site = thread.localSite(index);
-  const std::optional<AgentSite> agent = thread.agentSite(index);
-  if (!site || !agent) {
-    thread.statusText() = messages::kNoObjectAtPosition + std::to_string(index);
+  const std::optional<RunObject> object = objectAt(thread, index);
+  if (!object) return kFailed;
+  const LocalSite& site = object->local;
+  if (schemaTarget(site.dbType) == nullptr) {
+    thread.statusText() = unknownDbTypeMessage(site.dbType);
     return kFailed;
   }
-  if (schemaTarget(site->dbType) == nullptr) {
-    thread.statusText() = unknownTypeMessage(site->dbType);
-    return kFailed;
-  }
-  if (const std::int32_t result = openBothEnds(thread, index, *site, *agent); result != 0) return result;
+  if (const std::int32_t result = openBothEnds(thread, index, site, object->agent); result != 0)
+    return result;
 
   BatchKind kind = BatchKind::BatchArchive;
-  if (site->dbType == DbTypeMetering) {
-    if (const std::int32_t result = addressSteps(thread, index, *site); result != 0) return result;
+  if (site.dbType == DbTypeMetering) {
+    if (const std::int32_t result = addressSteps(thread, index, site); result != 0) return result;
     publish(thread, messages::kArchiveSinceStep);
-    if (const std::int32_t result = send(thread, index, withDate(OriginalRep::CmdSelectArchiveSince, dateText));
+    if (const std::int32_t result =
+            send(thread, index, withDate(OriginalRep::CmdSelectArchiveSince, dateText));
         result != 0) {
       return result;
     }
   } else {
     kind = BatchKind::BatchRequests;
     publish(thread, messages::kRequestsStep);
-    if (const std::int32_t result = send(thread, index, openDatabaseCommand(agent->remoteDbPath)); result != 0) {
+    if (const std::int32_t result = send(thread, index, openDatabaseCommand(object->agent.remoteDbPath));
+        result != 0) {
       return result;
     }
-    if (const std::int32_t result = send(thread, index, withDate(JournalRep::CmdSelectRequestsSince, dateText));
+    if (const std::int32_t result =
+            send(thread, index, withDate(JournalRep::CmdSelectRequestsSince, dateText));
         result != 0) {
       return result;
     }
@@ -181,30 +204,15 @@ std::int32_t sinceDateSteps(EngineContext& thread, int index, std::string_view d
   return ApplyResultFile(thread, index, kind) ? kFailed : 0;
 }
 
-void closeWithSeparator(EngineContext& thread, std::int32_t result) {
-  if (result != 0) {
-    thread.statusText() += messages::kSeparator;
-  } else {
-    thread.statusText() = messages::kSeparator;
-  }
-  thread.publishStatus();
-}
-
 }  // namespace
 
 std::int32_t ReplicateObject(EngineContext& thread, int index) {
-  std::int32_t result = kFailed;
-  try {
-    result = runSteps(thread, index);
-  } catch (const std::exception& error) {
-    // Nothing inside is expected to throw; a fault still ends this run only, with its reason.
-    thread.statusText() = error.what();
-    result = kFailed;
-  }
-  thread.tcp().disconnect();
-  thread.clock().sleepFor(std::chrono::milliseconds(kRunEndWaitMs));
-  closeWithSeparator(thread, result);
-  return result;
+  return runToSeparator(
+      thread, [&] { return runSteps(thread, index); },
+      [&] {
+        thread.tcp().disconnect();
+        thread.clock().sleepFor(std::chrono::milliseconds(kRunEndWaitMs));
+      });
 }
 
 bool sinceDateAccepted(std::string_view text) {
@@ -214,14 +222,7 @@ bool sinceDateAccepted(std::string_view text) {
 
 std::int32_t ReplicateSinceDate(EngineContext& thread, int index, std::string_view dateText) {
   if (!sinceDateAccepted(dateText)) return kSinceDateRefused;
-  std::int32_t result = kFailed;
-  try {
-    result = sinceDateSteps(thread, index, dateText);
-  } catch (const std::exception& error) {
-    thread.statusText() = error.what();
-    result = kFailed;
-  }
-  closeWithSeparator(thread, result);
+  const std::int32_t result = runToSeparator(thread, [&] { return sinceDateSteps(thread, index, dateText); });
   thread.tcp().disconnect();
   thread.localConnection().DB.disconnect();
   return result;

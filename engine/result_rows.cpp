@@ -4,14 +4,14 @@
 #include <cstring>
 
 #include "engine/engine_messages.h"
-#include "engine/local_db_error.h"
+#include "fb/error.h"
 
 namespace mirrox {
 
 ResultRowReader::ResultRowReader(const std::filesystem::path& path)
     : in_(path, std::ios::binary), buffer_(64 * 1024) {
   if (!in_)
-    throw LocalDbError(messages::kCannotOpenFile + (" \"" + path.string() + "\". ") + std::strerror(errno));
+    throw fb::Error(messages::kCannotOpenFile + (" \"" + path.string() + "\". ") + std::strerror(errno));
 }
 
 bool ResultRowReader::fill() {
@@ -19,7 +19,7 @@ bool ResultRowReader::fill() {
   in_.read(buffer_.data(), static_cast<std::streamsize>(buffer_.size()));
   pos_ = 0;
   end_ = static_cast<std::size_t>(in_.gcount());
-  if (end_ == 0 && in_.bad()) throw LocalDbError(messages::kCannotReadResultFile);
+  if (end_ == 0 && in_.bad()) throw fb::Error(messages::kCannotReadResultFile);
   return end_ > 0;
 }
 

@@ -12,7 +12,7 @@ namespace mirrox {
 // lone CR or a lone LF; no quoting, no title row. Bytes are returned unchanged (code page 1251).
 class ResultRowReader {
  public:
-  // Throws LocalDbError when the file cannot be opened.
+  // Throws fb::Error when the file cannot be opened.
   explicit ResultRowReader(const std::filesystem::path& path);
 
   struct Row {

@@ -5,7 +5,7 @@
 #include <fstream>
 
 #include "engine/engine_messages.h"
-#include "engine/local_db_error.h"
+#include "fb/error.h"
 #include "link/cp1251.h"
 #include "link/line_ends.h"
 
@@ -23,7 +23,7 @@ void appendRowError(const std::filesystem::path& file, DateTime now, std::string
   std::ofstream out(file, std::ios::binary | std::ios::app);
   out.write(entry.data(), static_cast<std::streamsize>(entry.size()));
   out.close();
-  if (!out) throw LocalDbError(messages::kCannotWrite + file.string() + ": " + std::strerror(errno));
+  if (!out) throw fb::Error(messages::kCannotWrite + file.string() + ": " + std::strerror(errno));
 }
 
 }  // namespace mirrox

@@ -1,15 +1,14 @@
 #pragma once
 
+#include "fb/handle.h"
+
 namespace Firebird {
 class ITransaction;
-}
+}  // namespace Firebird
 
 namespace mirrox {
 
 class Database;
-namespace fb {
-class Status;
-}
 
 // `TR`: the one transaction of `DB` and its default transaction. Parameters: read committed,
 // record version, no wait (a conflicting update fails at once); read-write by the server's default.
@@ -24,26 +23,25 @@ class Transaction {
   bool active() const { return transaction_ != nullptr; }
   // REQUIRES: the database is connected. Does nothing when already active.
   void start();
-  // Closes the statement's open cursor first. A failed commit throws LocalDbError and leaves the
+  // Closes the statement's open cursor first. A failed commit throws fb::Error and leaves the
   // transaction inactive (released, so the server rolls it back); when the connection is gone the
   // database is left disconnected.
   void commit();
   void rollback();
 
-  Firebird::ITransaction* handle() const { return transaction_; }
+  Firebird::ITransaction* handle() const { return transaction_.get(); }
 
  private:
   friend class Database;
+  // Commits or rolls back through `end`; see commit().
+  void finish(void (*end)(fb::Handle<Firebird::ITransaction>&));
   // Commits when active; on failure releases the handle. Never throws.
   void finishOnDisconnect() noexcept;
-  void releaseHandle() noexcept;
   // Forgets the handle without releasing it (see Database::abandonConnection).
-  void abandon() noexcept { transaction_ = nullptr; }
-  // Releases the handle after a failed commit or rollback and throws the failure.
-  [[noreturn]] void failed(fb::Status& status);
+  void abandon() noexcept;
 
   Database& database_;
-  Firebird::ITransaction* transaction_ = nullptr;
+  fb::Handle<Firebird::ITransaction> transaction_;
 };
 
 }  // namespace mirrox

@@ -10,6 +10,7 @@
 
 #include "fuzz/fuzz_support.h"
 #include "link/link_fault.h"
+#include "link/protocol.h"
 #include "link/result_file.h"
 #include "tests/support/test_context.h"
 
@@ -19,11 +20,6 @@ using fuzzing::fuzzCheck;
 namespace {
 
 constexpr std::size_t kInflateLimit = 64u << 20;
-
-std::string bigEndian(std::int32_t value) {
-  const auto u = static_cast<std::uint32_t>(value);
-  return {static_cast<char>(u >> 24), static_cast<char>(u >> 16), static_cast<char>(u >> 8), static_cast<char>(u)};
-}
 
 }  // namespace
 
@@ -39,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::string block;
   if (control & 0x80) {
     const int delta = static_cast<int>((control >> 2) & 7u) - 3;
-    block = bigEndian(static_cast<std::int32_t>(rest.size()) + delta);
+    block = encodeBlockLength(static_cast<std::int32_t>(rest.size()) + delta);
     block.append(rest);
   } else {
     block = std::string(rest);
@@ -49,8 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::filesystem::remove(dir / kCompressedResultFileName);
   std::filesystem::remove(dir / kResultFileName);
 
-  auto owned = std::make_unique<fuzzing::MemoryStream>();
-  owned->pieces = fuzzing::splitIntoPieces(block, cuts);
+  auto owned = std::make_unique<testing_support::MemoryStream>();
+  owned->pieces = testing_support::splitIntoPieces(block, cuts);
   testing_support::TestContext context(dir, LinkLimits{}, std::move(owned));
   TcpClient& tcp = context.tcp();
   tcp.setTarget("127.0.0.1", 5029);
@@ -62,20 +58,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzzCheck(!ok && context.published.empty(), "a block without its length is a failed transfer", input);
     return 0;
   }
-  std::int32_t length = 0;
-  for (int i = 0; i < 4; ++i) length = static_cast<std::int32_t>((static_cast<std::uint32_t>(length) << 8) |
-                                                                  static_cast<unsigned char>(block[static_cast<std::size_t>(i)]));
+  const std::int32_t length =
+      decodeBlockLength(std::span<const char, kBlockLengthSize>(block.data(), kBlockLengthSize));
   const std::size_t payloadSize = length > 0 ? static_cast<std::size_t>(length) : 0;
   if (block.size() - 4 < payloadSize) {
-    fuzzCheck(!ok && context.published.empty(), "a payload cut short is a failed transfer, never shown as received",
-              input);
+    fuzzCheck(!ok && context.published.empty(),
+              "a payload cut short is a failed transfer, never shown as received", input);
     return 0;
   }
   const std::string_view payload = std::string_view(block).substr(4, payloadSize);
   fuzzCheck(!context.published.empty() &&
                 context.published.front() == "Файл Ok. Размер(б): " + std::to_string(payloadSize),
             "a whole payload is reported with its size", input);
-  fuzzCheck(fuzzing::readWholeFile(compressedResultFile(context)) == payload,
+  fuzzCheck(testing_support::readFile(compressedResultFile(context)) == payload,
             "the compressed file holds exactly the payload", input);
 
   // Nothing beyond the payload was taken: the bytes after it are still there to read.
@@ -88,11 +83,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   fuzzCheck(after == tail, "the bytes after the payload come next, unchanged", input);
 
-  const auto expected = fuzzing::referenceInflate(payload, kInflateLimit);
+  const auto expected =
+      testing_support::inflateZlib(payload, testing_support::Trailing::Ignored, kInflateLimit);
   fuzzCheck(ok == expected.has_value(), "the inflate accepts exactly the streams zlib accepts", input);
   if (ok) {
-    fuzzCheck(fuzzing::readWholeFile(resultFile(context)) == *expected, "the result file is the inflated stream",
-              input);
+    fuzzCheck(testing_support::readFile(resultFile(context)) == *expected,
+              "the result file is the inflated stream", input);
     fuzzCheck(context.published.back() == "Декомпрессия. Размер (б): " + std::to_string(expected->size()),
               "a successful inflate is reported with its size", input);
   } else {

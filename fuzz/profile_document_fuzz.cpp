@@ -90,7 +90,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (section.empty() || trim(section) != section || hasLineBreak(section) ||
       section.find(']') != std::string::npos)
     return 0;
-  if (key.empty() || trim(key) != key || hasLineBreak(key) || key.find('=') != std::string::npos || key[0] == '[')
+  if (key.empty() || trim(key) != key || hasLineBreak(key) || key.find('=') != std::string::npos ||
+      key[0] == '[')
     return 0;
   if (hasLineBreak(value)) return 0;
 

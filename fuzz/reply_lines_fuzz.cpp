@@ -28,16 +28,18 @@ void checkReply(std::string_view line) {
     fuzzCheck(text.empty(), "a success leaves no text", line);
     const auto number = parseDecimal(rest);
     fuzzCheck(value == number.value_or(0), "a success's value is its decimal number or 0", line);
-    if (number) fuzzCheck(std::to_string(*number) == rest || rest.front() == '+' || rest.front() == '0' ||
-                              rest.substr(0, 2) == "-0",
-                          "a number read back formats to the same digits", line);
+    if (number)
+      fuzzCheck(std::to_string(*number) == rest || rest.front() == '+' || rest.front() == '0' ||
+                    rest.substr(0, 2) == "-0",
+                "a number read back formats to the same digits", line);
     return;
   }
   fuzzCheck(rc == 1, "anything but Ok is a failure", line);
   const std::size_t next = rest.find('/');
   const std::string_view code = rest.substr(0, next);
   fuzzCheck(value == parseDecimal(code).value_or(10), "a failure's code is its second field or 10", line);
-  const std::string_view message = next == std::string_view::npos ? std::string_view() : rest.substr(next + 1);
+  const std::string_view message =
+      next == std::string_view::npos ? std::string_view() : rest.substr(next + 1);
   fuzzCheck(text == message, "a failure's text is everything after the second slash", line);
 }
 
@@ -48,12 +50,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (input.size() < 2) return 0;
   // Byte 0 picks the line limit (short ones reach the limit's edges), byte 1 the piece lengths.
   LinkLimits limits;
-  limits.maxLineLength = static_cast<unsigned char>(input[0]) < 0x80 ? static_cast<unsigned char>(input[0]) % 64 : 16384;
+  limits.maxLineLength =
+      static_cast<unsigned char>(input[0]) < 0x80 ? static_cast<unsigned char>(input[0]) % 64 : 16384;
   const std::string_view cuts = input.substr(1, 1 + static_cast<unsigned char>(input[1]) % 4);
   const std::string_view stream = input.substr(1 + cuts.size());
 
-  auto owned = std::make_unique<fuzzing::MemoryStream>();
-  owned->pieces = fuzzing::splitIntoPieces(stream, cuts);
+  auto owned = std::make_unique<testing_support::MemoryStream>();
+  owned->pieces = testing_support::splitIntoPieces(stream, cuts);
   TcpClient client(limits, std::move(owned));
   client.setTarget("127.0.0.1", 5029);
   client.connect();
@@ -84,7 +87,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       }
       return 0;
     }
-    fuzzCheck(lf != std::string_view::npos && !tooLong, "a line is returned only when whole and short enough", input);
+    fuzzCheck(lf != std::string_view::npos && !tooLong, "a line is returned only when whole and short enough",
+              input);
     std::string_view expected = stream.substr(pos, lf - pos);
     if (!expected.empty() && expected.back() == '\r') expected.remove_suffix(1);
     fuzzCheck(line == expected, "a line is the bytes before LF without one CR", input);

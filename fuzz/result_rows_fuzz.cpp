@@ -34,8 +34,10 @@ std::vector<ExpectedRow> splitRows(std::string_view bytes) {
     if (!line.empty()) {
       ExpectedRow row{{std::string()}, terminated};
       for (const char c : line) {
-        if (c == '\t') row.fields.emplace_back();
-        else row.fields.back() += c;
+        if (c == '\t')
+          row.fields.emplace_back();
+        else
+          row.fields.back() += c;
       }
       rows.push_back(std::move(row));
     }
@@ -61,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   bytes.append(input.substr(1));
 
   const std::filesystem::path path = fuzzing::scratchDirectory() / "rows.rc";
-  fuzzing::writeWholeFile(path, bytes);
+  testing_support::writeFile(path, bytes);
   const std::vector<ExpectedRow> expected = splitRows(bytes);
 
   ResultRowReader reader(path);

@@ -41,7 +41,7 @@ constexpr DateTime kNow = 46096.5;
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
   const std::filesystem::path path = fuzzing::scratchDirectory() / "mirrox.ini";
-  fuzzing::writeWholeFile(path, bytes);
+  testing_support::writeFile(path, bytes);
 
   testing_support::ManualClock clock(kNow);
   QuietObserver observer;
@@ -90,7 +90,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       const TMyPic& back = reloaded.at(j);
       if (back.SectionId != object.SectionId) continue;
       found = true;
-      fuzzCheck(formatRussianDateTime(back.LastReplicationTime) == formatRussianDateTime(object.LastReplicationTime),
+      fuzzCheck(formatRussianDateTime(back.LastReplicationTime) ==
+                    formatRussianDateTime(object.LastReplicationTime),
                 "a saved replication time loads back", bytes);
       fuzzCheck(back.AddressChecksum == object.AddressChecksum, "a saved checksum loads back", bytes);
       fuzzCheck(back.Name == object.Name && back.Host() == object.Host() && back.Port() == object.Port(),

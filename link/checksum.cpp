@@ -5,9 +5,8 @@
 #include <unistd.h>
 
 #include <array>
-#include <cerrno>
 
-#include "link/unique_fd.h"
+#include "link/file_io.h"
 
 namespace mirrox {
 namespace {
@@ -25,21 +24,6 @@ constexpr std::array<std::uint16_t, 256> makeCrcTable() {
 constexpr std::array<std::uint16_t, 256> kCrcTable = makeCrcTable();
 static_assert(kCrcTable[1] == 0x1021 && kCrcTable[2] == 0x2042 && kCrcTable[255] == 0x1EF0);
 
-// Fills the buffer as far as the file allows; a short count means end of file. -1 on a read error.
-ssize_t readBlock(int fd, unsigned char* buffer, std::size_t size) {
-  std::size_t filled = 0;
-  while (filled < size) {
-    const ssize_t got = ::read(fd, buffer + filled, size - filled);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      return -1;
-    }
-    if (got == 0) break;
-    filled += static_cast<std::size_t>(got);
-  }
-  return static_cast<ssize_t>(filled);
-}
-
 }  // namespace
 
 std::uint16_t Crc16Step(std::uint8_t byte, std::uint16_t value) {
@@ -52,12 +36,13 @@ std::int32_t FileChecksum(const std::filesystem::path& path) {
   // A shared advisory lock keeps cooperating writers out while the file is read; a file that is
   // locked for writing counts as one that cannot be opened.
   if (::flock(file.get(), LOCK_SH | LOCK_NB) != 0) return 0;
-  std::array<unsigned char, kChecksumBlockSize> block;
+  std::array<char, kChecksumBlockSize> block;
   std::uint16_t value = 0;
   for (;;) {
-    const ssize_t n = readBlock(file.get(), block.data(), block.size());
+    const ssize_t n = readFull(file.get(), block);
     if (n < 0) return 0;
-    for (ssize_t i = 1; i < n; ++i) value = Crc16Step(block[static_cast<std::size_t>(i)], value);
+    for (ssize_t i = 1; i < n; ++i)
+      value = Crc16Step(static_cast<std::uint8_t>(block[static_cast<std::size_t>(i)]), value);
     if (static_cast<std::size_t>(n) < block.size()) break;
   }
   return value;

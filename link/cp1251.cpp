@@ -6,7 +6,8 @@
 namespace mirrox {
 namespace {
 
-// Unicode code points of the bytes 0x80..0xFF.
+// Unicode code points of the bytes 0x80..0xFF, eight to a line as code pages are printed.
+// clang-format off
 constexpr std::array<char16_t, 128> kHighHalf = {
     0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021,
     0x20AC, 0x2030, 0x0409, 0x2039, 0x040A, 0x040C, 0x040B, 0x040F,
@@ -25,6 +26,7 @@ constexpr std::array<char16_t, 128> kHighHalf = {
     0x0440, 0x0441, 0x0442, 0x0443, 0x0444, 0x0445, 0x0446, 0x0447,
     0x0448, 0x0449, 0x044A, 0x044B, 0x044C, 0x044D, 0x044E, 0x044F,
 };
+// clang-format on
 
 void appendUtf8(std::string& out, char32_t cp) {
   if (cp < 0x80) {
@@ -86,8 +88,10 @@ std::string utf8ToCp1251(std::string_view text) {
     bool valid = i + static_cast<std::size_t>(extra) < text.size();
     for (int k = 1; valid && k <= extra; ++k) {
       const auto b = static_cast<std::uint8_t>(text[i + k]);
-      if ((b & 0xC0) != 0x80) valid = false;
-      else cp = (cp << 6) | (b & 0x3F);
+      if ((b & 0xC0) != 0x80)
+        valid = false;
+      else
+        cp = (cp << 6) | (b & 0x3F);
     }
     if (!valid) {
       out.push_back('?');

@@ -8,29 +8,22 @@
 namespace mirrox {
 namespace {
 
-// 1970-01-01 counted in days since 1899-12-30.
-constexpr long kUnixEpochDay = 25569;
+namespace chrono = std::chrono;
+
+// Day 0 of DateTime.
+constexpr chrono::sys_days kEpoch = chrono::year{1899} / chrono::December / 30;
 
 long daysFromCivil(int y, int m, int d) {
-  // Howard Hinnant's civil-calendar algorithm, shifted so that day 0 is 1899-12-30.
-  y -= m <= 2 ? 1 : 0;
-  const long era = (y >= 0 ? y : y - 399) / 400;
-  const long yoe = y - era * 400;
-  const long doy = (153L * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + doe - 719468 + kUnixEpochDay;
+  const chrono::sys_days day =
+      chrono::year{y} / chrono::month{static_cast<unsigned>(m)} / chrono::day{static_cast<unsigned>(d)};
+  return static_cast<long>((day - kEpoch).count());
 }
 
 void civilFromDays(long z, int& y, int& m, int& d) {
-  z += 719468 - kUnixEpochDay;
-  const long era = (z >= 0 ? z : z - 146096) / 146097;
-  const long doe = z - era * 146097;
-  const long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const long mp = (5 * doy + 2) / 153;
-  d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-  m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-  y = static_cast<int>(yoe + era * 400 + (m <= 2 ? 1 : 0));
+  const chrono::year_month_day date{kEpoch + chrono::days{z}};
+  y = static_cast<int>(date.year());
+  m = static_cast<int>(static_cast<unsigned>(date.month()));
+  d = static_cast<int>(static_cast<unsigned>(date.day()));
 }
 
 bool readDigits(std::string_view text, std::size_t& pos, int minDigits, int maxDigits, int& value) {
@@ -61,11 +54,10 @@ void appendNumber(std::string& out, int value, int width) {
 }  // namespace
 
 bool isValidDate(int year, int month, int day) {
-  if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1) return false;
-  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-  const int limit = month == 2 && leap ? 29 : kDays[month - 1];
-  return day <= limit;
+  if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 || day > 31) return false;
+  return chrono::year_month_day{chrono::year{year}, chrono::month{static_cast<unsigned>(month)},
+                                chrono::day{static_cast<unsigned>(day)}}
+      .ok();
 }
 
 DateTime encodeDateTime(const DateTimeParts& p) {

@@ -1,6 +1,7 @@
 #include "link/file_io.h"
 
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,86 +15,131 @@
 namespace mirrox {
 namespace {
 
+// Runs a system call again for as long as a signal interrupts it.
+template <class Call>
+auto retryInterrupted(Call call) {
+  for (;;) {
+    const auto result = call();
+    if (result >= 0 || errno != EINTR) return result;
+  }
+}
+
+// Hands `bytes` to `put` until all are taken. 0, or the errno of the failure.
+template <class Put>
+int putAll(std::string_view bytes, Put put) noexcept {
+  while (!bytes.empty()) {
+    const ssize_t done = retryInterrupted([&] { return put(bytes); });
+    if (done < 0) return errno;
+    bytes.remove_prefix(static_cast<std::size_t>(done));
+  }
+  return 0;
+}
+
 [[noreturn]] void fail(const char* what, const std::filesystem::path& path, int error) {
   throw LinkFault(std::string(what) + " \"" + path.string() + "\". " + std::strerror(error));
 }
 
 }  // namespace
 
-OutputFile::OutputFile(const std::filesystem::path& path)
-    : path_(path), fd_(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644)) {
-  if (fd_ < 0) fail(kCannotCreateFileMessage, path_, errno);
+int writeAll(int fd, std::string_view bytes) noexcept {
+  return putAll(bytes, [fd](std::string_view rest) { return ::write(fd, rest.data(), rest.size()); });
 }
 
-OutputFile::~OutputFile() {
-  if (fd_ >= 0) ::close(fd_);
+int sendAll(int fd, std::string_view bytes) noexcept {
+  return putAll(bytes,
+                [fd](std::string_view rest) { return ::send(fd, rest.data(), rest.size(), MSG_NOSIGNAL); });
+}
+
+ssize_t readFull(int fd, std::span<char> into) noexcept {
+  std::size_t filled = 0;
+  while (filled < into.size()) {
+    const ssize_t got =
+        retryInterrupted([&] { return ::read(fd, into.data() + filled, into.size() - filled); });
+    if (got < 0) return -1;
+    if (got == 0) break;
+    filled += static_cast<std::size_t>(got);
+  }
+  return static_cast<ssize_t>(filled);
+}
+
+OutputFile::OutputFile(const std::filesystem::path& path)
+    : path_(path), fd_(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644)) {
+  if (!fd_.valid()) fail(kCannotCreateFileMessage, path_, errno);
 }
 
 void OutputFile::write(std::string_view bytes) {
-  if (fd_ < 0) fail(kCannotWriteFileMessage, path_, EBADF);
-  while (!bytes.empty()) {
-    const ssize_t written = ::write(fd_, bytes.data(), bytes.size());
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      fail(kCannotWriteFileMessage, path_, errno);
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(written));
-    size_ += static_cast<std::uint64_t>(written);
-  }
+  if (!fd_.valid()) fail(kCannotWriteFileMessage, path_, EBADF);
+  if (const int error = writeAll(fd_.get(), bytes); error != 0) fail(kCannotWriteFileMessage, path_, error);
+  size_ += bytes.size();
 }
 
 void OutputFile::close() {
-  if (fd_ < 0) return;
-  const int fd = fd_;
-  fd_ = -1;
-  if (::close(fd) != 0) fail(kCannotWriteFileMessage, path_, errno);
+  if (const int error = fd_.close(); error != 0) fail(kCannotWriteFileMessage, path_, error);
 }
 
 void replaceFile(const std::filesystem::path& path, std::string_view bytes) {
-  std::string temporary = path.string() + ".XXXXXX";
-  const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
-  if (fd < 0) fail(kCannotCreateFileMessage, path, errno);
-  int error = 0;
-  while (!bytes.empty() && error == 0) {
-    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-    if (written < 0) {
-      if (errno != EINTR) error = errno;
-      continue;
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(written));
-  }
+  ReplacementFile replacement(path);
+  if (!replacement.valid()) fail(kCannotCreateFileMessage, path, errno);
   // Readable by whoever reads the directory, as a file created the usual way would be.
-  if (error == 0 && ::fchmod(fd, 0644) != 0) error = errno;
-  if (error == 0 && ::fsync(fd) != 0) error = errno;
-  if (::close(fd) != 0 && error == 0) error = errno;
-  if (error == 0 && ::rename(temporary.c_str(), path.c_str()) != 0) error = errno;
-  if (error != 0) {
-    ::unlink(temporary.c_str());
-    fail(kCannotWriteFileMessage, path, error);
+  if (!replacement.write(bytes) || ::fchmod(replacement.fd(), 0644) != 0 || !replacement.commit()) {
+    fail(kCannotWriteFileMessage, path, errno);
   }
 }
 
 InputFile::InputFile(const std::filesystem::path& path)
     : path_(path), fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
-  if (fd_ < 0) fail(kCannotOpenFileMessage, path_, errno);
-}
-
-InputFile::~InputFile() {
-  if (fd_ >= 0) ::close(fd_);
+  if (!fd_.valid()) fail(kCannotOpenFileMessage, path_, errno);
 }
 
 std::size_t InputFile::read(std::span<char> into) {
-  std::size_t filled = 0;
-  while (filled < into.size()) {
-    const ssize_t got = ::read(fd_, into.data() + filled, into.size() - filled);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      fail(kCannotReadFileMessage, path_, errno);
-    }
-    if (got == 0) break;
-    filled += static_cast<std::size_t>(got);
+  const ssize_t got = readFull(fd_.get(), into);
+  if (got < 0) fail(kCannotReadFileMessage, path_, errno);
+  return static_cast<std::size_t>(got);
+}
+
+std::string InputFile::readAll() {
+  std::string bytes;
+  char chunk[64 * 1024];
+  while (const std::size_t got = read(chunk)) bytes.append(chunk, got);
+  return bytes;
+}
+
+std::uint64_t InputFile::size() const {
+  struct stat info {};
+  if (::fstat(fd_.get(), &info) != 0) fail(kCannotReadFileMessage, path_, errno);
+  return static_cast<std::uint64_t>(info.st_size);
+}
+
+NewFile::NewFile(std::filesystem::path path, mode_t mode)
+    : path_(std::move(path)), fd_(::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode)) {
+  if (!fd_.valid()) error_ = errno;
+}
+
+NewFile::~NewFile() {
+  if (fd_.valid() && !kept_) {
+    fd_.reset();
+    ::unlink(path_.c_str());
   }
-  return filled;
+}
+
+int NewFile::sync() noexcept { return ::fsync(fd_.get()) == 0 ? 0 : errno; }
+
+ReplacementFile::ReplacementFile(const std::filesystem::path& target)
+    : target_(target), temporary_(target.string() + ".XXXXXX") {
+  fd_.reset(::mkostemp(temporary_.data(), O_CLOEXEC));
+  created_ = fd_.valid();
+}
+
+ReplacementFile::~ReplacementFile() {
+  fd_.reset();
+  if (created_ && !committed_) ::unlink(temporary_.c_str());
+}
+
+bool ReplacementFile::commit() noexcept {
+  if (!fd_.valid() || ::fsync(fd_.get()) != 0 || fd_.close() != 0) return false;
+  if (::rename(temporary_.c_str(), target_.c_str()) != 0) return false;
+  committed_ = true;
+  return true;
 }
 
 }  // namespace mirrox

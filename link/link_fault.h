@@ -20,8 +20,8 @@ inline constexpr const char* kClosedGracefullyMessage = "Connection Closed Grace
 // The link's own texts, Russian like every other line of the operator's log.
 // An unlimited wait given up because the program is stopping.
 inline constexpr const char* kStopRequestedMessage = "Остановлено по запросу оператора.";
-// Followed by the object's position in the list.
-inline constexpr const char* kNoObjectMessage = "Нет объекта в позиции ";
+// "Нет объекта в позиции <index>": the list has no object at that position.
+inline std::string noObjectMessage(int index) { return "Нет объекта в позиции " + std::to_string(index); }
 // Followed by the port.
 inline constexpr const char* kInvalidPortMessage = "Недопустимый порт ";
 // Followed by the host in quotation marks and the resolver's reason.

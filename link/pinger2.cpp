@@ -13,6 +13,8 @@
 #include <chrono>
 #include <cstring>
 
+#include "link/unique_fd.h"
+
 namespace mirrox {
 namespace {
 
@@ -20,26 +22,21 @@ constexpr std::size_t kDataBytes = 32;
 constexpr std::size_t kHeaderBytes = 8;
 constexpr const char* kNoReply = "нет ответа за отведенное время";
 
-// Closes the ICMP socket on every path.
+// The ICMP socket of one probe.
 class IcmpSocket {
  public:
   IcmpSocket() {
     // An unprivileged ping socket where the system allows it; a raw socket otherwise.
-    fd_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_ICMP);
-    if (fd_ < 0) {
+    fd_.reset(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_ICMP));
+    if (!fd_.valid()) {
       datagramErrno_ = errno;
-      fd_ = ::socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
-      raw_ = fd_ >= 0;
-      if (fd_ < 0) rawErrno_ = errno;
+      fd_.reset(::socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP));
+      raw_ = fd_.valid();
+      if (!raw_) rawErrno_ = errno;
     }
   }
-  IcmpSocket(const IcmpSocket&) = delete;
-  IcmpSocket& operator=(const IcmpSocket&) = delete;
-  ~IcmpSocket() {
-    if (fd_ >= 0) ::close(fd_);
-  }
 
-  int fd() const { return fd_; }
+  int fd() const { return fd_.get(); }
   bool raw() const { return raw_; }
   std::string openFailure() const {
     return std::string("ICMP не разрешен этому процессу (") + std::strerror(datagramErrno_) + " / " +
@@ -47,7 +44,7 @@ class IcmpSocket {
   }
 
  private:
-  int fd_ = -1;
+  UniqueFd fd_;
   bool raw_ = false;
   int datagramErrno_ = 0;
   int rawErrno_ = 0;

@@ -10,6 +10,7 @@
 
 #include "link/file_io.h"
 #include "link/progress.h"
+#include "link/protocol.h"
 #include "link/run_context.h"
 #include "link/tcp_client.h"
 
@@ -37,12 +38,6 @@ class Inflater {
   bool ok_ = false;
 };
 
-std::int32_t bigEndianLength(const std::array<char, 4>& bytes) {
-  std::uint32_t value = 0;
-  for (char b : bytes) value = (value << 8) | static_cast<unsigned char>(b);
-  return static_cast<std::int32_t>(value);
-}
-
 // The size of a file for a progress report; 0 when it cannot be learnt, which only blanks the share.
 std::uint64_t sizeOf(const std::filesystem::path& path) {
   std::error_code error;
@@ -67,9 +62,9 @@ bool ReceiveResultFile(RunContext& thread, const std::filesystem::path& target) 
   OutputFile file(compressedResultFile(thread));  // a failure here ends the exchange (101)
   TcpClient& tcp = thread.tcp();
   try {
-    std::array<char, 4> lengthBytes;
+    std::array<char, kBlockLengthSize> lengthBytes;
     tcp.readExact(lengthBytes);
-    const std::int32_t length = bigEndianLength(lengthBytes);
+    const std::int32_t length = decodeBlockLength(lengthBytes);
     const std::uint64_t total = length > 0 ? static_cast<std::uint64_t>(length) : 0;
     std::array<char, kPieceSize> piece;
     std::uint64_t received = 0;

@@ -21,7 +21,7 @@ int readReply(RunContext& thread, std::int32_t& value) {
 
 std::int32_t exchange(RunContext& thread, int index, const TCommand& command) {
   const std::optional<AgentSite> site = thread.agentSite(index);
-  if (!site) throw LinkFault(kNoObjectMessage + std::to_string(index));
+  if (!site) throw LinkFault(noObjectMessage(index));
   TcpClient& tcp = thread.tcp();
   if (tcp.host() != site->host || tcp.port() != site->port) {
     tcp.disconnect();
@@ -36,7 +36,7 @@ std::int32_t exchange(RunContext& thread, int index, const TCommand& command) {
 
   std::int32_t value = 0;
   int reply = readReply(thread, value);
-  if (reply != 0 && value == 4) {
+  if (reply != 0 && value == static_cast<std::int32_t>(FailureCode::NoStatement)) {
     // The agent has no statement of its own for this GUID: send it once more with the text.
     tcp.writeLine(commandLine(command, true));
     reply = readReply(thread, value);

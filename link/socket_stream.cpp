@@ -12,6 +12,7 @@
 #include <cstring>
 #include <memory>
 
+#include "link/file_io.h"
 #include "link/link_fault.h"
 
 namespace mirrox {
@@ -46,8 +47,6 @@ std::string socketErrorMessage(int error) {
 
 SocketStream::SocketStream(KeepAlive keepAlive) : keepAlive_(keepAlive) {}
 
-SocketStream::~SocketStream() { close(); }
-
 void SocketStream::open(const std::string& host, int port) {
   close();
   if (port <= 0 || port > 65535) throw LinkFault(kInvalidPortMessage + std::to_string(port));
@@ -60,47 +59,30 @@ void SocketStream::open(const std::string& host, int port) {
     throw LinkFault(kHostNotFoundMessage + ("\"" + host + "\" (") + ::gai_strerror(rc) + ")");
   }
   std::unique_ptr<addrinfo, AddrInfoDeleter> addresses(found);
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) throw LinkFault(socketErrorMessage(errno));
-  fd_ = fd;
-  try {
-    applyKeepAlive(fd_, keepAlive_);
-    setIntOption(fd_, IPPROTO_TCP, TCP_NODELAY, 1);
-    int rcConnect;
-    do {
-      rcConnect = ::connect(fd_, addresses->ai_addr, addresses->ai_addrlen);
-    } while (rcConnect != 0 && errno == EINTR);
-    if (rcConnect != 0) throw LinkFault(socketErrorMessage(errno));
-  } catch (...) {
-    close();
-    throw;
-  }
+  UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  if (!fd.valid()) throw LinkFault(socketErrorMessage(errno));
+  applyKeepAlive(fd.get(), keepAlive_);
+  setIntOption(fd.get(), IPPROTO_TCP, TCP_NODELAY, 1);
+  int rcConnect;
+  do {
+    rcConnect = ::connect(fd.get(), addresses->ai_addr, addresses->ai_addrlen);
+  } while (rcConnect != 0 && errno == EINTR);
+  if (rcConnect != 0) throw LinkFault(socketErrorMessage(errno));
+  fd_ = std::move(fd);
 }
 
-void SocketStream::close() noexcept {
-  if (fd_ >= 0) {
-    ::close(fd_);
-    fd_ = -1;
-  }
-}
+void SocketStream::close() noexcept { fd_.reset(); }
 
 void SocketStream::write(std::string_view bytes) {
-  if (fd_ < 0) throw LinkFault("Not Connected");
-  while (!bytes.empty()) {
-    const ssize_t sent = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-    if (sent < 0) {
-      if (errno == EINTR) continue;
-      throw LinkFault(socketErrorMessage(errno));
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(sent));
-  }
+  if (!fd_.valid()) throw LinkFault("Not Connected");
+  if (const int error = sendAll(fd_.get(), bytes); error != 0) throw LinkFault(socketErrorMessage(error));
 }
 
 std::size_t SocketStream::read(std::span<char> into, std::optional<std::chrono::milliseconds> limit) {
-  if (fd_ < 0) throw LinkFault("Not Connected");
+  if (!fd_.valid()) throw LinkFault("Not Connected");
   if (into.empty()) return 0;
   for (;;) {
-    pollfd waitFor{fd_, POLLIN, 0};
+    pollfd waitFor{fd_.get(), POLLIN, 0};
     const int timeout = limit ? static_cast<int>(limit->count()) : -1;
     const int ready = ::poll(&waitFor, 1, timeout);
     if (ready < 0) {
@@ -108,7 +90,7 @@ std::size_t SocketStream::read(std::span<char> into, std::optional<std::chrono::
       throw LinkFault(socketErrorMessage(errno));
     }
     if (ready == 0) return 0;
-    const ssize_t got = ::recv(fd_, into.data(), into.size(), 0);
+    const ssize_t got = ::recv(fd_.get(), into.data(), into.size(), 0);
     if (got > 0) return static_cast<std::size_t>(got);
     if (got == 0) throw LinkFault(kClosedGracefullyMessage);
     if (errno == EINTR || errno == EAGAIN) continue;

@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "link/byte_stream.h"
+#include "link/unique_fd.h"
 
 namespace mirrox {
 
@@ -22,19 +23,18 @@ struct KeepAlive {
 class SocketStream final : public ByteStream {
  public:
   explicit SocketStream(KeepAlive keepAlive = {});
-  ~SocketStream() override;
   SocketStream(const SocketStream&) = delete;
   SocketStream& operator=(const SocketStream&) = delete;
 
   void open(const std::string& host, int port) override;
   void close() noexcept override;
-  bool isOpen() const override { return fd_ >= 0; }
+  bool isOpen() const override { return fd_.valid(); }
   void write(std::string_view bytes) override;
   std::size_t read(std::span<char> into, std::optional<std::chrono::milliseconds> limit) override;
 
  private:
   KeepAlive keepAlive_;
-  int fd_ = -1;
+  UniqueFd fd_;
 };
 
 }  // namespace mirrox

@@ -1,21 +1,14 @@
 #include "shell/event_log_file.h"
 
-#include <cstdio>
-#include <memory>
+#include <fcntl.h>
+
 #include <system_error>
 
 #include "link/cp1251.h"
+#include "link/file_io.h"
 #include "link/line_ends.h"
 
 namespace mirrox {
-namespace {
-
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
-}  // namespace
-
 EventLogFile::EventLogFile(std::filesystem::path logDir, Clock& clock)
     : logDir_(std::move(logDir)), clock_(clock) {}
 
@@ -35,9 +28,8 @@ bool EventLogFile::ensureLogDir() const {
 void EventLogFile::append(const std::string& text) const {
   const std::string entry =
       formatDateTime("dd.mm hh:nn:ss ", clock_.now()) + utf8ToCp1251(withCrLfLineEnds(text)) + "\r\n";
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path().c_str(), "ab"));
-  if (!file) return;
-  std::fwrite(entry.data(), 1, entry.size(), file.get());
+  const UniqueFd file(::open(path().c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666));
+  if (file.valid()) writeAll(file.get(), entry);
 }
 
 }  // namespace mirrox

@@ -37,8 +37,6 @@ class ObjectRegistry {
  public:
   ObjectRegistry(std::filesystem::path settingsPath, Clock& clock, RegistryObserver& observer);
 
-  const std::filesystem::path& settingsPath() const { return file_.path(); }
-
   // Reads the settings file and builds the list: at most the first 100 object sections in file
   // order, each logged as "<n>. <name>" and handed to the observer. A file that exists but cannot
   // be read in full gives the defaults and no objects, with a log line that says why.

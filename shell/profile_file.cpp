@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <array>
 #include <cerrno>
 #include <optional>
 #include <string>
@@ -14,50 +13,6 @@
 
 namespace mirrox {
 namespace {
-
-// Closes a descriptor and removes the temporary file unless the save completed.
-class TempFile {
- public:
-  explicit TempFile(std::string pattern) : path_(std::move(pattern)) {
-    fd_ = ::mkstemp(path_.data());
-    created_ = fd_ >= 0;
-  }
-  TempFile(const TempFile&) = delete;
-  TempFile& operator=(const TempFile&) = delete;
-  ~TempFile() {
-    if (fd_ >= 0) ::close(fd_);
-    if (created_ && !committed_) ::unlink(path_.c_str());
-  }
-
-  bool valid() const { return fd_ >= 0; }
-  int fd() const { return fd_; }
-  const std::string& path() const { return path_; }
-  bool close() {
-    const int rc = ::close(fd_);
-    fd_ = -1;
-    return rc == 0;
-  }
-  void commit() { committed_ = true; }
-
- private:
-  std::string path_;
-  int fd_ = -1;
-  bool created_ = false;
-  bool committed_ = false;
-};
-
-bool writeAll(int fd, const std::string& data) {
-  std::size_t done = 0;
-  while (done < data.size()) {
-    const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
-}
 
 struct Owner {
   uid_t user;
@@ -99,11 +54,7 @@ ProfileDocument ProfileFile::load() const {
   // Missing, or a link that leads nowhere; any other failure shows when the file is opened.
   if (::stat(path_.c_str(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR)) return {};
   try {
-    InputFile in(path_);
-    std::string bytes;
-    std::array<char, 64 * 1024> chunk{};
-    while (const std::size_t got = in.read(chunk)) bytes.append(chunk.data(), got);
-    return ProfileDocument::parse(bytes);
+    return ProfileDocument::parse(InputFile(path_).readAll());
   } catch (const LinkFault& fault) {
     throw ProfileReadError(fault.what());
   }
@@ -131,15 +82,14 @@ void ProfileFile::save(const ProfileDocument& document) const {
     owner = Owner{st.st_uid, st.st_gid};
   }
 
-  TempFile temp(target->string() + ".XXXXXX");
-  if (!temp.valid()) throw ProfileWriteError(path_);
-  if (owner) keepOwner(temp.fd(), *owner);
+  ReplacementFile replacement(*target);
+  if (!replacement.valid()) throw ProfileWriteError(path_);
+  if (owner) keepOwner(replacement.fd(), *owner);
   // The mode after the owner: a change of owner clears the set-id bits.
-  if (!writeAll(temp.fd(), document.serialize()) || ::fchmod(temp.fd(), mode) != 0 ||
-      ::fsync(temp.fd()) != 0 || !temp.close() || ::rename(temp.path().c_str(), target->c_str()) != 0) {
+  if (!replacement.write(document.serialize()) || ::fchmod(replacement.fd(), mode) != 0 ||
+      !replacement.commit()) {
     throw ProfileWriteError(path_);
   }
-  temp.commit();
 }
 
 }  // namespace mirrox

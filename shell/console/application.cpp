@@ -9,6 +9,7 @@
 #include <chrono>
 
 #include "engine/client_version.h"
+#include "engine/engine_messages.h"
 #include "engine/local_connection.h"
 #include "engine/prepare_remote.h"
 #include "engine/replicate_object.h"
@@ -142,7 +143,7 @@ void MirroxApplication::startupStep() {
   registry_->LoadObjects();
   window_->objectTable()->setRowCount(registry_->count());
   if (registry_->count() > 0) window_->objectTable()->selectRow(0);
-  window_->ShowStatus(texts::kRestingStatus);
+  window_->ShowStatus(messages::kConsoleIdle);
   window_->LogLine("---------------------------");
 
   std::error_code ec;

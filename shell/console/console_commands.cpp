@@ -7,6 +7,7 @@
 #include <QSpinBox>
 #include <exception>
 
+#include "engine/engine_messages.h"
 #include "engine/replicate_object.h"
 #include "shell/console/about_box.h"
 #include "shell/console/console_texts.h"
@@ -56,7 +57,7 @@ ConsoleCommands::ConsoleCommands(TfrmRepWnd& window, ObjectRegistry& registry, D
 
 void ConsoleCommands::setIdle() {
   window_.SetBusy(false);
-  window_.ShowStatus(texts::kRestingStatus);
+  window_.ShowStatus(messages::kConsoleIdle);
 }
 
 bool ConsoleCommands::busy(const std::function<void()>& work) {
@@ -176,11 +177,11 @@ void ConsoleCommands::replicateSinceDate() {
   if (!text) return;
   const std::string dateText = ss(*text);
   if (!sinceDateAccepted(dateText)) {
-    dialogs_.message(&window_, "Не верный формат даты", title_);
+    dialogs_.message(&window_, messages::kBadDate, title_);
     return;
   }
   busy([&] {
-    window_.ShowStatus("Репликация данных c даты ... Пожалуйста   ждите!");
+    window_.ShowStatus(messages::kSinceDateBusy);
     ops_.replicateSinceDate(scheduler_.thread(), i, dateText);
   });
 }

@@ -1,9 +1,9 @@
 #pragma once
 
-// Texts of the main window that more than one place shows.
+// Texts of the main window that more than one place shows; the texts of the runs and of the
+// resting state are the engine's (engine/engine_messages.h).
 namespace mirrox::texts {
 
-inline constexpr char kRestingStatus[] = "Приложение запущено в режиме настройки карты";
 inline constexpr char kDbTypeMetering[] = "Учет";
 inline constexpr char kDbTypeJournal[] = "Заявки";
 inline constexpr char kLinkOk[] = "Ok";

@@ -39,10 +39,10 @@ struct Column {
 constexpr std::array<Column, 6> kColumns = {{
     {"№", 24, "999"},
     {"Наименование", 135, nullptr},
-    {"Тип БД", 64, "Заявки"},
+    {"Тип БД", 64, texts::kDbTypeJournal},
     {"IP", 94, "255.255.255.255"},
     {"Время обновления", 123, "00.00 00:00"},
-    {"Статус", 76, "Ошибка"},
+    {"Статус", 76, texts::kLinkFailed},
 }};
 constexpr int kMinimumTableWidth = 540;
 constexpr QSize kMinimumWindowSize(900, 540);

@@ -14,6 +14,7 @@
 #include <climits>
 
 #include "shell/app_paths.h"
+#include "shell/console/console_texts.h"
 #include "shell/console/dialogs.h"
 #include "shell/console/fitted_widths.h"
 
@@ -38,7 +39,7 @@ TSetForm::TSetForm(const AppPaths& paths, Dialogs& dialogs, QWidget* parent)
   auto* typeBox = new QWidget(remote);
   auto* typeRow = new QHBoxLayout(typeBox);
   typeRow->setContentsMargins(0, 0, 0, 0);
-  rbMetering = new QRadioButton("Учет", typeBox);
+  rbMetering = new QRadioButton(texts::kDbTypeMetering, typeBox);
   rbJournal = new QRadioButton("События и Заявки", typeBox);
   auto* typeGroup = new QButtonGroup(this);
   typeGroup->addButton(rbMetering, 0);

@@ -11,42 +11,35 @@
 #include <cstring>
 #include <thread>
 
+#include "engine/database.h"
 #include "link/cp1251.h"
+#include "link/protocol.h"
 #include "link/unique_fd.h"
 #include "mirrox_version.h"
-#include "tests/agent/agent_process.h"
-#include "tests/agent/inflate.h"
 #include "tests/agent/raw_agent_client.h"
-#include "tests/agent/scratch_directory_for_tests.h"
-#include "tests/agent/scratch_site_database.h"
+#include "tests/agent/result_rows_of.h"
+#include "tests/support/agent_process.h"
+#include "tests/support/scratch_database.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/zlib_stream.h"
 
 namespace mirrox::agent {
 namespace {
 
-using testing::AgentProcess;
-using testing::RawAgentClient;
-
-// What the server does to a text parameter: CR becomes 0x09, LF becomes 0x08.
-std::string encodeParam(std::string text) {
-  for (char& c : text) {
-    if (c == '\r')
-      c = '\x09';
-    else if (c == '\n')
-      c = '\x08';
-  }
-  return text;
-}
+using testing_support::AgentProcess;
+using testing_support::RawAgentClient;
 
 using testing_support::readFile;
 
 class AgentEndToEnd : public ::testing::Test {
  protected:
-  void SetUp() override { site_ = std::make_unique<testing::ScratchSiteDatabase>(dir_.path(), "site.fdb"); }
+  void SetUp() override {
+    site_ = std::make_unique<testing_support::ScratchDatabase>(dir_.path(), "site.fdb");
+  }
 
   void startAgent(std::vector<std::string> extra = {}) {
     if (std::find(extra.begin(), extra.end(), "--password") == extra.end()) {
-      extra.insert(extra.end(), {"--password", testing::kFirebirdCredentials.password});
+      extra.insert(extra.end(), {"--password", Database::kPassword});
     }
     extra.insert(extra.end(), {"--log", logPath().string()});
     agent_ = std::make_unique<AgentProcess>(dir_.path(), extra);
@@ -57,14 +50,14 @@ class AgentEndToEnd : public ::testing::Test {
   // Opens the scratch database on a fresh connection.
   RawAgentClient connectAndOpen() {
     RawAgentClient client = connect();
-    client.sendLine("/2/" + site_->path());
+    client.sendLine("/2/" + site_->path().string());
     EXPECT_EQ(client.readLine(), "Ok");
     return client;
   }
 
   // Runs a statement as text and expects success.
   static void execute(RawAgentClient& client, const std::string& sql) {
-    client.sendLine("/0/" + encodeParam(sql));
+    client.sendLine("/0/" + EncodeParam(sql));
     EXPECT_EQ(client.readLine(), "Ok") << sql;
   }
 
@@ -77,7 +70,7 @@ class AgentEndToEnd : public ::testing::Test {
     EXPECT_EQ(client.readLine(), "Ok");
     client.sendLine("/4/" + first->substr(3));
     EXPECT_EQ(client.readLine(), "Ok");
-    const std::optional<std::string> rows = testing::inflateZlib(client.readBlock());
+    const std::optional<std::string> rows = testing_support::inflateZlib(client.readBlock());
     EXPECT_TRUE(rows.has_value()) << "payload is not one whole zlib stream";
     return rows.value_or("");
   }
@@ -105,25 +98,25 @@ class AgentEndToEnd : public ::testing::Test {
     return condition();
   }
 
-  testing::TestDirectory dir_;
-  std::unique_ptr<testing::ScratchSiteDatabase> site_;
+  testing_support::TempDir dir_;
+  std::unique_ptr<testing_support::ScratchDatabase> site_;
   std::unique_ptr<AgentProcess> agent_;
 };
 
 TEST_F(AgentEndToEnd, OpenAndCloseSucceedAndEveryCommandLineIsLogged) {
   startAgent();
   RawAgentClient client = connect();
-  client.sendLine("/2/" + site_->path());
+  client.sendLine("/2/" + site_->path().string());
   EXPECT_EQ(client.readLine(), "Ok");
   // A second open on the same connection succeeds as well.
-  client.sendLine("/2/" + site_->path());
+  client.sendLine("/2/" + site_->path().string());
   EXPECT_EQ(client.readLine(), "Ok");
   client.sendLine("/3/");
   EXPECT_EQ(client.readLine(), "Ok");
   client.close();
   EXPECT_TRUE(eventually([&] { return readFile(logPath()).find("disconnected") != std::string::npos; }));
   const std::string log = readFile(logPath());
-  EXPECT_NE(log.find(" /2/" + site_->path() + "\n"), std::string::npos) << log;
+  EXPECT_NE(log.find(" /2/" + site_->path().string() + "\n"), std::string::npos) << log;
   EXPECT_NE(log.find(" /3/\n"), std::string::npos) << log;
 }
 
@@ -138,14 +131,14 @@ TEST_F(AgentEndToEnd, WrongDatabasePathIsReportedWithTheServersReasonAndTheConne
   EXPECT_NE(reply->find("No such file or directory"), std::string::npos) << *reply;
   EXPECT_NE(readFile(logPath()).find("Error/1/cannot open database " + wrong), std::string::npos);
 
-  client.sendLine("/2/" + site_->path());
+  client.sendLine("/2/" + site_->path().string());
   EXPECT_EQ(client.readLine(), "Ok");
 }
 
 TEST_F(AgentEndToEnd, WrongCredentialsAreReportedToTheClientAndTheLog) {
   startAgent({"--password", "not-the-password"});
   RawAgentClient client = connect();
-  client.sendLine("/2/" + site_->path());
+  client.sendLine("/2/" + site_->path().string());
   const std::optional<std::string> reply = client.readLine();
   ASSERT_TRUE(reply.has_value());
   EXPECT_EQ(reply->rfind("Error/1/", 0), 0u) << *reply;
@@ -196,7 +189,7 @@ TEST_F(AgentEndToEnd, EveryKindOfColumnAndStatementGivesRowsInTheResultFileForm)
       {"select id from t where id < 0", ""},
   };
   for (const auto& [sql, rows] : cases) {
-    EXPECT_EQ(selectAndFetch(client, "/1/" + encodeParam(sql)), rows) << sql;
+    EXPECT_EQ(selectAndFetch(client, "/1/" + EncodeParam(sql)), rows) << sql;
   }
 }
 
@@ -224,7 +217,7 @@ TEST_F(AgentEndToEnd, FailuresBeforeAnyResultAreOneLineAndLeaveTheConnectionInSt
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"/0/update nothing set a = 1", "Error/2/"},  // nothing open yet
       {"/1/select 1 from rdb$database", "Error/2/"},
-      {"/2/" + site_->path(), "Ok"},
+      {"/2/" + site_->path().string(), "Ok"},
       {"/1/select * from no_such_table", "Error/1/"},
       {"/0/this is not sql", "Error/1/"},
       {"/4/12345", "Error/5/"},
@@ -281,7 +274,7 @@ TEST_F(AgentEndToEnd, StatementOfAClientThatLeftWhileItRanIsCommittedAllTheSame)
   EXPECT_TRUE(eventually([&] {
     return readFile(logPath()).find("left before the statement ended; committed") != std::string::npos;
   })) << readFile(logPath());
-  EXPECT_EQ(site_->rows("select count(*) from t"), "1\r\n");
+  EXPECT_EQ(testing_support::resultRowsOf(*site_, "select count(*) from t"), "1\r\n");
   EXPECT_TRUE(agent_->running());
 }
 
@@ -372,7 +365,7 @@ TEST_F(AgentEndToEnd, OverLongCommandLineIsRefusedAndTheConnectionClosed) {
 }
 
 TEST(AgentCommandLine, HelpListsTheOptionsAndExitsCleanly) {
-  const testing::Finished help = testing::runAgentToExit({"--help"});
+  const testing_support::Finished help = testing_support::runAgentToExit({"--help"});
   EXPECT_EQ(help.exitCode, 0);
   EXPECT_NE(help.out.find("--no-statements"), std::string::npos) << help.out;
 }
@@ -398,7 +391,7 @@ TEST_F(AgentEndToEnd, ClientFromAnAddressNotAllowedIsClosedAtOnceAndLogged) {
   {
     // 127.0.0.2 is this machine too, but not the allowed address: the connection ends unanswered.
     const UniqueFd refused(connectFrom("127.0.0.2", agent_->port()));
-    const std::string line = "/2/" + site_->path() + "\r\n";
+    const std::string line = "/2/" + site_->path().string() + "\r\n";
     ::send(refused.get(), line.data(), line.size(), MSG_NOSIGNAL);
     pollfd ready{refused.get(), POLLIN, 0};
     ASSERT_EQ(::poll(&ready, 1, 20000), 1);
@@ -463,14 +456,16 @@ TEST_F(AgentEndToEnd, ResultFilesLiveInTheGivenDirectoryWhileTheirConnectionLast
 TEST(AgentCommandLine, ConfigurationFileWithAnUnknownKeyOrABadValueStartsNothing) {
   testing_support::TempDir dir;
   testing_support::writeFile(dir / "agent.conf", "port = 0\nbind = 127.0.0.1\nallow = dispatch.example\n");
-  const testing::Finished badValue = testing::runAgentToExit({"--config", (dir / "agent.conf").string()});
+  const testing_support::Finished badValue =
+      testing_support::runAgentToExit({"--config", (dir / "agent.conf").string()});
   EXPECT_EQ(badValue.exitCode, 2);
   EXPECT_NE(badValue.err.find("--allow: not an IPv4 address or ADDRESS/PREFIX (0 to 32): dispatch.example"),
             std::string::npos)
       << badValue.err;
   EXPECT_EQ(badValue.out.find("listening"), std::string::npos);
   testing_support::writeFile(dir / "agent.conf", "port = 0\nbind = 127.0.0.1\nalow = 192.0.2.10\n");
-  const testing::Finished unknownKey = testing::runAgentToExit({"--config", (dir / "agent.conf").string()});
+  const testing_support::Finished unknownKey =
+      testing_support::runAgentToExit({"--config", (dir / "agent.conf").string()});
   EXPECT_EQ(unknownKey.exitCode, 2);
   EXPECT_NE(unknownKey.err.find("agent.conf:3: unknown key: alow"), std::string::npos) << unknownKey.err;
 }
@@ -485,37 +480,37 @@ TEST_F(AgentEndToEnd, ConfigurationFileOptionsApplyAndTheCommandLineOverridesThe
 }
 
 TEST(AgentCommandLine, VersionIsTheBuildsAndNothingIsStarted) {
-  const testing::Finished version = testing::runAgentToExit({"--version", "--port", "0"});
+  const testing_support::Finished version = testing_support::runAgentToExit({"--version", "--port", "0"});
   EXPECT_EQ(version.exitCode, 0);
   EXPECT_EQ(version.out, "mirrox-agent " + std::string(kMirroxVersion) + "\n");
 }
 
 TEST(AgentCommandLine, BadOptionIsRefusedWithItsReason) {
-  const testing::Finished bad = testing::runAgentToExit({"--port", "http"});
+  const testing_support::Finished bad = testing_support::runAgentToExit({"--port", "http"});
   EXPECT_EQ(bad.exitCode, 2);
   EXPECT_NE(bad.err.find("--port"), std::string::npos) << bad.err;
 }
 
 TEST(AgentCommandLine, UnwritableLogIsReportedAtStart) {
-  const testing::Finished started =
-      testing::runAgentToExit({"--bind", "127.0.0.1", "--port", "0", "--log", "/no/such/dir/agent.log"});
+  const testing_support::Finished started = testing_support::runAgentToExit(
+      {"--bind", "127.0.0.1", "--port", "0", "--log", "/no/such/dir/agent.log"});
   EXPECT_EQ(started.exitCode, 1);
   EXPECT_NE(started.err.find("cannot open log file /no/such/dir/agent.log"), std::string::npos)
       << started.err;
 }
 
 TEST(AgentCommandLine, MissingPlaceForResultsIsReportedAtStart) {
-  const testing::Finished started =
-      testing::runAgentToExit({"--bind", "127.0.0.1", "--port", "0"}, {"TMPDIR=/no/such/dir"});
+  const testing_support::Finished started =
+      testing_support::runAgentToExit({"--bind", "127.0.0.1", "--port", "0"}, {"TMPDIR=/no/such/dir"});
   EXPECT_EQ(started.exitCode, 1);
   EXPECT_NE(started.err.find("cannot create a directory for results"), std::string::npos) << started.err;
 }
 
 TEST(AgentCommandLine, PortInUseIsReportedNotIgnored) {
-  testing::TestDirectory dir;
+  testing_support::TempDir dir;
   AgentProcess first(dir.path(), {});
-  const testing::Finished second =
-      testing::runAgentToExit({"--bind", "127.0.0.1", "--port", std::to_string(first.port())});
+  const testing_support::Finished second =
+      testing_support::runAgentToExit({"--bind", "127.0.0.1", "--port", std::to_string(first.port())});
   EXPECT_EQ(second.exitCode, 1);
   EXPECT_NE(second.err.find("Address already in use"), std::string::npos) << second.err;
 }

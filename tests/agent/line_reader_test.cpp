@@ -1,6 +1,5 @@
-#include <sys/socket.h>
-
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 
 #include <thread>
 

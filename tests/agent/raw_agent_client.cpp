@@ -7,17 +7,21 @@
 
 #include <cerrno>
 #include <cstring>
+#include <span>
 #include <stdexcept>
 
-namespace mirrox::agent::testing {
+#include "link/protocol.h"
 
-RawAgentClient::RawAgentClient(std::uint16_t port) : socket_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+namespace mirrox::testing_support {
+
+RawAgentClient::RawAgentClient(std::uint16_t port)
+    : socket_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_port = htons(port);
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   if (::connect(socket_.fd(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-    throw SocketError(std::string("connect: ") + std::strerror(errno));
+    throw agent::SocketError(std::string("connect: ") + std::strerror(errno));
   }
 }
 
@@ -58,10 +62,10 @@ std::string RawAgentClient::readExactly(std::size_t count) {
 }
 
 std::string RawAgentClient::readBlock() {
-  const std::string prefix = readExactly(4);
-  std::uint32_t length = 0;
-  for (char c : prefix) length = (length << 8) | static_cast<unsigned char>(c);
-  return readExactly(length);
+  const std::string prefix = readExactly(kBlockLengthSize);
+  const std::int32_t length =
+      decodeBlockLength(std::span<const char, kBlockLengthSize>(prefix.data(), kBlockLengthSize));
+  return readExactly(length > 0 ? static_cast<std::size_t>(length) : 0);
 }
 
 bool RawAgentClient::closedByPeer() {
@@ -71,4 +75,4 @@ bool RawAgentClient::closedByPeer() {
   return ::recv(socket_.fd(), &byte, 1, MSG_PEEK) == 0;
 }
 
-}  // namespace mirrox::agent::testing
+}  // namespace mirrox::testing_support

@@ -6,7 +6,7 @@
 
 #include "agent/socket.h"
 
-namespace mirrox::agent::testing {
+namespace mirrox::testing_support {
 
 // A bare protocol client for driving the agent byte by byte. Reads give up after a generous limit
 // so that a broken agent fails the test instead of hanging it; no test relies on that limit.
@@ -25,12 +25,12 @@ class RawAgentClient {
   std::string readExactly(std::size_t count);
   // True when the agent closed its side (the next read returns end of stream).
   bool closedByPeer();
-  void close() { socket_ = Socket(); }
+  void close() { socket_ = agent::Socket(); }
 
  private:
   void awaitReadable();
-  Socket socket_;
+  agent::Socket socket_;
   std::string buffer_;
 };
 
-}  // namespace mirrox::agent::testing
+}  // namespace mirrox::testing_support

@@ -4,8 +4,9 @@
 
 #include <fstream>
 
-#include "tests/agent/inflate.h"
-#include "tests/agent/scratch_directory_for_tests.h"
+#include "agent/agent_error.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/zlib_stream.h"
 
 namespace mirrox::agent {
 namespace {
@@ -17,7 +18,7 @@ class ResultStoreTest : public ::testing::Test {
   }
   bool directoryEmpty() const { return std::filesystem::is_empty(dir_.path()); }
 
-  testing::TestDirectory dir_;
+  testing_support::TempDir dir_;
   std::atomic<std::uint64_t> counter_{0};
 };
 
@@ -64,13 +65,13 @@ TEST_F(ResultStoreTest, CompletingPacksTheRowsAndDropsThePlainFile) {
   ASSERT_TRUE(packed.has_value());
   std::ifstream in(packed->path, std::ios::binary);
   const std::string stream((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  EXPECT_EQ(testing::inflateZlib(stream), "1\t\xC0\r\n");
+  EXPECT_EQ(testing_support::inflateZlib(stream), "1\t\xC0\r\n");
 }
 
 TEST_F(ResultStoreTest, ResultWhoseRowsCannotBePackedStaysUnfetchable) {
   ResultStore store(dir_.path(), counter_);
   const std::uint64_t id = store.reserve();  // nothing written
-  EXPECT_THROW(store.complete(id), std::runtime_error);
+  EXPECT_THROW(store.complete(id), AgentError);
   EXPECT_FALSE(store.packed(id).has_value());
 }
 

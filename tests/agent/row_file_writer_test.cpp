@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "tests/agent/scratch_directory_for_tests.h"
+#include "agent/agent_error.h"
 #include "tests/support/temp_dir.h"
 
 namespace mirrox::agent {
@@ -13,7 +13,7 @@ namespace {
 using testing_support::readFile;
 
 TEST(RowFileWriter, WritesTabSeparatedRowsEndedByCrLf) {
-  testing::TestDirectory dir;
+  testing_support::TempDir dir;
   const auto path = dir.path() / "rows";
   RowFileWriter writer(path);
   writer.beginField();
@@ -31,7 +31,7 @@ TEST(RowFileWriter, WritesTabSeparatedRowsEndedByCrLf) {
 }
 
 TEST(RowFileWriter, BlanksTabCrAndLfInsideValuesSoRowsCannotSplit) {
-  testing::TestDirectory dir;
+  testing_support::TempDir dir;
   const auto path = dir.path() / "rows";
   RowFileWriter writer(path);
   writer.beginField();
@@ -44,7 +44,7 @@ TEST(RowFileWriter, BlanksTabCrAndLfInsideValuesSoRowsCannotSplit) {
 }
 
 TEST(RowFileWriter, FileWithoutRowsIsEmpty) {
-  testing::TestDirectory dir;
+  testing_support::TempDir dir;
   const auto path = dir.path() / "rows";
   RowFileWriter writer(path);
   writer.finish();
@@ -53,8 +53,8 @@ TEST(RowFileWriter, FileWithoutRowsIsEmpty) {
 }
 
 TEST(RowFileWriter, UncreatableFileIsAnError) {
-  testing::TestDirectory dir;
-  EXPECT_THROW(RowFileWriter(dir.path() / "missing" / "rows"), std::runtime_error);
+  testing_support::TempDir dir;
+  EXPECT_THROW(RowFileWriter(dir.path() / "missing" / "rows"), AgentError);
 }
 
 TEST(RowFileWriter, FullDiskIsAnErrorNotAShortResult) {
@@ -69,7 +69,7 @@ TEST(RowFileWriter, FullDiskIsAnErrorNotAShortResult) {
         }
         writer.finish();
       },
-      std::runtime_error);
+      AgentError);
 }
 
 }  // namespace

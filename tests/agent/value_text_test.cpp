@@ -27,10 +27,8 @@ INSTANTIATE_TEST_SUITE_P(
                       ScaledCase{12345, -2, "123.45"}, ScaledCase{-5, -3, "-0.005"},
                       ScaledCase{1250000, -5, "12.50000"}, ScaledCase{0, -5, "0.00000"},
                       ScaledCase{7, 2, "700"},
-                      ScaledCase{std::numeric_limits<std::int64_t>::min(), -4,
-                                 "-922337203685477.5808"},
-                      ScaledCase{std::numeric_limits<std::int64_t>::max(), 0,
-                                 "9223372036854775807"}));
+                      ScaledCase{std::numeric_limits<std::int64_t>::min(), -4, "-922337203685477.5808"},
+                      ScaledCase{std::numeric_limits<std::int64_t>::max(), 0, "9223372036854775807"}));
 
 TEST(FormatFloatingPoint, UsesPointAndShortestRoundTrip) {
   EXPECT_EQ(formatDouble(0.1), "0.1");

@@ -4,9 +4,9 @@
 
 #include <random>
 
-#include "tests/agent/inflate.h"
-#include "tests/agent/scratch_directory_for_tests.h"
+#include "agent/agent_error.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/zlib_stream.h"
 
 namespace mirrox::agent {
 namespace {
@@ -18,7 +18,7 @@ class DeflateFile : public ::testing::TestWithParam<std::size_t> {};
 
 // Sizes around the 64 KiB buffers, and one that is incompressible so the output spans buffers.
 TEST_P(DeflateFile, ProducesOneZlibStreamThatInflatesToTheFile) {
-  testing::TestDirectory dir;
+  testing_support::TempDir dir;
   std::mt19937 random(static_cast<unsigned>(GetParam()));
   std::string content(GetParam(), '\0');
   for (char& c : content) c = static_cast<char>(random());
@@ -29,17 +29,17 @@ TEST_P(DeflateFile, ProducesOneZlibStreamThatInflatesToTheFile) {
   EXPECT_EQ(size, packed.size());
   ASSERT_GE(packed.size(), 6u);
   EXPECT_EQ(static_cast<unsigned char>(packed[0]) & 0x0F, 8) << "deflate method in the zlib header";
-  EXPECT_EQ(testing::inflateZlib(packed), content);
+  EXPECT_EQ(testing_support::inflateZlib(packed), content);
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, DeflateFile,
                          ::testing::Values(0u, 1u, 65535u, 65536u, 65537u, 3u * 65536u + 11u));
 
 TEST(DeflateFileErrors, MissingSourceOrUnwritableTargetThrows) {
-  testing::TestDirectory dir;
-  EXPECT_THROW(deflateFile(dir.path() / "absent", dir.path() / "out.z"), std::runtime_error);
+  testing_support::TempDir dir;
+  EXPECT_THROW(deflateFile(dir.path() / "absent", dir.path() / "out.z"), AgentError);
   writeFile(dir.path() / "rows", "x");
-  EXPECT_THROW(deflateFile(dir.path() / "rows", dir.path() / "no" / "out.z"), std::runtime_error);
+  EXPECT_THROW(deflateFile(dir.path() / "rows", dir.path() / "no" / "out.z"), AgentError);
 }
 
 }  // namespace

@@ -3,12 +3,11 @@
 // summary of what a real replication run brought into the local databases.
 #include <arpa/inet.h>
 #include <grp.h>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <pwd.h>
 #include <sys/socket.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <memory>
 #include <sstream>
@@ -18,9 +17,10 @@
 #include "demo/demo_objects.h"
 #include "demo/local_summary.h"
 #include "demo/sql_session.h"
+#include "engine/database.h"
 #include "engine/replicate_object.h"
 #include "link/cp1251.h"
-#include "tests/agent/agent_process.h"
+#include "tests/support/agent_process.h"
 #include "tests/support/child_process.h"
 #include "tests/support/manual_clock.h"
 #include "tests/support/temp_dir.h"
@@ -41,7 +41,8 @@ void writeFromTemplate(const std::filesystem::path& from, const std::filesystem:
     EXPECT_EQ(::chown(to.c_str(), user->pw_uid, grp->gr_gid), 0);
   }
   std::filesystem::permissions(to, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
-                                       std::filesystem::perms::group_read | std::filesystem::perms::group_write);
+                                       std::filesystem::perms::group_read |
+                                       std::filesystem::perms::group_write);
 }
 
 // A loopback port with nobody listening.
@@ -69,19 +70,20 @@ class DemoTool : public ::testing::Test {
     std::filesystem::create_directories(dir_ / "agent");
     writeFromTemplate(MIRROX_METERING_TEMPLATE, meteringSite_);
     writeFromTemplate(MIRROX_JOURNAL_TEMPLATE, journalSite_);
-    agent_ = std::make_unique<agent::testing::AgentProcess>(dir_ / "agent",
-                                                            std::vector<std::string>{"--password", "quillbarn"});
+    agent_ = std::make_unique<testing_support::AgentProcess>(
+        dir_ / "agent", std::vector<std::string>{"--password", Database::kPassword});
   }
   int agentPort() const { return agent_->port(); }
 
   void writeSettings(int meteringPort, int journalPort, const std::filesystem::path& meteringRemote,
                      const std::filesystem::path& localMetering) {
-    const std::string text = "[Main]\r\nperiod=1\r\n[1]\r\nods=Котельная №1\r\nhost=127.0.0.1\r\nport=" +
-                             std::to_string(meteringPort) + "\r\ndb_path=" + localMetering.string() +
-                             "\r\nremote_db_path=" + meteringRemote.string() +
-                             "\r\ndb_type=0\r\n[2]\r\nods=ОДС-2\r\nhost=127.0.0.1\r\nport=" +
-                             std::to_string(journalPort) + "\r\ndb_path=" + localJournal_.string() +
-                             "\r\nremote_db_path=" + journalSite_.string() + "\r\ndb_type=1\r\n";
+    const std::string text =
+        "[Main]\r\nperiod=1\r\n[1]\r\nods=Котельная №1\r\nhost=127.0.0.1\r\nport=" +
+        std::to_string(meteringPort) + "\r\ndb_path=" + localMetering.string() +
+        "\r\nremote_db_path=" + meteringRemote.string() +
+        "\r\ndb_type=0\r\n[2]\r\nods=ОДС-2\r\nhost=127.0.0.1\r\nport=" + std::to_string(journalPort) +
+        "\r\ndb_path=" + localJournal_.string() + "\r\nremote_db_path=" + journalSite_.string() +
+        "\r\ndb_type=1\r\n";
     writeFile(install_ / "mirrox.ini", utf8ToCp1251(text));
   }
   void writeSettings(int port) { writeSettings(port, port, meteringSite_, localMetering_); }
@@ -90,11 +92,12 @@ class DemoTool : public ::testing::Test {
   // page 1251, through the server, stopping at the first error.
   void loadSample(const std::string& name, const std::filesystem::path& site) {
     const auto converted = dir_ / (name + ".1251");
-    writeFile(converted, utf8ToCp1251(readFile(std::filesystem::path(MIRROX_SOURCE_DIR) / "demo" / "sql" / name)));
+    writeFile(converted,
+              utf8ToCp1251(readFile(std::filesystem::path(MIRROX_SOURCE_DIR) / "demo" / "sql" / name)));
     testing_support::ChildProcess isql(
         "/usr/bin/isql-fb",
-        {"-q", "-bail", "-ch", "WIN1251", "-user", "SYSDBA", "-password", "quillbarn", "-i", converted.string(),
-         "127.0.0.1:" + site.string()},
+        {"-q", "-bail", "-ch", "WIN1251", "-user", Database::kUserName, "-password", Database::kPassword,
+         "-i", converted.string(), "127.0.0.1:" + site.string()},
         {}, dir_.path(), dir_ / (name + ".out"));
     const auto code = isql.waitFor(std::chrono::seconds(120));
     ASSERT_TRUE(code.has_value());
@@ -114,7 +117,7 @@ class DemoTool : public ::testing::Test {
   std::filesystem::path journalSite_ = dir_ / "sites" / "journal.db";
   std::filesystem::path localMetering_ = install_ / "DB" / "serverdb.gdb";
   std::filesystem::path localJournal_ = install_ / "DB" / "journal.db";
-  std::unique_ptr<agent::testing::AgentProcess> agent_;
+  std::unique_ptr<testing_support::AgentProcess> agent_;
 };
 
 TEST_F(DemoTool, PrepareThenSampleDataLeavesTheWholeHistoryCaptured) {
@@ -136,15 +139,19 @@ TEST_F(DemoTool, PrepareThenSampleDataLeavesTheWholeHistoryCaptured) {
   EXPECT_EQ(count(meteringSite_, "select count(*) from rashod2004 where rec_date >= current_date"), 0);
 
   EXPECT_EQ(count(journalSite_, "select count(*) from journal_people_alerts"), 6);
-  EXPECT_EQ(count(journalSite_, "select count(*) from journal_people_alerts where date_close is not null"), 3);
+  EXPECT_EQ(count(journalSite_, "select count(*) from journal_people_alerts where date_close is not null"),
+            3);
   EXPECT_EQ(count(journalSite_, "select count(*) from journal_people_alerts where deleted = 1"), 1);
   EXPECT_EQ(count(journalSite_, "select count(distinct id_rec) from r_client where status = 2"), 6);
+  EXPECT_EQ(
+      count(
+          journalSite_,
+          "select count(distinct r.id_rec) from r_client r join journal_hardware j on j.id_record = r.id_rec "
+          "where r.status = 0"),
+      3);
   EXPECT_EQ(count(journalSite_,
-                  "select count(distinct r.id_rec) from r_client r join journal_hardware j on j.id_record = r.id_rec "
-                  "where r.status = 0"),
-            3);
-  EXPECT_EQ(count(journalSite_, "select count(*) from journal_hardware where date_confirm is not null and "
-                                "date_close is not null"),
+                  "select count(*) from journal_hardware where date_confirm is not null and "
+                  "date_close is not null"),
             2);
 }
 
@@ -165,7 +172,9 @@ TEST_F(DemoTool, PrepareWithoutAgentFailsEveryObjectButTriesEachOne) {
   EXPECT_EQ(prepareSites(install_, out), 1);
   EXPECT_NE(out.str().find("preparing \"Котельная №1\""), std::string::npos) << out.str();
   EXPECT_NE(out.str().find("preparing \"ОДС-2\""), std::string::npos) << out.str();
-  EXPECT_EQ(count(meteringSite_, "select count(*) from rdb$relations where rdb$relation_name = 'REP_RASHOD2004'"), 0);
+  EXPECT_EQ(
+      count(meteringSite_, "select count(*) from rdb$relations where rdb$relation_name = 'REP_RASHOD2004'"),
+      0);
 }
 
 TEST_F(DemoTool, EveryRoundOfNewRowsReachesTheCaptureTables) {
@@ -184,11 +193,13 @@ TEST_F(DemoTool, EveryRoundOfNewRowsReachesTheCaptureTables) {
               1);
   }
   EXPECT_EQ(count(meteringSite_, "select count(*) from rep_rashod2004"), captured + 2 * 12);
-  EXPECT_EQ(count(meteringSite_, "select count(distinct rec_date) from rashod2004 where rec_date >= current_date"),
-            2);
+  EXPECT_EQ(
+      count(meteringSite_, "select count(distinct rec_date) from rashod2004 where rec_date >= current_date"),
+      2);
   // Per round: a new request, a closed one (update), a new event, a confirm and a close (updates).
   EXPECT_GE(count(journalSite_, "select count(*) from r_client"), changes + 2 * 5);
-  EXPECT_EQ(count(journalSite_, "select count(*) from journal_people_alerts where date_close is null"), 3 + 2 - 2);
+  EXPECT_EQ(count(journalSite_, "select count(*) from journal_people_alerts where date_close is null"),
+            3 + 2 - 2);
 }
 
 TEST_F(DemoTool, NewRowsForARefusingSiteAreReportedAndTheOtherSiteIsServed) {
@@ -215,8 +226,9 @@ TEST_F(DemoTool, SummaryShowsWhatARealRunBroughtIntoTheLocalDatabases) {
   testing_support::ManualClock clock(46000.0);
   std::vector<std::string> published;
   {
-    DemoContext context(objects.registry(), install_ / "Log",
-                        [&published](const std::string& text) { published.push_back(text); }, &clock);
+    DemoContext context(
+        objects.registry(), install_ / "Log",
+        [&published](const std::string& text) { published.push_back(text); }, &clock);
     ASSERT_EQ(ReplicateObject(context, 0), 0) << (published.empty() ? "" : published.back());
     ASSERT_EQ(ReplicateObject(context, 1), 0) << (published.empty() ? "" : published.back());
   }

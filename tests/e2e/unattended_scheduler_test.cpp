@@ -11,11 +11,12 @@
 #include <sstream>
 #include <string>
 
+#include "engine/database.h"
 #include "link/cp1251.h"
 #include "link/date_time.h"
 #include "link/original_rep.h"
 #include "link/send_command.h"
-#include "tests/agent/agent_process.h"
+#include "tests/support/agent_process.h"
 #include "tests/support/child_process.h"
 #include "tests/support/fake_agent.h"
 #include "tests/support/lsan_options.h"
@@ -68,7 +69,7 @@ class UnattendedScheduler : public ::testing::Test {
   }
 
   // A site written from the template and prepared for capture, served by `agent`.
-  std::filesystem::path preparedSite(const agent::testing::AgentProcess& agent) {
+  std::filesystem::path preparedSite(const testing_support::AgentProcess& agent) {
     const auto site = siteFromTemplate(dir_.path());
     testing_support::TestContext context(dir_ / "agent", LinkLimits{});
     context.sites.push_back(AgentSite{"127.0.0.1", agent.port(), site.string(), 0});
@@ -87,7 +88,7 @@ class UnattendedScheduler : public ::testing::Test {
 TEST_F(UnattendedScheduler, ReplicatesAfterOnePeriodAndACloseDuringTheRunEndsAfterTheObject) {
   if (::geteuid() != 0) GTEST_SKIP() << "the site file must be handed to the server's account";
   const auto site = siteFromTemplate(dir_.path());
-  agent::testing::AgentProcess agent(dir_ / "agent", {"--password", "quillbarn"});
+  testing_support::AgentProcess agent(dir_ / "agent", {"--password", Database::kPassword});
 
   // The site is prepared for capture with the program's own preparation statements.
   testing_support::TestContext context(dir_ / "agent", LinkLimits{});
@@ -146,7 +147,7 @@ std::map<std::string, std::string> statusSamples(const std::string& text) {
 
 TEST_F(UnattendedScheduler, StatusFileTellsASuccessfulRunFromAFailedOne) {
   if (::geteuid() != 0) GTEST_SKIP() << "the site file must be handed to the server's account";
-  agent::testing::AgentProcess agent(dir_ / "agent", {"--password", "quillbarn"});
+  testing_support::AgentProcess agent(dir_ / "agent", {"--password", "quillbarn"});
   const auto site = preparedSite(agent);
   // The second object's agent is nowhere: its runs fail at the first command.
   int deadPort = 0;

@@ -3,21 +3,21 @@
 #include <gtest/gtest.h>
 
 #include "engine/batch_apply.h"
-#include "engine/local_db_error.h"
+#include "fb/error.h"
 #include "link/progress.h"
-#include "tests/engine/engine_test_context.h"
 #include "tests/engine/put_procedure.h"
-#include "tests/engine/scratch_database.h"
+#include "tests/support/engine_test_context.h"
 #include "tests/support/progress_recorder.h"
+#include "tests/support/scratch_database.h"
 #include "tests/support/temp_dir.h"
 
 namespace mirrox {
 namespace {
 
 using namespace std::chrono_literals;
-using engine_test::EngineTestContext;
-using engine_test::ScratchDatabase;
+using testing_support::EngineTestContext;
 using testing_support::ProgressRecorder;
+using testing_support::ScratchDatabase;
 using testing_support::TempDir;
 using testing_support::writeFile;
 
@@ -36,7 +36,7 @@ class ApplyProgressTest : public ::testing::Test {
  protected:
   ApplyProgressTest() {
     db_.emplace(dir_.path(), "local.fdb");
-    engine_test::createPutProcedure(*db_);
+    testing_support::createPutProcedure(*db_);
     context_.localConnection().DB.setDatabaseName(db_->connectionName());
     context_.listener = &recorder_;
   }
@@ -45,7 +45,7 @@ class ApplyProgressTest : public ::testing::Test {
   BatchReport apply(const std::string& content) {
     writeFile(file_, content);
     context_.localConnection().DB.connect();
-    return BatchApply(context_, engine_test::kPutCall, file_, 0, BatchKind::BatchArchive);
+    return BatchApply(context_, testing_support::kPutCall, file_, 0, BatchKind::BatchArchive);
   }
 
   TempDir dir_;
@@ -84,7 +84,7 @@ TEST_F(ApplyProgressTest, RowsAndShareAreReportedAfterEveryPackAndTheWholeFileAt
 TEST_F(ApplyProgressTest, BatchThatFailsEndsItsReportsShortOfTheWholeFile) {
   context_.manualClock.advanceOnEveryReading(1s);
   const std::string content = rows(3000, 2500);  // the 31st of February stops the batch
-  EXPECT_THROW(apply(content), LocalDbError);
+  EXPECT_THROW(apply(content), fb::Error);
   const std::vector<Progress> reports = recorder_.reports(ProgressStep::Applying);
   ASSERT_FALSE(reports.empty());
   EXPECT_EQ(reports.back().count, 2400u);

@@ -7,16 +7,16 @@
 #include "engine/row_error_file.h"
 #include "engine/upgrade_scripts.h"
 #include "link/result_file.h"
-#include "tests/engine/engine_test_context.h"
-#include "tests/engine/scratch_database.h"
+#include "tests/support/engine_test_context.h"
+#include "tests/support/scratch_database.h"
 #include "tests/support/temp_dir.h"
 
 namespace mirrox {
 namespace {
 
-using engine_test::EngineTestContext;
-using engine_test::ScratchDatabase;
+using testing_support::EngineTestContext;
 using testing_support::readFile;
+using testing_support::ScratchDatabase;
 using testing_support::TempDir;
 using testing_support::writeFile;
 

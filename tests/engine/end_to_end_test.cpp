@@ -4,21 +4,22 @@
 
 #include <memory>
 
+#include "engine/database.h"
 #include "engine/engine_messages.h"
 #include "engine/local_upgrade.h"
 #include "engine/prepare_remote.h"
 #include "engine/replicate_object.h"
 #include "engine/upgrade_scripts.h"
-#include "tests/agent/agent_process.h"
-#include "tests/engine/engine_test_context.h"
-#include "tests/engine/scratch_database.h"
+#include "tests/support/agent_process.h"
+#include "tests/support/engine_test_context.h"
+#include "tests/support/scratch_database.h"
 #include "tests/support/temp_dir.h"
 
 namespace mirrox {
 namespace {
 
-using engine_test::EngineTestContext;
-using engine_test::ScratchDatabase;
+using testing_support::EngineTestContext;
+using testing_support::ScratchDatabase;
 using testing_support::TempDir;
 
 using Rows = std::vector<std::vector<InputValue>>;
@@ -29,13 +30,13 @@ constexpr int kIndex = 3;
 class EndToEnd : public ::testing::Test {
  protected:
   void start(std::int32_t dbType) {
-    engine_test::openToServer(dir_.path());
+    testing_support::openToServer(dir_.path());
     std::filesystem::create_directory(dir_.path() / "site");
     std::filesystem::create_directory(dir_.path() / "local");
     site_.emplace(ScratchDatabase::fromTemplate(dir_.path() / "site", "site.fdb", dbType));
     local_.emplace(ScratchDatabase::fromTemplate(dir_.path() / "local", "local.fdb", dbType));
-    agent_ = std::make_unique<agent::testing::AgentProcess>(dir_.path(),
-                                                              std::vector<std::string>{"--password", "quillbarn"});
+    agent_ = std::make_unique<testing_support::AgentProcess>(
+        dir_.path(), std::vector<std::string>{"--password", Database::kPassword});
     for (int i = 0; i <= kIndex; ++i) {
       context_.objects.push_back({{"127.0.0.1", agent_->port(), site_->path().string(), 0},
                                   {"Site " + std::to_string(i), dbType, local_->path().string(), 0, 0}});
@@ -53,25 +54,33 @@ class EndToEnd : public ::testing::Test {
   EngineTestContext context_{dir_.path()};
   std::optional<ScratchDatabase> site_;
   std::optional<ScratchDatabase> local_;
-  std::unique_ptr<agent::testing::AgentProcess> agent_;
+  std::unique_ptr<testing_support::AgentProcess> agent_;
 };
 
 TEST_F(EndToEnd, MeteringSiteReplicatesWithRegionQualifiedIdsAndNothingTwice) {
   start(DbTypeMetering);
   site_->exec("insert into STREET values (1, 'Lenina', 2, 0, 0, 0)");
-  site_->exec("insert into HOUSE (ID_HOUSE, STREET_ID, NUMBER, BUILDING, KORPUS) values (2, 1, '12', '', '')");
-  site_->exec("insert into CONC (ID_CONC, MODEL_ID, HOUSE_ID, IP_ADDRESS, IP_PORT, RS_NUM) "
-              "values (5, 1, 2, '10.0.0.5', 4001, 3)");
-  site_->exec("insert into CHANNEL (ID_CHANNEL, CONC_ID, CHANNEL_NUMBER, DEVICE_ID, UIN, SERV_ID, FLAT, IN_OUT, WINP) "
-              "values (17, 5, 1, 1, 555, 2, 0, 0, 'w')");
-  site_->exec("insert into LASTRHV (CHANNEL_ID, PARAM, R_VALUE, REC_DATE) values (17, 1, 10.5, '2024-02-01 10:00:00')");
+  site_->exec(
+      "insert into HOUSE (ID_HOUSE, STREET_ID, NUMBER, BUILDING, KORPUS) values (2, 1, '12', '', '')");
+  site_->exec(
+      "insert into CONC (ID_CONC, MODEL_ID, HOUSE_ID, IP_ADDRESS, IP_PORT, RS_NUM) "
+      "values (5, 1, 2, '10.0.0.5', 4001, 3)");
+  site_->exec(
+      "insert into CHANNEL (ID_CHANNEL, CONC_ID, CHANNEL_NUMBER, DEVICE_ID, UIN, SERV_ID, FLAT, IN_OUT, "
+      "WINP) "
+      "values (17, 5, 1, 1, 555, 2, 0, 0, 'w')");
+  site_->exec(
+      "insert into LASTRHV (CHANNEL_ID, PARAM, R_VALUE, REC_DATE) values (17, 1, 10.5, '2024-02-01 "
+      "10:00:00')");
   site_->exec("insert into RASHOD2004 values (17, 1, '2024-02-01 01:00:00', 1.5)");
   site_->exec("insert into RASHOD2004 values (17, 1, '2024-02-01 02:00:00', 2.5)");
 
   ASSERT_EQ(run(), 0) << context_.lastPublished();
   EXPECT_EQ(context_.lastPublished(), "\r\n-------");
-  EXPECT_EQ(local_->rows("select ID_STREET, NAME from STREET where ID_STREET = 300001"), (Rows{{"300001", "Lenina"}}));
-  EXPECT_EQ(local_->rows("select CONC_ID, WINP from CHANNEL where ID_CHANNEL = 300017"), (Rows{{"300005", "w"}}));
+  EXPECT_EQ(local_->rows("select ID_STREET, NAME from STREET where ID_STREET = 300001"),
+            (Rows{{"300001", "Lenina"}}));
+  EXPECT_EQ(local_->rows("select CONC_ID, WINP from CHANNEL where ID_CHANNEL = 300017"),
+            (Rows{{"300005", "w"}}));
   EXPECT_EQ(local_->rows("select R_VALUE from LASTRHV where CHANNEL_ID = 300017"), (Rows{{"10.50000"}}));
   EXPECT_EQ(local_->scalar("select count(*) from RASHOD2004 where CHANNEL_ID = 300017"), 2);
   EXPECT_EQ(site_->scalar("select count(*) from REP_RASHOD2004"), 0);
@@ -93,10 +102,12 @@ TEST_F(EndToEnd, MeteringSiteReplicatesWithRegionQualifiedIdsAndNothingTwice) {
 TEST_F(EndToEnd, FailedBatchLeavesTheSiteArchiveCapturedUntilTheNextRun) {
   start(DbTypeMetering);
   site_->exec("insert into STREET values (1, 'Lenina', 2, 0, 0, 0)");
-  site_->exec("insert into HOUSE (ID_HOUSE, STREET_ID, NUMBER, BUILDING, KORPUS) values (2, 1, '12', '', '')");
+  site_->exec(
+      "insert into HOUSE (ID_HOUSE, STREET_ID, NUMBER, BUILDING, KORPUS) values (2, 1, '12', '', '')");
   site_->exec("insert into CONC (ID_CONC, MODEL_ID, HOUSE_ID) values (5, 1, 2)");
-  site_->exec("insert into CHANNEL (ID_CHANNEL, CONC_ID, CHANNEL_NUMBER, DEVICE_ID, UIN, SERV_ID, FLAT, IN_OUT) "
-              "values (17, 5, 1, 1, 555, 2, 0, 0)");
+  site_->exec(
+      "insert into CHANNEL (ID_CHANNEL, CONC_ID, CHANNEL_NUMBER, DEVICE_ID, UIN, SERV_ID, FLAT, IN_OUT) "
+      "values (17, 5, 1, 1, 555, 2, 0, 0)");
   site_->exec("insert into RASHOD2004 values (17, 1, '2024-02-01 01:00:00', 1.5)");
   ASSERT_EQ(run(), 0) << context_.lastPublished();
 
@@ -127,15 +138,19 @@ TEST_F(EndToEnd, JournalSiteReplicatesRequestsAndEventsOnce) {
     ASSERT_FALSE(ExecLocalStatement(site, JournalUpgradeScript[0]));
     ASSERT_FALSE(ExecLocalStatement(site, JournalUpgradeScript[1]));
   }
-  site_->exec("execute procedure REPL_ZAYAVKA (7, '2024-03-01 08:00:00', null, 0, 'N-1', 'Main st 1', 'Leak', "
-              "'Water', 'Ivanov', 'Fitter', 'wet', 'fixed', '555-01', 2, 3)");
-  site_->exec("execute procedure REPL_HW ('House 5', '2024-03-01 08:00:00', '2024-03-01 08:10:00', null, 'Door', "
-              "'t1', 5, 'seen')");
+  site_->exec(
+      "execute procedure REPL_ZAYAVKA (7, '2024-03-01 08:00:00', null, 0, 'N-1', 'Main st 1', 'Leak', "
+      "'Water', 'Ivanov', 'Fitter', 'wet', 'fixed', '555-01', 2, 3)");
+  site_->exec(
+      "execute procedure REPL_HW ('House 5', '2024-03-01 08:00:00', '2024-03-01 08:10:00', null, 'Door', "
+      "'t1', 5, 'seen')");
 
   ASSERT_EQ(run(), 0) << context_.lastPublished();
-  EXPECT_EQ(local_->rows("select j.FLAT_NUMBER, j.NUMBER, p.NAME from JOURNAL_PEOPLE_ALERTS j "
-                         "join PEOPLE p on p.ID_PEOPLE = j.CLIENT_PEOPLE_ID where j.DATE_OPEN = '2024-03-01 08:00:00'"),
-            (Rows{{"7", "N-1", "Ivanov"}}));
+  EXPECT_EQ(
+      local_->rows(
+          "select j.FLAT_NUMBER, j.NUMBER, p.NAME from JOURNAL_PEOPLE_ALERTS j "
+          "join PEOPLE p on p.ID_PEOPLE = j.CLIENT_PEOPLE_ID where j.DATE_OPEN = '2024-03-01 08:00:00'"),
+      (Rows{{"7", "N-1", "Ivanov"}}));
   const std::string siteEvents =
       "select count(*) from JOURNAL_HARDWARE h join ITEM_TAGS t on t.ID_TAG = h.TAG_ID "
       "where t.NAME = '192.168.254.1 t1' and h.DATE_CONFIRM = '2024-03-01 08:10:00'";
@@ -143,14 +158,19 @@ TEST_F(EndToEnd, JournalSiteReplicatesRequestsAndEventsOnce) {
   EXPECT_EQ(site_->scalar("select count(*) from R_CLIENT"), 0);
 
   // Closing both at the site brings updates, not copies.
-  site_->exec("execute procedure REPL_ZAYAVKA (7, '2024-03-01 08:00:00', '2024-03-01 12:00:00', 0, 'N-1', "
-              "'Main st 1', 'Leak', 'Water', 'Ivanov', 'Fitter', 'wet', 'fixed', '555-01', 2, 3)");
-  site_->exec("execute procedure REPL_HW ('House 5', null, null, '2024-03-01 09:00:00', 'Door', 't1', 5, 'done')");
+  site_->exec(
+      "execute procedure REPL_ZAYAVKA (7, '2024-03-01 08:00:00', '2024-03-01 12:00:00', 0, 'N-1', "
+      "'Main st 1', 'Leak', 'Water', 'Ivanov', 'Fitter', 'wet', 'fixed', '555-01', 2, 3)");
+  site_->exec(
+      "execute procedure REPL_HW ('House 5', null, null, '2024-03-01 09:00:00', 'Door', 't1', 5, 'done')");
   ASSERT_EQ(run(), 0) << context_.lastPublished();
-  EXPECT_EQ(local_->scalar("select count(*) from JOURNAL_PEOPLE_ALERTS where DATE_OPEN = '2024-03-01 08:00:00' "
-                           "and DATE_CLOSE = '2024-03-01 12:00:00'"),
-            1);
-  EXPECT_EQ(local_->scalar("select count(*) from JOURNAL_PEOPLE_ALERTS where DATE_OPEN = '2024-03-01 08:00:00'"), 1);
+  EXPECT_EQ(
+      local_->scalar("select count(*) from JOURNAL_PEOPLE_ALERTS where DATE_OPEN = '2024-03-01 08:00:00' "
+                     "and DATE_CLOSE = '2024-03-01 12:00:00'"),
+      1);
+  EXPECT_EQ(
+      local_->scalar("select count(*) from JOURNAL_PEOPLE_ALERTS where DATE_OPEN = '2024-03-01 08:00:00'"),
+      1);
   EXPECT_EQ(local_->scalar("select count(*) from JOURNAL_HARDWARE h join ITEM_TAGS t on t.ID_TAG = h.TAG_ID "
                            "where t.NAME = '192.168.254.1 t1' and h.DATE_CLOSE = '2024-03-01 09:00:00'"),
             1);
@@ -159,10 +179,12 @@ TEST_F(EndToEnd, JournalSiteReplicatesRequestsAndEventsOnce) {
 TEST_F(EndToEnd, SinceDateBringsTheArchiveAndARepeatedRangeAddsNothing) {
   start(DbTypeMetering);
   site_->exec("insert into STREET values (1, 'Lenina', 2, 0, 0, 0)");
-  site_->exec("insert into HOUSE (ID_HOUSE, STREET_ID, NUMBER, BUILDING, KORPUS) values (2, 1, '12', '', '')");
+  site_->exec(
+      "insert into HOUSE (ID_HOUSE, STREET_ID, NUMBER, BUILDING, KORPUS) values (2, 1, '12', '', '')");
   site_->exec("insert into CONC (ID_CONC, MODEL_ID, HOUSE_ID) values (5, 1, 2)");
-  site_->exec("insert into CHANNEL (ID_CHANNEL, CONC_ID, CHANNEL_NUMBER, DEVICE_ID, UIN, SERV_ID, FLAT, IN_OUT) "
-              "values (17, 5, 1, 1, 555, 2, 0, 0)");
+  site_->exec(
+      "insert into CHANNEL (ID_CHANNEL, CONC_ID, CHANNEL_NUMBER, DEVICE_ID, UIN, SERV_ID, FLAT, IN_OUT) "
+      "values (17, 5, 1, 1, 555, 2, 0, 0)");
   site_->exec("insert into RASHOD2004 values (17, 1, '2023-12-01 01:00:00', 1)");
   site_->exec("insert into RASHOD2004 values (17, 1, '2024-02-01 01:00:00', 2)");
   site_->exec("insert into RASHOD2004 values (17, 1, '2024-03-01 01:00:00', 3)");

@@ -1,21 +1,22 @@
 #include <gtest/gtest.h>
 
 #include "engine/local_connection.h"
-#include "engine/local_db_error.h"
-#include "tests/engine/scratch_database.h"
+#include "fb/error.h"
+#include "tests/support/scratch_database.h"
 #include "tests/support/temp_dir.h"
 
 namespace mirrox {
 namespace {
 
-using engine_test::ScratchDatabase;
+using testing_support::ScratchDatabase;
 using testing_support::TempDir;
 
 class LocalDbTest : public ::testing::Test {
  protected:
   void SetUp() override {
     db_.emplace(dir_.path(), "scratch.fdb");
-    db_->exec("create table T (I integer, S smallint, N numeric(18,5), D timestamp, V varchar(5), W varchar(10))");
+    db_->exec(
+        "create table T (I integer, S smallint, N numeric(18,5), D timestamp, V varchar(5), W varchar(10))");
     local_.DB.setDatabaseName(db_->connectionName());
   }
 
@@ -60,8 +61,9 @@ TEST_F(LocalDbTest, TextLongerThanItsParameterFailsBeforeExecuting) {
   try {
     local_.Qr.execute({"123456"});
     FAIL() << "no error";
-  } catch (const LocalDbError& error) {
-    EXPECT_NE(std::string(error.what()).find("expected length 5, actual 6"), std::string::npos) << error.what();
+  } catch (const fb::Error& error) {
+    EXPECT_NE(std::string(error.what()).find("expected length 5, actual 6"), std::string::npos)
+        << error.what();
   }
   local_.Qr.execute({"12345"});
   local_.TR.commit();
@@ -75,7 +77,7 @@ TEST_F(LocalDbTest, ServerConversionErrorsCarryTheServersMessage) {
   try {
     local_.Qr.execute({"1,5"});
     FAIL() << "no error";
-  } catch (const LocalDbError& error) {
+  } catch (const fb::Error& error) {
     EXPECT_NE(std::string(error.what()).find("conversion error from string \"1,5\""), std::string::npos)
         << error.what();
   }
@@ -123,7 +125,7 @@ TEST_F(LocalDbTest, ConnectFailureCarriesTheServersMessage) {
   try {
     local_.DB.connect();
     FAIL() << "connected";
-  } catch (const LocalDbError& error) {
+  } catch (const fb::Error& error) {
     EXPECT_NE(std::string(error.what()).find("I/O error"), std::string::npos) << error.what();
   }
   EXPECT_FALSE(local_.DB.connected());
@@ -143,12 +145,12 @@ TEST_F(LocalDbTest, ServerDroppingTheConnectionMidStatementLeavesNothingBehind) 
   try {
     local_.Qr.execute({"2"});
     FAIL() << "executed on a dropped connection";
-  } catch (const LocalDbError& error) {
+  } catch (const fb::Error& error) {
     EXPECT_TRUE(error.connectionLost()) << error.what();
   }
   // Nothing more is asked of the dead connection: a shut-down port may never answer.
   EXPECT_FALSE(local_.DB.connected());
-  EXPECT_THROW(local_.TR.commit(), LocalDbError);
+  EXPECT_THROW(local_.TR.commit(), fb::Error);
   EXPECT_FALSE(local_.TR.active());
   local_.DB.disconnect();  // must not throw or hang
   EXPECT_FALSE(local_.DB.connected());

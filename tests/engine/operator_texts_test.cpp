@@ -7,24 +7,24 @@
 
 #include "engine/batch_apply.h"
 #include "engine/db_type.h"
-#include "engine/local_db_error.h"
 #include "engine/local_upgrade.h"
 #include "engine/prepare_remote.h"
 #include "engine/replicate_object.h"
 #include "engine/row_error_file.h"
+#include "fb/error.h"
 #include "link/cp1251.h"
 #include "link/result_file.h"
-#include "tests/engine/engine_test_context.h"
-#include "tests/engine/scratch_database.h"
+#include "tests/support/engine_test_context.h"
+#include "tests/support/scratch_database.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/without_capabilities.h"
 
 namespace mirrox {
 namespace {
 
-using engine_test::EngineTestContext;
-using engine_test::ScratchDatabase;
+using testing_support::EngineTestContext;
 using testing_support::readFile;
+using testing_support::ScratchDatabase;
 using testing_support::TempDir;
 using testing_support::writeFile;
 
@@ -83,7 +83,7 @@ TEST(RowErrorFile, EntryThatCannotBeWrittenSaysWhichFile) {
   try {
     appendRowError(file, 45000.0, "refused", "execute procedure X", {});
     FAIL() << "an entry was written to a missing directory";
-  } catch (const LocalDbError& error) {
+  } catch (const fb::Error& error) {
     EXPECT_EQ(std::string(error.what()),
               "Невозможно записать в файл " + file.string() + ": No such file or directory");
   }

@@ -4,26 +4,26 @@
 
 #include "engine/batch_apply.h"
 #include "engine/db_type.h"
-#include "engine/local_db_error.h"
 #include "engine/local_upgrade.h"
 #include "engine/row_error_file.h"
+#include "fb/error.h"
 #include "link/result_file.h"
-#include "tests/engine/engine_test_context.h"
 #include "tests/engine/put_procedure.h"
-#include "tests/engine/scratch_database.h"
+#include "tests/support/engine_test_context.h"
+#include "tests/support/scratch_database.h"
 #include "tests/support/temp_dir.h"
 
 namespace mirrox {
 namespace {
 
-using engine_test::EngineTestContext;
-using engine_test::ScratchDatabase;
+using testing_support::EngineTestContext;
 using testing_support::readFile;
+using testing_support::ScratchDatabase;
 using testing_support::TempDir;
 using testing_support::writeFile;
 using Rows = std::vector<std::vector<InputValue>>;
 
-constexpr const char* kCall = engine_test::kPutCall;
+constexpr const char* kCall = testing_support::kPutCall;
 
 std::string row(int id, const std::string& name = "n", const std::string& at = "01.02.2024 10:00:00",
                 const std::string& n = "1.5") {
@@ -51,7 +51,7 @@ class Applier {
     std::filesystem::create_directories(dir_.path() / name);
     context_.manualClock.set(encodeDateTime({2024, 3, 7, 9, 5, 4, 0}));
     db_.emplace(dir_.path() / name, "local.fdb");
-    engine_test::createPutProcedure(*db_);
+    testing_support::createPutProcedure(*db_);
     context_.localConnection().DB.setDatabaseName(db_->connectionName());
   }
 
@@ -63,7 +63,7 @@ class Applier {
     local.DB.connect();
     try {
       outcome.report = BatchApply(context_, kCall, file, rowsPerPack);
-    } catch (const LocalDbError& error) {
+    } catch (const fb::Error& error) {
       outcome.batchError = error.what();
     }
     // As at the start of the next run: whatever the failed batch executed is committed now.

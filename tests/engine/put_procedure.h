@@ -1,8 +1,8 @@
 #pragma once
 
-#include "tests/engine/scratch_database.h"
+#include "tests/support/scratch_database.h"
 
-namespace mirrox::engine_test {
+namespace mirrox::testing_support {
 
 // A call with one input of each kind the engine binds (a number, a text, a time stamp, a numeric),
 // four a row, so rows travel in packs of 400. The key lets a row fail on its own (a NULL key, a
@@ -18,4 +18,4 @@ inline void createPutProcedure(const ScratchDatabase& db) {
       "insert into T values (:ID, :NAME, :STAMP, :N); end");
 }
 
-}  // namespace mirrox::engine_test
+}  // namespace mirrox::testing_support

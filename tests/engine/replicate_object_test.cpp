@@ -11,17 +11,18 @@
 #include "link/journal_rep.h"
 #include "link/original_rep.h"
 #include "link/protocol.h"
-#include "tests/engine/engine_test_context.h"
-#include "tests/engine/scratch_database.h"
+#include "tests/support/engine_test_context.h"
 #include "tests/support/fake_agent.h"
+#include "tests/support/scratch_database.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/zlib_stream.h"
 
 namespace mirrox {
 namespace {
 
-using engine_test::EngineTestContext;
-using engine_test::ScratchDatabase;
+using testing_support::EngineTestContext;
 using testing_support::FakeAgent;
+using testing_support::ScratchDatabase;
 using testing_support::Script;
 using testing_support::TempDir;
 using testing_support::writeFile;
@@ -47,8 +48,8 @@ class RunTest : public ::testing::Test {
       db_.emplace(ScratchDatabase::fromTemplate(dir_.path(), "local.fdb", dbType));
     }
     while (static_cast<int>(context_.objects.size()) <= index) {
-      context_.objects.push_back({{agent.host(), agent.port(), "/site/db.gdb", 0},
-                                  {"Site", dbType, db_->path().string(), 0, 0}});
+      context_.objects.push_back(
+          {{agent.host(), agent.port(), "/site/db.gdb", 0}, {"Site", dbType, db_->path().string(), 0, 0}});
     }
   }
 
@@ -92,12 +93,11 @@ TEST_F(RunTest, MeteringRunAppliesEverythingPurgesAndEndsWithTheSeparatorAlone) 
 
   EXPECT_EQ(sent(agent), (std::vector<std::string>{
                              "/2//site/db.gdb\r\n", line(OriginalRep::CmdSelectAddress), "/4/11\r\n",
-                             line(OriginalRep::CmdSelectCurrentValues), "/4/12\r\n", line(OriginalRep::CmdMarkArchive),
-                             line(OriginalRep::CmdSelectArchive), "/4/13\r\n", line(OriginalRep::CmdPurgeArchive),
-                             line(CmdCloseDatabase)}));
-  EXPECT_EQ(steps(),
-            (std::vector<std::string>{"Репликации данных \r\n3. Site", "Адресная информация...", "Мгновенные данные...",
-                                      "Архивы ...", "\r\n-------"}));
+                             line(OriginalRep::CmdSelectCurrentValues), "/4/12\r\n",
+                             line(OriginalRep::CmdMarkArchive), line(OriginalRep::CmdSelectArchive),
+                             "/4/13\r\n", line(OriginalRep::CmdPurgeArchive), line(CmdCloseDatabase)}));
+  EXPECT_EQ(steps(), (std::vector<std::string>{"Репликации данных \r\n3. Site", "Адресная информация...",
+                                               "Мгновенные данные...", "Архивы ...", "\r\n-------"}));
   EXPECT_NEAR(context_.manualClock.now() - before, 2000.0 / 86400000.0, 1e-9);
   EXPECT_FALSE(context_.tcp().connected());
   EXPECT_TRUE(context_.localConnection().DB.connected());
@@ -123,7 +123,8 @@ TEST_F(RunTest, FailedAddressBatchEndsWithOneAndKeepsTheChecksum) {
   Script s;
   ok(s);
   select(s, 11);
-  fetch(s, "1\t2\t" + std::string(60, 'x') + "\t12\tA\t1\t1\t10.0.0.5\t4001\t3\t17\t5\t1\t1\t555\t2\t0\t0\tw\r\n");
+  fetch(s, "1\t2\t" + std::string(60, 'x') +
+               "\t12\tA\t1\t1\t10.0.0.5\t4001\t3\t17\t5\t1\t1\t555\t2\t0\t0\tw\r\n");
   FakeAgent agent({s});
   makeObject(DbTypeMetering, agent);
   context_.at(0).local.addressChecksum = 77;
@@ -184,14 +185,17 @@ TEST_F(RunTest, UnreachableLocalDatabaseSendsNothingToTheAgent) {
 TEST_F(RunTest, FailingUpgradeEndsWithTwoAndIsRepeatedNextRun) {
   // Without the address tables the third procedure cannot compile.
   db_.emplace(dir_.path(), "local.fdb");
-  db_->exec("create table LASTRHV (CHANNEL_ID INTEGER, PARAM SMALLINT, R_VALUE NUMERIC(18,5), REC_DATE TIMESTAMP)");
-  db_->exec("create table RASHOD2004 (CHANNEL_ID INTEGER, PARAM SMALLINT, REC_DATE TIMESTAMP, RASHOD_VALUE NUMERIC(18,5))");
+  db_->exec(
+      "create table LASTRHV (CHANNEL_ID INTEGER, PARAM SMALLINT, R_VALUE NUMERIC(18,5), REC_DATE TIMESTAMP)");
+  db_->exec(
+      "create table RASHOD2004 (CHANNEL_ID INTEGER, PARAM SMALLINT, REC_DATE TIMESTAMP, RASHOD_VALUE "
+      "NUMERIC(18,5))");
   FakeAgent agent({Script()});
   makeObject(DbTypeMetering, agent);
   for (int run = 0; run < 2; ++run) {
     EXPECT_EQ(ReplicateObject(context_, 0), 2);
-    EXPECT_EQ(context_.lastPublished(),
-              std::string("Ошибка обновления локальной БД: ") + MeteringUpgradeScript[2].Param + "\r\n-------");
+    EXPECT_EQ(context_.lastPublished(), std::string("Ошибка обновления локальной БД: ") +
+                                            MeteringUpgradeScript[2].Param + "\r\n-------");
   }
   EXPECT_TRUE(sent(agent).empty());
 }
@@ -231,13 +235,14 @@ TEST_F(RunTest, JournalRunAppliesRequestsAndEventsAndPurgesBoth) {
   FakeAgent agent({journalDialogue(kRequest, kEvent, true)});
   makeObject(DbTypeJournal, agent);
   EXPECT_EQ(ReplicateObject(context_, 0), 0) << context_.lastPublished();
-  EXPECT_EQ(sent(agent), (std::vector<std::string>{
-                             "/2//site/db.gdb\r\n", line(JournalRep::CmdMarkRequests), line(JournalRep::CmdSelectRequests),
-                             "/4/21\r\n", line(JournalRep::CmdPurgeRequests), line(JournalRep::CmdMarkEvents),
-                             line(JournalRep::CmdSelectEvents), "/4/22\r\n", line(JournalRep::CmdPurgeEvents),
-                             line(CmdCloseDatabase)}));
+  EXPECT_EQ(sent(agent),
+            (std::vector<std::string>{"/2//site/db.gdb\r\n", line(JournalRep::CmdMarkRequests),
+                                      line(JournalRep::CmdSelectRequests), "/4/21\r\n",
+                                      line(JournalRep::CmdPurgeRequests), line(JournalRep::CmdMarkEvents),
+                                      line(JournalRep::CmdSelectEvents), "/4/22\r\n",
+                                      line(JournalRep::CmdPurgeEvents), line(CmdCloseDatabase)}));
   EXPECT_EQ(steps(), (std::vector<std::string>{"Репликации данных \r\n0. Site", "Заявки...", "События...",
-                                                          "\r\n-------"}));
+                                               "\r\n-------"}));
   context_.localConnection().DB.disconnect();
   EXPECT_EQ(count("JOURNAL_PEOPLE_ALERTS"), 1);
   EXPECT_EQ(count(kSiteEvents), 1);
@@ -246,7 +251,8 @@ TEST_F(RunTest, JournalRunAppliesRequestsAndEventsAndPurgesBoth) {
 // The events go on, but the run fails with the request batch's message: a run that leaves requests
 // behind must not give the object a new time and an OK link.
 TEST_F(RunTest, FailedRequestBatchStillReplicatesTheEventsButFailsTheRun) {
-  FakeAgent agent({journalDialogue("7\t31.02.2024 08:00:00\t\t0\tN\tA\tL\tW\tI\tF\t\t\t\t1\t1\r\n", kEvent, false)});
+  FakeAgent agent(
+      {journalDialogue("7\t31.02.2024 08:00:00\t\t0\tN\tA\tL\tW\tI\tF\t\t\t\t1\t1\r\n", kEvent, false)});
   makeObject(DbTypeJournal, agent);
   EXPECT_EQ(ReplicateObject(context_, 0), 1);
   EXPECT_EQ(context_.lastPublished().rfind(messages::kBatchFailed, 0), 0u) << context_.lastPublished();
@@ -334,10 +340,11 @@ TEST_F(PrepareTest, MeteringSendsTwoStatementsAsTextThenCloses) {
   FakeAgent agent({s});
   makeObject(DbTypeMetering, agent);
   EXPECT_EQ(PrepareRemoteDatabase(context_, 0), 0);
-  EXPECT_EQ(sent(agent), (std::vector<std::string>{"/2//site/db.gdb\r\n",
-                                                   "/0/" + EncodeParam(OriginalRep::MeteringPrepScript[0].Param) + "\r\n",
-                                                   "/0/" + EncodeParam(OriginalRep::MeteringPrepScript[1].Param) + "\r\n",
-                                                   line(CmdCloseDatabase)}));
+  EXPECT_EQ(
+      sent(agent),
+      (std::vector<std::string>{
+          "/2//site/db.gdb\r\n", "/0/" + EncodeParam(OriginalRep::MeteringPrepScript[0].Param) + "\r\n",
+          "/0/" + EncodeParam(OriginalRep::MeteringPrepScript[1].Param) + "\r\n", line(CmdCloseDatabase)}));
   EXPECT_EQ(context_.published, (std::vector<std::string>{"Подготовка БД Клиента Site", "\r\n-------"}));
 }
 

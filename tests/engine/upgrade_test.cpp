@@ -1,17 +1,18 @@
 #include <gtest/gtest.h>
 
+#include "engine/database.h"
 #include "engine/engine_messages.h"
 #include "engine/local_upgrade.h"
 #include "engine/upgrade_scripts.h"
-#include "tests/engine/engine_test_context.h"
-#include "tests/engine/scratch_database.h"
+#include "tests/support/engine_test_context.h"
+#include "tests/support/scratch_database.h"
 #include "tests/support/temp_dir.h"
 
 namespace mirrox {
 namespace {
 
-using engine_test::EngineTestContext;
-using engine_test::ScratchDatabase;
+using testing_support::EngineTestContext;
+using testing_support::ScratchDatabase;
 using testing_support::TempDir;
 
 std::int64_t procedureCount(const ScratchDatabase& db, const char* name) {
@@ -168,10 +169,10 @@ TEST_F(UpgradeTest, UnreachableServerIsAConnectionFailure) {
 
 TEST_F(UpgradeTest, GeneratorThatCanBeNeitherReadNorCreatedEndsWithResultTwo) {
   makeDatabase(DbTypeMetering);
-  ASSERT_EQ(
-      std::system(("gfix -user SYSDBA -password quillbarn -mode read_only 127.0.0.1:" + db_->path().string())
-                      .c_str()),
-      0);
+  ASSERT_EQ(std::system((std::string("gfix -user ") + Database::kUserName + " -password " +
+                         Database::kPassword + " -mode read_only " + db_->connectionName())
+                            .c_str()),
+            0);
   EXPECT_EQ(open(), kLocalUpgradeFailed);
   ASSERT_EQ(context_.published.size(), 1u);
   EXPECT_EQ(context_.published[0].rfind(

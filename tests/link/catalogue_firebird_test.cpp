@@ -10,6 +10,7 @@
 #include "link/catalogue.h"
 #include "link/journal_rep.h"
 #include "link/original_rep.h"
+#include "tests/support/scratch_database.h"
 #include "tests/support/temp_dir.h"
 
 namespace mirrox {
@@ -53,30 +54,20 @@ std::string asStatement(std::string text) {
 
 TEST(CatalogueOnFirebird, EveryStatementIsAcceptedBySiteDatabaseTables) {
   TempDir dir;
-  // The server runs under its own account and creates the database in this directory.
-  ::chmod(dir.path().c_str(), 0777);
-  const std::string database = (dir.path() / "site.fdb").string();
-  std::string script = "SET SQL DIALECT 3;\nSET BAIL ON;\nCREATE DATABASE '127.0.0.1:" + database +
-                       "' USER 'SYSDBA' PASSWORD 'quillbarn' DEFAULT CHARACTER SET WIN1251;\n";
-  script += kSiteTables;
+  const testing_support::ScratchDatabase site(dir.path(), "site.fdb");
+  std::string script = kSiteTables;
   script += "SET TERM ^ ;\n";
   for (const TCommand& command : OriginalRep::MeteringPrepScript) script += asStatement(command.Param);
   for (const TCommand& command : JournalRep::JournalPrepScript) script += asStatement(command.Param);
   for (const TCommand* command : catalogueCommands()) script += asStatement(command->Param);
   script += asStatement(OriginalRep::CmdSelectArchiveSince.Param);
   script += asStatement(JournalRep::CmdSelectRequestsSince.Param);
-  script += "SET TERM ; ^\nDROP DATABASE;\n";
+  script += "SET TERM ; ^\n";
   const auto scriptPath = dir.file("catalogue.sql");
   testing_support::writeFile(scriptPath, script);
 
-  const std::string command = "isql-fb -q -i " + scriptPath.string() + " 2>&1";
-  FILE* isql = ::popen(command.c_str(), "r");
-  ASSERT_NE(isql, nullptr);
   std::string output;
-  char buffer[512];
-  while (std::fgets(buffer, sizeof buffer, isql) != nullptr) output += buffer;
-  const int status = ::pclose(isql);
-  EXPECT_EQ(status, 0) << output;
+  EXPECT_EQ(testing_support::runIsql(site.connectionName(), scriptPath, output), 0) << output;
   EXPECT_EQ(output.find("Statement failed"), std::string::npos) << output;
 }
 

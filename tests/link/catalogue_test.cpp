@@ -4,9 +4,11 @@
 
 #include <set>
 #include <string>
+#include <utility>
 
 #include "link/journal_rep.h"
 #include "link/original_rep.h"
+#include "link/protocol.h"
 
 namespace mirrox {
 namespace {
@@ -109,13 +111,19 @@ TEST(Catalogue, EventSelectPrefixesTheTagWithTheFixedAddress) {
   EXPECT_NE(JournalRep::CmdSelectRequests.Param.find("and r.status = 3"), std::string::npos);
 }
 
-TEST(Catalogue, GenericCommandsHaveNoGuidAndTheirKinds) {
-  EXPECT_EQ(CmdOpenDatabase, (TCommand{"", KindOpenDatabase, ""}));
-  EXPECT_EQ(CmdCloseDatabase, (TCommand{"", KindCloseDatabase, ""}));
-  EXPECT_EQ(CmdFetchResult, (TCommand{"", KindFetchFile, ""}));
-  EXPECT_EQ(openDatabaseCommand("C:\\DB\\site.gdb"), (TCommand{"", KindOpenDatabase, "C:\\DB\\site.gdb"}));
-  EXPECT_EQ(fetchResultCommand(17), (TCommand{"", KindFetchFile, "17"}));
-  EXPECT_EQ(fetchResultCommand(-3).Param, "-3");
+// The generic commands have no GUID, so they always carry their parameter, an empty one included,
+// and the agent reads each back with its kind from the table of docs/protocol.md.
+TEST(Catalogue, GenericCommandsTravelWithTheirParameterAndKind) {
+  const std::pair<TCommand, WireCommand> commands[] = {
+      {openDatabaseCommand("C:\\DB\\site.gdb"), {"", 2, "C:\\DB\\site.gdb"}},
+      {CmdCloseDatabase, {"", 3, ""}},
+      {fetchResultCommand(17), {"", 4, "17"}},
+      {fetchResultCommand(-3), {"", 4, "-3"}},
+  };
+  for (const auto& [command, read] : commands) {
+    EXPECT_TRUE(command.Cmd.empty());
+    EXPECT_EQ(readCommandLine(firstCommandLine(command)), read) << firstCommandLine(command);
+  }
 }
 
 // Each trigger statement is the CREATE line, the activation line, "AS", "begin", the body, "end".

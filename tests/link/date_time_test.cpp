@@ -1,8 +1,8 @@
+#include "link/date_time.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
-
-#include "link/date_time.h"
 
 namespace mirrox {
 namespace {
@@ -23,6 +23,25 @@ TEST(DateTime, DaysCountFromThirtiethOfDecember1899) {
   EXPECT_EQ(p.hour, 23);
   EXPECT_EQ(p.minute, 59);
   EXPECT_EQ(p.second, 59);
+}
+
+TEST(DateTime, CalendarKeepsTheGregorianLeapRulesOverTheWholeRange) {
+  EXPECT_TRUE(isValidDate(2000, 2, 29));   // a fourth century is a leap year
+  EXPECT_FALSE(isValidDate(1900, 2, 29));  // any other century is not
+  EXPECT_TRUE(isValidDate(2024, 2, 29));
+  EXPECT_FALSE(isValidDate(2024, 4, 31));
+  EXPECT_FALSE(isValidDate(0, 1, 1));
+  EXPECT_FALSE(isValidDate(10000, 1, 1));
+  EXPECT_EQ(at(1899, 12, 29), -1.0);
+  EXPECT_EQ(at(1, 1, 1), -693593.0);
+  EXPECT_EQ(at(9999, 12, 31), 2958465.0);
+  // Every first of March from year 1 to 9999 decodes to itself, across every leap day before it.
+  for (int year = 1; year <= 9999; ++year) {
+    const DateTimeParts p = decodeDateTime(at(year, 3, 1));
+    ASSERT_EQ(p.year, year);
+    ASSERT_EQ(p.month, 3);
+    ASSERT_EQ(p.day, 1);
+  }
 }
 
 TEST(DateTime, FormatsTheProgramsPatterns) {

@@ -12,8 +12,8 @@
 #include "link/send_command.h"
 #include "tests/support/fake_agent.h"
 #include "tests/support/temp_dir.h"
-#include "tests/support/veth_namespace.h"
 #include "tests/support/test_context.h"
+#include "tests/support/veth_namespace.h"
 
 namespace mirrox {
 namespace {

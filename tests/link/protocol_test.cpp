@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <span>
 #include <string>
+#include <utility>
 
 #include "link/journal_rep.h"
 #include "link/original_rep.h"
@@ -63,7 +66,7 @@ TEST(EncodeParam, TurnsLineBreaksIntoBackspaceAndTabAndKeepsTheLength) {
   ASSERT_EQ(encoded.size(), all.size());
   EXPECT_EQ(encoded.find('\r'), std::string::npos);
   EXPECT_EQ(encoded.find('\n'), std::string::npos);
-  EXPECT_EQ(decodeParam(EncodeParam("line1\r\nline2\r\n")), "line1\r\nline2\r\n");
+  EXPECT_EQ(readCommandLine("/0/" + EncodeParam("line1\r\nline2\r\n"))->Param, "line1\r\nline2\r\n");
 }
 
 TEST(CommandLine, GuidCommandGoesOutWithoutItsStatement) {
@@ -90,30 +93,138 @@ TEST(CommandLine, GenericCommandsBeginWithASlash) {
   EXPECT_EQ(firstCommandLine(openDatabaseCommand("C:\\База.gdb")), "/2/C:\\\xC1\xE0\xE7\xE0.gdb");
 }
 
-TEST(ParseCommandLine, ReadsWhatTheServerSends) {
-  auto guid = parseCommandLine("{C5403F4B-19F2-4B23-8C9F-29909F0C761C}/1");
+TEST(ReadCommandLine, ReadsWhatTheServerSends) {
+  auto guid = readCommandLine("{C5403F4B-19F2-4B23-8C9F-29909F0C761C}/1");
   ASSERT_TRUE(guid);
-  EXPECT_EQ(guid->cmd, "{C5403F4B-19F2-4B23-8C9F-29909F0C761C}");
-  EXPECT_EQ(guid->kind, KindSelect);
-  EXPECT_FALSE(guid->param);
+  EXPECT_EQ(guid->Cmd, "{C5403F4B-19F2-4B23-8C9F-29909F0C761C}");
+  EXPECT_EQ(guid->Kind, KindSelect);
+  EXPECT_FALSE(guid->Param);
 
-  auto withText = parseCommandLine(
+  auto withText = readCommandLine(
       "{X}/0/a\x09\x08"
       "b/c");
   ASSERT_TRUE(withText);
-  EXPECT_EQ(withText->param, "a\r\nb/c");
+  EXPECT_EQ(withText->Param, "a\r\nb/c");
 
-  auto close = parseCommandLine("/3/");
+  auto close = readCommandLine("/3/");
   ASSERT_TRUE(close);
-  EXPECT_TRUE(close->cmd.empty());
-  EXPECT_EQ(close->kind, KindCloseDatabase);
-  EXPECT_EQ(close->param, "");
+  EXPECT_TRUE(close->Cmd.empty());
+  EXPECT_EQ(close->Kind, KindCloseDatabase);
+  EXPECT_EQ(close->Param, "");
 
-  EXPECT_FALSE(parseCommandLine("no slash"));
-  EXPECT_FALSE(parseCommandLine("{X}/"));
-  EXPECT_FALSE(parseCommandLine("{X}/x"));
-  EXPECT_FALSE(parseCommandLine("/256/"));
-  EXPECT_FALSE(parseCommandLine("/-1/"));
+  EXPECT_FALSE(readCommandLine("no slash"));
+  EXPECT_FALSE(readCommandLine("{X}/"));
+  EXPECT_FALSE(readCommandLine("{X}/x"));
+  EXPECT_FALSE(readCommandLine("/256/"));
+  EXPECT_FALSE(readCommandLine("/-1/"));
+}
+
+struct LineCase {
+  const char* line;
+  const char* identifier;
+  std::uint8_t kind;
+  std::optional<std::string> param;
+};
+
+class CommandLineReads : public ::testing::TestWithParam<LineCase> {};
+
+TEST_P(CommandLineReads, IntoIdentifierKindAndParameter) {
+  const LineCase& c = GetParam();
+  const std::optional<WireCommand> command = readCommandLine(c.line);
+  ASSERT_TRUE(command.has_value()) << c.line;
+  EXPECT_EQ(command->Cmd, c.identifier);
+  EXPECT_EQ(command->Kind, c.kind);
+  EXPECT_EQ(command->Param, c.param);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, CommandLineReads,
+    ::testing::Values(
+        // An identifier alone asks for the agent's own statement: no parameter at all.
+        LineCase{"{C5403F4B-19F2-4B23-8C9F-29909F0C761C}/1", "{C5403F4B-19F2-4B23-8C9F-29909F0C761C}",
+                 KindSelect, std::nullopt},
+        // The resend after code 4 carries the text, slashes in it included.
+        LineCase{"{A}/0/update t set a = 1/2", "{A}", KindExecute, "update t set a = 1/2"},
+        LineCase{"/2//var/lib/site.fdb", "", KindOpenDatabase, "/var/lib/site.fdb"},
+        LineCase{"/3/", "", KindCloseDatabase, ""}, LineCase{"/3", "", KindCloseDatabase, std::nullopt},
+        LineCase{"/4/17", "", KindFetchFile, "17"},
+        // 0x09 and 0x08 stand for CR and LF of a multi-line text.
+        LineCase{"/0/create table x (\x09\x08"
+                 "a integer)",
+                 "", KindExecute, "create table x (\r\na integer)"}));
+
+TEST(ReadCommandLine, RefusesLinesThatAreNotCommands) {
+  for (const char* line :
+       {"", "hello", "/", "/5/x", "/9/", "/x/", "{A}/", "{A}/12", "/01/x", "/-1/", "/+1/"}) {
+    EXPECT_FALSE(readCommandLine(line).has_value()) << '"' << line << '"';
+  }
+}
+
+TEST(ReadCommandLine, TurnsOnlyTheEncodedLineBreaksBack) {
+  const std::string encoded = std::string(
+                                  "a\x09\x08"
+                                  "b\x08"
+                                  "c\x09") +
+                              "\xE0\xFF/\x07";
+  EXPECT_EQ(readCommandLine("/0/" + encoded)->Param, std::string("a\r\nb\nc\r") + "\xE0\xFF/\x07");
+}
+
+// The kind table of docs/protocol.md: each kind travels as its one decimal digit, and a command
+// read from its line is the command that was encoded.
+TEST(CommandLine, EveryKindTravelsAsItsDigitAndReadsBackAsSent) {
+  const std::pair<std::uint8_t, char> kinds[] = {{KindExecute, '0'},
+                                                 {KindSelect, '1'},
+                                                 {KindOpenDatabase, '2'},
+                                                 {KindCloseDatabase, '3'},
+                                                 {KindFetchFile, '4'}};
+  for (const auto& [kind, digit] : kinds) {
+    for (const WireCommand& command :
+         {WireCommand{"{G}", kind, std::nullopt}, WireCommand{"", kind, "x\r\ny/z"}}) {
+      const std::string line = encodeCommandLine(command);
+      EXPECT_EQ(line[command.Cmd.size() + 1], digit) << line;
+      EXPECT_EQ(line.find_first_of("\r\n"), std::string::npos) << line;
+      EXPECT_EQ(readCommandLine(line), command) << line;
+    }
+  }
+}
+
+TEST(Reply, LinesOfTheAgentAreReadBackByTheServer) {
+  std::int32_t value = -1;
+  std::string text = "previous";
+  EXPECT_EQ(okReply(), "Ok\n");
+  EXPECT_EQ(ParseReply("Ok", value, text), 0);
+  EXPECT_EQ(okReply(2147483647u), "Ok/2147483647\n");
+  EXPECT_EQ(ParseReply("Ok/2147483647", value, text), 0);
+  EXPECT_EQ(value, 2147483647);
+  EXPECT_EQ(failureReply(FailureCode::NoStatement, "no statement\r\nfor a/b\n"),
+            "Error/4/no statement  for a/b \n");
+  EXPECT_EQ(ParseReply("Error/4/no statement  for a/b ", value, text), 1);
+  EXPECT_EQ(value, static_cast<std::int32_t>(FailureCode::NoStatement));
+  EXPECT_EQ(text, "no statement  for a/b ");
+}
+
+// The failure codes as the agent's documentation lists them; the server reads an unreadable one as 10.
+TEST(Reply, FailureCodesHaveTheirWireNumbers) {
+  const std::pair<FailureCode, const char*> codes[] = {
+      {FailureCode::Database, "Error/1/m\n"},   {FailureCode::NoDatabase, "Error/2/m\n"},
+      {FailureCode::BadCommand, "Error/3/m\n"}, {FailureCode::NoStatement, "Error/4/m\n"},
+      {FailureCode::NoResult, "Error/5/m\n"},   {FailureCode::ResultFile, "Error/6/m\n"}};
+  for (const auto& [code, line] : codes) EXPECT_EQ(failureReply(code, "m"), line);
+  std::int32_t value = 0;
+  std::string text;
+  ParseReply("Error/x/m", value, text);
+  EXPECT_EQ(value, 10);
+}
+
+TEST(FileBlock, LengthIsFourBytesBigEndianAndSigned) {
+  EXPECT_EQ(encodeBlockLength(0x01020304), std::string("\x01\x02\x03\x04", 4));
+  EXPECT_EQ(encodeBlockLength(-2), std::string("\xFF\xFF\xFF\xFE", 4));
+  for (const std::int32_t length : {0, 1, 1024, 0x7FFFFFFF, -1, INT32_MIN}) {
+    const std::string bytes = encodeBlockLength(length);
+    ASSERT_EQ(bytes.size(), kBlockLengthSize);
+    EXPECT_EQ(decodeBlockLength(std::span<const char, kBlockLengthSize>(bytes.data(), kBlockLengthSize)),
+              length);
+  }
 }
 
 TEST(ParseDecimal, AcceptsOnlyAWholeSignedNumberThatFits) {

@@ -7,16 +7,17 @@
 #include <string>
 
 #include "link/original_rep.h"
+#include "link/protocol.h"
 #include "link/send_command.h"
 #include "tests/support/fake_agent.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_context.h"
+#include "tests/support/zlib_stream.h"
 
 namespace mirrox {
 namespace {
 
 using namespace std::chrono_literals;
-using testing_support::bigEndian32;
 using testing_support::FakeAgent;
 using testing_support::readFile;
 using testing_support::Script;
@@ -176,17 +177,18 @@ TEST_F(ResultFileTest, PayloadShorterThanItsLengthTimesOutAndDropsTheConnection)
 
 TEST_F(ResultFileTest, StallInsideTheLengthFieldTimesOut) {
   useShortLimit();
-  FakeAgent agent({Script().reply("Ok").send(bigEndian32(5000).substr(0, 2)).stall()});
+  FakeAgent agent({Script().reply("Ok").send(encodeBlockLength(5000).substr(0, 2)).stall()});
   EXPECT_EQ(fetch(agent), kSendFileNotReceived);
   EXPECT_TRUE(published().empty());
 }
 
 TEST_F(ResultFileTest, ResetInTheMiddleOfTheFileFailsTheFetch) {
   const std::string payload = zlibCompress(rows(2000), 0);
-  FakeAgent agent({Script()
-                       .reply("Ok")
-                       .send(bigEndian32(static_cast<std::int32_t>(payload.size())) + payload.substr(0, 5000))
-                       .reset()});
+  FakeAgent agent(
+      {Script()
+           .reply("Ok")
+           .send(encodeBlockLength(static_cast<std::int32_t>(payload.size())) + payload.substr(0, 5000))
+           .reset()});
   EXPECT_EQ(fetch(agent), kSendFileNotReceived);
   EXPECT_EQ(status(), "Ошибка получения файла");
   EXPECT_TRUE(published().empty());

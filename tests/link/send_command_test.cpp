@@ -277,12 +277,17 @@ TEST_F(SendCommandTest, ObjectWithAnotherPortForcesADisconnectAndAFreshConnect) 
   EXPECT_EQ(context().tcp().port(), first.port());
 }
 
-TEST_F(SendCommandTest, CommandIsNotChanged) {
-  FakeAgent agent({Script().reply("Error/4/x").reply("Ok")});
+// Only a decimal code 4 asks for the statement: a failure whose code is not a number reads as
+// code 10 and is an ordinary failure, shown with its message.
+TEST_F(SendCommandTest, FailureWithoutADecimalCodeIsNotTakenForAMissingStatement) {
+  FakeAgent agent({Script().reply("Error/four/no statement").reply("Ok")});
   const int site = addSite(agent);
-  const TCommand command = OriginalRep::CmdMarkArchive;
-  send(site, command);
-  EXPECT_EQ(command, OriginalRep::CmdMarkArchive);
+  EXPECT_EQ(send(site, OriginalRep::CmdMarkArchive), kSendFailed);
+  EXPECT_EQ(status(), "no statement");
+  EXPECT_EQ(send(site, CmdCloseDatabase), kSendOk);
+  ASSERT_TRUE(agent.waitForLines(2, kPatient));
+  EXPECT_EQ(agent.lines(),
+            (std::vector<std::string>{"{A429281C-D55B-44BA-B96B-26FEDBC2015E}/0\r\n", "/3/\r\n"}));
 }
 
 class CheckConnectionTest : public SendCommandTest {};

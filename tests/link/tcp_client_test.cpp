@@ -9,6 +9,7 @@
 #include "link/link_fault.h"
 #include "link/original_rep.h"
 #include "link/send_command.h"
+#include "tests/support/memory_stream.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_context.h"
 
@@ -17,43 +18,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// A byte stream in memory: each read hands out at most one of the queued pieces (as a socket hands
-// out what has arrived), an empty queue is a read that runs into its limit, and writes can be made
-// to fail after a number of bytes.
-class MemoryStream final : public ByteStream {
- public:
-  void open(const std::string& host, int port) override {
-    opened = host + ":" + std::to_string(port);
-    isOpen_ = true;
-  }
-  void close() noexcept override { isOpen_ = false; }
-  bool isOpen() const override { return isOpen_; }
-  void write(std::string_view bytes) override {
-    if (written.size() + bytes.size() > writeLimit) throw LinkFault(socketErrorMessage(32));
-    written.append(bytes);
-  }
-  std::size_t read(std::span<char> into, std::optional<std::chrono::milliseconds> limit) override {
-    lastLimit = limit;
-    ++reads;
-    if (pieces.empty()) return 0;
-    std::string& piece = pieces.front();
-    const std::size_t n = std::min(into.size(), piece.size());
-    piece.copy(into.data(), n);
-    piece.erase(0, n);
-    if (piece.empty()) pieces.pop_front();
-    return n;
-  }
-
-  std::deque<std::string> pieces;
-  std::string written;
-  std::string opened;
-  std::size_t writeLimit = std::string::npos;
-  std::optional<std::chrono::milliseconds> lastLimit;
-  int reads = 0;
-
- private:
-  bool isOpen_ = false;
-};
+using testing_support::MemoryStream;
 
 class TcpClientTest : public testing::Test {
  protected:

@@ -7,17 +7,18 @@
 
 #include "link/original_rep.h"
 #include "link/progress.h"
+#include "link/protocol.h"
 #include "link/send_command.h"
 #include "tests/support/fake_agent.h"
 #include "tests/support/progress_recorder.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_context.h"
+#include "tests/support/zlib_stream.h"
 
 namespace mirrox {
 namespace {
 
 using namespace std::chrono_literals;
-using testing_support::bigEndian32;
 using testing_support::FakeAgent;
 using testing_support::ProgressRecorder;
 using testing_support::Script;
@@ -124,10 +125,11 @@ TEST_F(TransferProgressTest, LengthOfZeroIsReportedOnceAsComplete) {
 TEST_F(TransferProgressTest, TransferCutOffEndsItsReportsShortOfTheLength) {
   context_->manualClock.advanceOnEveryReading(300ms);
   const std::string payload = zlibCompress(rows(3000), 0);
-  FakeAgent agent({Script()
-                       .reply("Ok")
-                       .send(bigEndian32(static_cast<std::int32_t>(payload.size())) + payload.substr(0, 5000))
-                       .reset()});
+  FakeAgent agent(
+      {Script()
+           .reply("Ok")
+           .send(encodeBlockLength(static_cast<std::int32_t>(payload.size())) + payload.substr(0, 5000))
+           .reset()});
   EXPECT_EQ(fetch(agent), kSendFileNotReceived);
   const std::vector<Progress> received = recorder_.reports(ProgressStep::Receiving);
   ASSERT_FALSE(received.empty());

@@ -12,7 +12,6 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
-#include <QEventLoop>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -25,6 +24,7 @@
 #include <thread>
 #include <vector>
 
+#include "engine/database.h"
 #include "engine/engine_messages.h"
 #include "engine/local_connection.h"
 #include "engine/local_upgrade.h"
@@ -38,19 +38,20 @@
 #include "link/tcp_client.h"
 #include "shell/object_registry.h"
 #include "shell/replication_thread.h"
-#include "tests/agent/agent_process.h"
-#include "tests/engine/scratch_database.h"
 #include "tests/reliability/fault_proxy.h"
 #include "tests/reliability/metering_site_fixture.h"
+#include "tests/support/agent_process.h"
 #include "tests/support/child_process.h"
+#include "tests/support/fake_scheduler_console.h"
 #include "tests/support/manual_clock.h"
 #include "tests/support/private_firebird_server.h"
+#include "tests/support/scratch_database.h"
 #include "tests/support/temp_dir.h"
 
 namespace mirrox::reliability {
 namespace {
 
-using engine_test::ScratchDatabase;
+using testing_support::ScratchDatabase;
 
 constexpr char kBanner[] = "Р Е П Л И К А Ц И Я    Д А Н Н Ы Х   . . .";
 // The object the fault hits; the others sit before and after it.
@@ -63,30 +64,19 @@ std::string& namespaceRefusal() {
   return why;
 }
 
-enum class Fault { ConnectionReset, AgentKilled, SiteLocked, LogDirectoryFull, LogDirectoryReadOnly, ServerStopped };
+enum class Fault {
+  ConnectionReset,
+  AgentKilled,
+  SiteLocked,
+  LogDirectoryFull,
+  LogDirectoryReadOnly,
+  ServerStopped
+};
 
 struct FaultCase {
   Fault fault;
   std::int32_t dbType;
   const char* name;
-};
-
-// The scheduler's window: statuses and log lines only.
-class ConsoleStandIn : public QObject, public SchedulerConsole, public RegistryObserver {
- public:
-  QObject* guiObject() override { return this; }
-  void lockForScheduler() override {}
-  int period() override { return 1; }
-  void ShowStatus(const std::string& text) override { onStatus(text); }
-  void LogLine(const std::string& text) override { log.push_back(text); }
-  void threadEnded() override {}
-  void scheduleLoaded(int, bool) override {}
-  void logLine(const std::string&) override {}
-  void objectAdded(int) override {}
-  void objectChanged(int) override {}
-
-  std::function<void(const std::string&)> onStatus;
-  std::vector<std::string> log;
 };
 
 struct Outcome {
@@ -98,7 +88,7 @@ struct Outcome {
 struct Site {
   std::int32_t dbType = DbTypeMetering;
   std::optional<ScratchDatabase> database;
-  std::unique_ptr<agent::testing::AgentProcess> agent;
+  std::unique_ptr<testing_support::AgentProcess> agent;
   std::unique_ptr<FaultProxy> proxy;
   std::filesystem::path agentDirectory;
   // Rows written at the site so far (archive rows or requests).
@@ -121,17 +111,18 @@ class FaultInCycle : public ::testing::TestWithParam<FaultCase> {
 
   void SetUp() override {
     if (!namespaceRefusal().empty()) GTEST_SKIP() << namespaceRefusal();
-    engine_test::openToServer(dir_.path());
+    testing_support::openToServer(dir_.path());
     for (const char* name : {"sites", "local", "Log"}) std::filesystem::create_directory(dir_.path() / name);
-    localMetering_.emplace(ScratchDatabase::fromTemplate(dir_.path() / "local", "central.fdb", DbTypeMetering));
+    localMetering_.emplace(
+        ScratchDatabase::fromTemplate(dir_.path() / "local", "central.fdb", DbTypeMetering));
     localJournal_.emplace(ScratchDatabase::fromTemplate(dir_.path() / "local", "journal.db", DbTypeJournal));
     // A metering site before the fault, a journal site after it.
     const std::int32_t types[kObjects] = {DbTypeMetering, GetParam().dbType, DbTypeJournal};
     for (int i = 0; i < kObjects; ++i) {
       Site& site = sites_[i];
       site.dbType = types[i];
-      site.database.emplace(
-          ScratchDatabase::fromTemplate(dir_.path() / "sites", "site" + std::to_string(i) + ".fdb", site.dbType));
+      site.database.emplace(ScratchDatabase::fromTemplate(dir_.path() / "sites",
+                                                          "site" + std::to_string(i) + ".fdb", site.dbType));
       startAgent(i);
       site.proxy = std::make_unique<FaultProxy>(site.agent->port());
     }
@@ -139,10 +130,11 @@ class FaultInCycle : public ::testing::TestWithParam<FaultCase> {
 
   void startAgent(int i) {
     Site& site = sites_[i];
-    site.agentDirectory = dir_.path() / ("agent" + std::to_string(i) + "-" + std::to_string(++agentsStarted_));
+    site.agentDirectory =
+        dir_.path() / ("agent" + std::to_string(i) + "-" + std::to_string(++agentsStarted_));
     std::filesystem::create_directory(site.agentDirectory);
-    site.agent = std::make_unique<agent::testing::AgentProcess>(site.agentDirectory,
-                                                                std::vector<std::string>{"--password", "quillbarn"});
+    site.agent = std::make_unique<testing_support::AgentProcess>(
+        site.agentDirectory, std::vector<std::string>{"--password", Database::kPassword});
     if (site.proxy) site.proxy->setAgentPort(site.agent->port());
   }
 
@@ -151,10 +143,10 @@ class FaultInCycle : public ::testing::TestWithParam<FaultCase> {
     for (int i = 0; i < kObjects; ++i) {
       const Site& site = sites_[i];
       const ScratchDatabase& local = site.dbType == DbTypeMetering ? *localMetering_ : *localJournal_;
-      ini += "[" + std::to_string(i + 1) + "]\r\nods=Site " + std::to_string(i) + "\r\nhost=127.0.0.1\r\nport=" +
-             std::to_string(site.proxy->port()) + "\r\ndb_path=" + local.path().string() +
-             "\r\nremote_db_path=" + site.database->path().string() + "\r\ndb_type=" + std::to_string(site.dbType) +
-             "\r\n";
+      ini += "[" + std::to_string(i + 1) + "]\r\nods=Site " + std::to_string(i) +
+             "\r\nhost=127.0.0.1\r\nport=" + std::to_string(site.proxy->port()) +
+             "\r\ndb_path=" + local.path().string() + "\r\nremote_db_path=" + site.database->path().string() +
+             "\r\ndb_type=" + std::to_string(site.dbType) + "\r\n";
     }
     testing_support::writeFile(dir_.path() / "mirrox.ini", ini);
   }
@@ -180,12 +172,14 @@ class FaultInCycle : public ::testing::TestWithParam<FaultCase> {
     if (site.dbType == DbTypeMetering) {
       addArchiveRows(*site.database, site.rows, count);
     } else {
-      site.database->exec("execute block as declare i integer = " + std::to_string(site.rows) +
-                          "; begin while (i < " + std::to_string(site.rows + count) +
-                          ") do begin execute procedure REPL_ZAYAVKA (7, dateadd(:i minute to timestamp "
-                          "'2024-03-01 00:00:00'), null, 0, 'N-' || :i, '" + address(i) +
-                          "', 'Leak', 'Water', 'Ivanov', 'Fitter', 'wet', 'fixed', '555-01', 2, 3); i = i + 1; "
-                          "end end");
+      site.database->exec(
+          "execute block as declare i integer = " + std::to_string(site.rows) + "; begin while (i < " +
+          std::to_string(site.rows + count) +
+          ") do begin execute procedure REPL_ZAYAVKA (7, dateadd(:i minute to timestamp "
+          "'2024-03-01 00:00:00'), null, 0, 'N-' || :i, '" +
+          address(i) +
+          "', 'Leak', 'Water', 'Ivanov', 'Fitter', 'wet', 'fixed', '555-01', 2, 3); i = i + 1; "
+          "end end");
     }
     site.rows += count;
   }
@@ -206,10 +200,13 @@ class FaultInCycle : public ::testing::TestWithParam<FaultCase> {
       // Ids are qualified by the object's position.
       const std::string channel = std::to_string(i * 100000 + MeteringSiteFixture::kSiteChannel);
       return {localMetering_->scalar("select count(*) from RASHOD2004 where CHANNEL_ID = " + channel),
-              localMetering_->scalar("select count(distinct REC_DATE) from RASHOD2004 where CHANNEL_ID = " + channel)};
+              localMetering_->scalar("select count(distinct REC_DATE) from RASHOD2004 where CHANNEL_ID = " +
+                                     channel)};
     }
-    const std::string where = " from JOURNAL_PEOPLE_ALERTS j join ADDRESS a on a.ID_ADDRESS = j.ADDRESS_ID "
-                              "where a.NAME = '" + address(i) + "'";
+    const std::string where =
+        " from JOURNAL_PEOPLE_ALERTS j join ADDRESS a on a.ID_ADDRESS = j.ADDRESS_ID "
+        "where a.NAME = '" +
+        address(i) + "'";
     return {localJournal_->scalar("select count(*)" + where),
             localJournal_->scalar("select count(distinct j.DATE_OPEN)" + where)};
   }
@@ -226,11 +223,13 @@ class FaultInCycle : public ::testing::TestWithParam<FaultCase> {
 
   // How the statement of the batch the server is stopped under begins.
   std::string batchStatementStart() const {
-    return GetParam().dbType == DbTypeMetering ? "execute procedure REPL_DATA" : "execute procedure REPL_ZAYAVKA";
+    return GetParam().dbType == DbTypeMetering ? "execute procedure REPL_DATA"
+                                               : "execute procedure REPL_ZAYAVKA";
   }
 
   std::string selectCommand() const {
-    return GetParam().dbType == DbTypeMetering ? OriginalRep::CmdSelectArchive.Cmd : JournalRep::CmdSelectRequests.Cmd;
+    return GetParam().dbType == DbTypeMetering ? OriginalRep::CmdSelectArchive.Cmd
+                                               : JournalRep::CmdSelectRequests.Cmd;
   }
 
   // Sets the fault up just before the faulted run; what must run beside the run goes to `watcher_`.
@@ -288,8 +287,8 @@ void FaultInCycle::arm() {
                             GetParam().dbType == DbTypeMetering
                                 ? "update REP_RASHOD2004 set STATUS = STATUS"
                                 : "update R_CLIENT set STATUS = STATUS where STATUS = 2");
-      const std::string mark =
-          GetParam().dbType == DbTypeMetering ? OriginalRep::CmdMarkArchive.Param : JournalRep::CmdMarkRequests.Param;
+      const std::string mark = GetParam().dbType == DbTypeMetering ? OriginalRep::CmdMarkArchive.Param
+                                                                   : JournalRep::CmdMarkRequests.Param;
       watcher_ = std::thread([this, &site, mark] {
         // Once the mark waits for the writer's lock, the writer commits: the mark meets an update
         // conflict at once instead of after the agent's 20-second lock timeout.
@@ -326,11 +325,13 @@ void FaultInCycle::arm() {
           // database inserts hundreds of rows into the system tables before any batch.)
           watched_ = testing_support::eventually(
               [&] {
-                return freshScalar(monitor,
-                                   "select count(*) from MON$TRANSACTIONS t join MON$RECORD_STATS r on "
-                                   "r.MON$STAT_ID = t.MON$STAT_ID where r.MON$RECORD_INSERTS > 200 and exists "
-                                   "(select 1 from MON$STATEMENTS s where s.MON$ATTACHMENT_ID = t.MON$ATTACHMENT_ID "
-                                   "and s.MON$SQL_TEXT starting with '" + batchStatementStart() + "')") > 0;
+                return freshScalar(
+                           monitor,
+                           "select count(*) from MON$TRANSACTIONS t join MON$RECORD_STATS r on "
+                           "r.MON$STAT_ID = t.MON$STAT_ID where r.MON$RECORD_INSERTS > 200 and exists "
+                           "(select 1 from MON$STATEMENTS s where s.MON$ATTACHMENT_ID = t.MON$ATTACHMENT_ID "
+                           "and s.MON$SQL_TEXT starting with '" +
+                               batchStatementStart() + "')") > 0;
               },
               std::chrono::seconds(60));
         }
@@ -417,7 +418,8 @@ void FaultInCycle::expectFailure(const Outcome& outcome, const std::vector<std::
 TEST_P(FaultInCycle, FailsThatRunOnlyAndTheNextCycleAppliesEveryRowOnce) {
   writeSettings();
   testing_support::ManualClock clock(encodeDateTime({2026, 12, 9, 12, 0, 0, 0}));
-  ConsoleStandIn console;
+  testing_support::FakeSchedulerConsole console;
+  console.periodMinutes = 1;
   ObjectRegistry registry(dir_.path() / "mirrox.ini", clock, console);
   registry.LoadObjects();
   ASSERT_EQ(registry.count(), kObjects);
@@ -467,12 +469,7 @@ TEST_P(FaultInCycle, FailsThatRunOnlyAndTheNextCycleAppliesEveryRowOnce) {
     if (inCycle && cycle >= 2) thread.requestStop();
     inCycle = false;
   };
-  QEventLoop loop;
-  QObject::connect(&thread, &QThread::finished, &loop, &QEventLoop::quit);
-  thread.resume();
-  if (!thread.isFinished()) loop.exec();
-  thread.wait();
-  QCoreApplication::processEvents();
+  ASSERT_TRUE(testing_support::runSchedulerToItsEnd(thread, std::chrono::minutes(10)));
   local.DB.disconnect();
   ASSERT_EQ(cycle, 2);
 
@@ -500,7 +497,8 @@ std::string caseName(const ::testing::TestParamInfo<FaultCase>& info) { return i
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, FaultInCycle,
-    ::testing::Values(FaultCase{Fault::ConnectionReset, DbTypeMetering, "ConnectionResetDuringMeteringSelect"},
+    ::testing::Values(FaultCase{Fault::ConnectionReset, DbTypeMetering,
+                                "ConnectionResetDuringMeteringSelect"},
                       FaultCase{Fault::ConnectionReset, DbTypeJournal, "ConnectionResetDuringJournalSelect"},
                       FaultCase{Fault::AgentKilled, DbTypeMetering, "AgentKilledAtMeteringSelect"},
                       FaultCase{Fault::AgentKilled, DbTypeJournal, "AgentKilledAtJournalSelect"},
@@ -523,7 +521,8 @@ int main(int argc, char** argv) {
   std::string& why = mirrox::reliability::namespaceRefusal();
   if (::geteuid() != 0) {
     why = "a private network and mount namespace needs root";
-  } else if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
+  } else if (::unshare(CLONE_NEWNS) != 0 ||
+             ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
     why = std::string("cannot enter a mount namespace of its own: ") + std::strerror(errno);
   } else {
     mirrox::testing_support::enterPrivateNetwork(why);

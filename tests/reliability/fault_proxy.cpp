@@ -49,13 +49,14 @@ FaultProxy::FaultProxy(std::uint16_t agentPort) : agentPort_(agentPort) {
   UniqueFd listener(::socket(AF_INET, SOCK_STREAM, 0));
   sockaddr_in address = loopback(0);
   socklen_t length = sizeof address;
-  if (listener.get() < 0 || ::bind(listener.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+  if (listener.get() < 0 ||
+      ::bind(listener.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
       ::listen(listener.get(), 8) != 0 ||
       ::getsockname(listener.get(), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
     throw std::runtime_error(std::string("fault proxy: cannot listen: ") + std::strerror(errno));
   }
   port_ = ntohs(address.sin_port);
-  listener_ = listener.release();
+  listener_ = std::move(listener);
   acceptor_ = std::thread([this] { acceptLoop(); });
 }
 
@@ -63,7 +64,6 @@ FaultProxy::~FaultProxy() {
   stopping_ = true;
   acceptor_.join();
   for (std::thread& relay : relays_) relay.join();
-  ::close(listener_);
 }
 
 void FaultProxy::resetAfter(std::string text) {
@@ -74,9 +74,9 @@ void FaultProxy::resetAfter(std::string text) {
 
 void FaultProxy::acceptLoop() {
   while (!stopping_) {
-    pollfd waiting{listener_, POLLIN, 0};
+    pollfd waiting{listener_.get(), POLLIN, 0};
     if (::poll(&waiting, 1, kPollMs) <= 0) continue;
-    const int client = ::accept(listener_, nullptr, nullptr);
+    const int client = ::accept(listener_.get(), nullptr, nullptr);
     if (client < 0) continue;
     relays_.emplace_back([this, client] { relay(client); });
   }
@@ -86,7 +86,8 @@ void FaultProxy::relay(int clientFd) {
   const UniqueFd client(clientFd);
   const UniqueFd agent(::socket(AF_INET, SOCK_STREAM, 0));
   const sockaddr_in address = loopback(agentPort_);
-  if (agent.get() < 0 || ::connect(agent.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+  if (agent.get() < 0 ||
+      ::connect(agent.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
     return;  // the client sees its connection closed, as with an agent that is not there
   }
   std::string line;

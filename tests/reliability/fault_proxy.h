@@ -7,6 +7,8 @@
 #include <thread>
 #include <vector>
 
+#include "link/unique_fd.h"
+
 namespace mirrox::reliability {
 
 // A TCP relay on 127.0.0.1 in front of an agent: every client connection gets a connection of its
@@ -34,7 +36,7 @@ class FaultProxy {
   // Forwards a chunk from the client; false when the connection is to be reset after it.
   bool forwardFromClient(int agent, const char* data, std::size_t size, std::string& line);
 
-  int listener_ = -1;
+  UniqueFd listener_;
   std::uint16_t port_ = 0;
   std::atomic<std::uint16_t> agentPort_;
   std::atomic<bool> stopping_{false};

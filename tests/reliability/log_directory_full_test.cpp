@@ -51,8 +51,10 @@ class RowErrorFileOnFullDisk : public MeteringSiteFixture {
   void SetUp() override {
     MeteringSiteFixture::SetUp();
     local_->exec("create exception E_REFUSED 'refused by the local database'");
-    local_->exec("create trigger REFUSE_ONE for RASHOD2004 before insert as begin "
-                 "if (new.RASHOD_VALUE = " + std::to_string(kRefusedValue) + ") then exception E_REFUSED; end");
+    local_->exec(
+        "create trigger REFUSE_ONE for RASHOD2004 before insert as begin "
+        "if (new.RASHOD_VALUE = " +
+        std::to_string(kRefusedValue) + ") then exception E_REFUSED; end");
   }
 };
 
@@ -76,7 +78,8 @@ TEST_F(RowErrorFileOnFullDisk, FailsTheBatchUntilTheRefusedRowCanBeRecorded) {
   // With room on the disk the refused row goes to the row error file and the others are applied.
   std::filesystem::remove(errorFile);
   ASSERT_EQ(run(), 0) << publishedTexts();
-  EXPECT_NE(publishedTexts().find(std::string(messages::kRowErrorsSee) + kRowErrorFileName), std::string::npos)
+  EXPECT_NE(publishedTexts().find(std::string(messages::kRowErrorsSee) + kRowErrorFileName),
+            std::string::npos)
       << publishedTexts();
   EXPECT_EQ(captured(), 0);
   EXPECT_EQ(applied(), kArchiveRows - 1);

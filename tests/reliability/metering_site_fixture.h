@@ -10,11 +10,12 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/local_connection.h"
-#include "tests/agent/agent_process.h"
-#include "tests/engine/engine_test_context.h"
-#include "tests/engine/scratch_database.h"
+#include "tests/support/agent_process.h"
+#include "tests/support/engine_test_context.h"
+#include "tests/support/scratch_database.h"
 #include "tests/support/temp_dir.h"
 
 namespace mirrox::reliability {
@@ -37,9 +38,9 @@ class MeteringSiteFixture : public ::testing::Test {
  protected:
   void SetUp() override;
 
-  // Starts a new agent with a directory and a log of its own; the object's port follows it. The
-  // previous agent, if any, is stopped first.
-  void startAgent();
+  // Starts a new agent with a directory and a log of its own and `options` beside the login; the
+  // object's port follows it. The previous agent, if any, is stopped first.
+  void startAgent(const std::vector<std::string>& options = {});
   // Archive rows at the site, `count` of them one minute apart from minute `first` of 1.1.2024;
   // the site's capture trigger records each one for replication.
   void addArchive(int first, int count) const;
@@ -51,37 +52,41 @@ class MeteringSiteFixture : public ::testing::Test {
   // Archive rows of the channel in the local database, and how many of them are distinct.
   std::int64_t applied() const;
   std::int64_t appliedDistinct() const;
+  // Waits until the site server has let go of every other attachment to the site database (a
+  // killed agent's stays, holding the rows its transaction marked, until the server notices it is
+  // gone). False when one is still there after `limit`.
+  bool siteAttachmentsGone(std::chrono::seconds limit) const;
 
   // Everything the run published, one text a line, for failure messages.
   std::string publishedTexts() const;
 
   std::filesystem::path logDirectory() const { return dir_.path() / "log"; }
   std::filesystem::path agentLog() const { return agentDirectory_ / "agent.err"; }
-  agent::testing::AgentProcess& agent() { return *agent_; }
+  testing_support::AgentProcess& agent() { return *agent_; }
 
   testing_support::TempDir dir_;
-  engine_test::EngineTestContext context_;
-  std::optional<engine_test::ScratchDatabase> site_;
-  std::optional<engine_test::ScratchDatabase> local_;
+  testing_support::EngineTestContext context_;
+  std::optional<testing_support::ScratchDatabase> site_;
+  std::optional<testing_support::ScratchDatabase> local_;
 
  private:
-  std::unique_ptr<agent::testing::AgentProcess> agent_;
+  std::unique_ptr<testing_support::AgentProcess> agent_;
   std::filesystem::path agentDirectory_;
   int agentsStarted_ = 0;
 };
 
 // The address data a metering test site starts with: a street, a house, a concentrator and the
 // channel kSiteChannel.
-void addMeteringChannel(const engine_test::ScratchDatabase& site);
+void addMeteringChannel(const testing_support::ScratchDatabase& site);
 // Archive rows of that channel, `count` of them one minute apart from minute `first` of 1.1.2024;
 // the site's capture trigger records each one for replication.
-void addArchiveRows(const engine_test::ScratchDatabase& site, int first, int count);
+void addArchiveRows(const testing_support::ScratchDatabase& site, int first, int count);
 // Opens `writer` on the site and leaves `update` executed in an open transaction: the rows it
 // touched stay locked until the writer commits or rolls back.
-void holdUncommittedUpdate(LocalConnection& writer, const engine_test::ScratchDatabase& site,
+void holdUncommittedUpdate(LocalConnection& writer, const testing_support::ScratchDatabase& site,
                            const std::string& update);
 // True once the site's server shows the statement `mark` running and waiting for a row lock.
-bool markWaitsForLock(const engine_test::ScratchDatabase& site, const std::string& mark);
+bool markWaitsForLock(const testing_support::ScratchDatabase& site, const std::string& mark);
 
 // Waits until the file holds `needle`; false when `limit` passes first (the limit only keeps a
 // broken agent from hanging the suite).

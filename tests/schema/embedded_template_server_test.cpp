@@ -8,10 +8,14 @@
 #include <string_view>
 
 #include "schema/template_resources.h"
-#include "tests/schema/scratch_database.h"
+#include "tests/schema/schema_queries.h"
+#include "tests/support/scratch_database.h"
+#include "tests/support/temp_dir.h"
 
 namespace mirrox::test {
 namespace {
+
+using namespace testing_support;
 
 class WrittenTemplate : public ::testing::TestWithParam<int> {};
 
@@ -20,8 +24,10 @@ TEST_P(WrittenTemplate, OpensOnTheServer) {
   ASSERT_TRUE(resource.open(QIODevice::ReadOnly));
   const QByteArray bytes = resource.readAll();
 
-  ScratchDatabase scratch(GetParam() == 0 ? "serverdb.gdb" : "journal.db",
-                          std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+  const TempDir dir;
+  const ScratchDatabase scratch =
+      ScratchDatabase::withBytes(dir.path(), GetParam() == 0 ? "serverdb.gdb" : "journal.db",
+                                 std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
   auto db = scratch.connect();
   const ObjectCounts c = countObjects(*db);
   EXPECT_EQ(c.tables, GetParam() == 0 ? 31 : 18);

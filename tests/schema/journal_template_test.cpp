@@ -8,15 +8,21 @@
 #include <string>
 #include <vector>
 
-#include "tests/schema/scratch_database.h"
+#include "tests/schema/schema_queries.h"
+#include "tests/support/scratch_database.h"
+#include "tests/support/temp_dir.h"
 
 namespace mirrox::test {
 namespace {
 
+using namespace testing_support;
+
 class JournalTemplate : public ::testing::Test {
  protected:
   void SetUp() override {
-    scratch_ = std::make_unique<ScratchDatabase>(MIRROX_JOURNAL_TEMPLATE);
+    scratch_ = std::make_unique<ScratchDatabase>(ScratchDatabase::copyOf(
+        dir_.path(), std::filesystem::path(MIRROX_JOURNAL_TEMPLATE).filename().string(),
+        MIRROX_JOURNAL_TEMPLATE));
     db_ = scratch_->connect();
   }
   void TearDown() override {
@@ -31,7 +37,7 @@ class JournalTemplate : public ::testing::Test {
     try {
       db_->execute(sql, params);
       ADD_FAILURE() << "accepted: " << sql;
-    } catch (const FbError& e) {
+    } catch (const fb::Error& e) {
       EXPECT_NE(std::string(e.what()).find(fragment), std::string::npos) << e.what();
     }
   }
@@ -67,6 +73,7 @@ class JournalTemplate : public ::testing::Test {
     return toInt(db_->scalar("SELECT MAX(ID_RECORD) FROM JOURNAL_PEOPLE_ALERTS"));
   }
 
+  TempDir dir_;
   std::unique_ptr<ScratchDatabase> scratch_;
   std::unique_ptr<FbConnection> db_;
 };

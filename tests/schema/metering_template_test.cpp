@@ -8,15 +8,21 @@
 #include <string>
 #include <vector>
 
-#include "tests/schema/scratch_database.h"
+#include "tests/schema/schema_queries.h"
+#include "tests/support/scratch_database.h"
+#include "tests/support/temp_dir.h"
 
 namespace mirrox::test {
 namespace {
 
+using namespace testing_support;
+
 class MeteringTemplate : public ::testing::Test {
  protected:
   void SetUp() override {
-    scratch_ = std::make_unique<ScratchDatabase>(MIRROX_METERING_TEMPLATE);
+    scratch_ = std::make_unique<ScratchDatabase>(ScratchDatabase::copyOf(
+        dir_.path(), std::filesystem::path(MIRROX_METERING_TEMPLATE).filename().string(),
+        MIRROX_METERING_TEMPLATE));
     db_ = scratch_->connect();
   }
   void TearDown() override {
@@ -36,11 +42,12 @@ class MeteringTemplate : public ::testing::Test {
     try {
       db_->execute(sql);
       ADD_FAILURE() << "accepted: " << sql;
-    } catch (const FbError& e) {
+    } catch (const fb::Error& e) {
       EXPECT_NE(std::string(e.what()).find(fragment), std::string::npos) << e.what();
     }
   }
 
+  TempDir dir_;
   std::unique_ptr<ScratchDatabase> scratch_;
   std::unique_ptr<FbConnection> db_;
 };
@@ -64,7 +71,7 @@ TEST_F(MeteringTemplate, HasExactlyTheObjectCountsOfTheSchema) {
 TEST_F(MeteringTemplate, ServerLoadsTheSortKeyLibrary) {
   try {
     EXPECT_EQ(db_->scalar("SELECT F_DEFSORT('12а') FROM RDB$DATABASE"), "12");
-  } catch (const FbError& e) {
+  } catch (const fb::Error& e) {
     FAIL() << "the server cannot call F_DEFSORT; install testudf.dll with scripts/local-firebird"
               " start after building: "
            << e.what();

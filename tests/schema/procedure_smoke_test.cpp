@@ -10,10 +10,14 @@
 #include <string>
 #include <vector>
 
-#include "tests/schema/scratch_database.h"
+#include "tests/schema/schema_queries.h"
+#include "tests/support/scratch_database.h"
+#include "tests/support/temp_dir.h"
 
 namespace mirrox::test {
 namespace {
+
+using namespace testing_support;
 
 struct Argument {
   std::string name;
@@ -59,7 +63,8 @@ void PrintTo(const TemplateKind& k, std::ostream* os) { *os << k.name; }
 class EveryProcedure : public ::testing::TestWithParam<TemplateKind> {};
 
 TEST_P(EveryProcedure, RunsOnSampleDataWithoutAServerError) {
-  ScratchDatabase scratch(GetParam().file);
+  const TempDir dir;
+  const ScratchDatabase scratch = ScratchDatabase::copyOf(dir.path(), "scratch.fdb", GetParam().file);
   auto db = scratch.connect();
   for (const std::string& sql : GetParam().setup) {
     db->execute(sql);
@@ -89,7 +94,7 @@ TEST_P(EveryProcedure, RunsOnSampleDataWithoutAServerError) {
     const std::string sql = selectable ? "SELECT * FROM " + name + args : "EXECUTE PROCEDURE " + name + args;
     try {
       db->query(sql, values);
-    } catch (const FbError& e) {
+    } catch (const fb::Error& e) {
       ADD_FAILURE() << name << ": " << e.what();
     }
     db->rollback();

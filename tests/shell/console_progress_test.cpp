@@ -32,18 +32,19 @@
 #include "shell/console/progress_indicator.h"
 #include "shell/object_registry.h"
 #include "shell/replication_thread.h"
-#include "tests/engine/scratch_database.h"
 #include "tests/support/fake_agent.h"
 #include "tests/support/manual_clock.h"
+#include "tests/support/scratch_database.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/zlib_stream.h"
 
 namespace mirrox {
 namespace {
 
 using namespace std::chrono_literals;
-using engine_test::ScratchDatabase;
 using testing_support::FakeAgent;
 using testing_support::ManualClock;
+using testing_support::ScratchDatabase;
 using testing_support::Script;
 using testing_support::TempDir;
 using testing_support::zlibCompress;

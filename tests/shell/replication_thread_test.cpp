@@ -1,7 +1,8 @@
+#include "shell/replication_thread.h"
+
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QEventLoop>
 #include <QTimer>
 #include <mutex>
 #include <stdexcept>
@@ -10,7 +11,7 @@
 #include "engine/local_connection.h"
 #include "link/tcp_client.h"
 #include "shell/object_registry.h"
-#include "shell/replication_thread.h"
+#include "tests/support/fake_scheduler_console.h"
 #include "tests/support/manual_clock.h"
 #include "tests/support/temp_dir.h"
 
@@ -19,31 +20,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-class RecordingConsole : public QObject, public SchedulerConsole, public RegistryObserver {
- public:
-  QObject* guiObject() override { return this; }
-  void lockForScheduler() override { ++locks; }
-  int period() override { return periodMinutes; }
-  void ShowStatus(const std::string& text) override {
-    statuses.push_back(text);
-    if (onStatus) onStatus(text);
-  }
-  void LogLine(const std::string& text) override { log.push_back(text); }
-  void threadEnded() override { ++ended; }
-
-  void scheduleLoaded(int, bool) override {}
-  void logLine(const std::string&) override {}
-  void objectAdded(int) override {}
-  void objectChanged(int index) override { changed.push_back(index); }
-
-  int periodMinutes = 10;
-  int locks = 0;
-  int ended = 0;
-  std::vector<std::string> statuses;
-  std::vector<std::string> log;
-  std::vector<int> changed;
-  std::function<void(const std::string&)> onStatus;
-};
+using testing_support::FakeSchedulerConsole;
 
 constexpr char kBanner[] = "Р Е П Л И К А Ц И Я    Д А Н Н Ы Х   . . .";
 
@@ -53,27 +30,22 @@ class SchedulerTest : public ::testing::Test {
 
   void objects(int count) {
     std::string ini;
-    for (int i = 1; i <= count; ++i) ini += "[" + std::to_string(i) + "]\r\nods=N" + std::to_string(i) + "\r\n";
+    for (int i = 1; i <= count; ++i)
+      ini += "[" + std::to_string(i) + "]\r\nods=N" + std::to_string(i) + "\r\n";
     testing_support::writeFile(dir_ / "mirrox.ini", ini);
     registry_.LoadObjects();
   }
 
   // Runs the thread until it ends, serving its hand-offs like the GUI thread does.
   void runUntilEnded(TReplicationThread& thread) {
-    QEventLoop loop;
-    QObject::connect(&thread, &QThread::finished, &loop, &QEventLoop::quit);
-    QTimer::singleShot(60s, &loop, &QEventLoop::quit);  // hang guard
-    thread.resume();
-    if (!thread.isFinished()) loop.exec();
-    ASSERT_TRUE(thread.wait(5000));
-    QCoreApplication::processEvents();  // the posted end message
+    ASSERT_TRUE(testing_support::runSchedulerToItsEnd(thread, 60s));
   }
 
   DateTime at(int h, int m, int s) const { return encodeDateTime({2009, 1, 18, h, m, s, 0}); }
 
   testing_support::TempDir dir_;
   testing_support::ManualClock clock_;
-  RecordingConsole console_;
+  FakeSchedulerConsole console_;
   ObjectRegistry registry_{dir_ / "mirrox.ini", clock_, console_};
   TcpClient tcp_;
   LocalConnection local_;
@@ -82,12 +54,13 @@ class SchedulerTest : public ::testing::Test {
 TEST_F(SchedulerTest, FirstCycleComesOnePeriodAfterStartAndTheNextOnePeriodAfterItsEnd) {
   objects(1);
   std::vector<DateTime> runs;
-  TReplicationThread thread(console_, registry_, tcp_, local_, clock_, dir_.path(), [&](TReplicationThread& t, int) {
-    runs.push_back(clock_.now());
-    clock_.advance(3min);  // a cycle that takes three minutes
-    if (runs.size() == 2) t.requestStop();
-    return 0;
-  });
+  TReplicationThread thread(console_, registry_, tcp_, local_, clock_, dir_.path(),
+                            [&](TReplicationThread& t, int) {
+                              runs.push_back(clock_.now());
+                              clock_.advance(3min);  // a cycle that takes three minutes
+                              if (runs.size() == 2) t.requestStop();
+                              return 0;
+                            });
   runUntilEnded(thread);
 
   ASSERT_EQ(runs.size(), 2u);
@@ -108,14 +81,15 @@ TEST_F(SchedulerTest, StopWhileTheFifthOfTenReplicatesLeavesTheRestUnrun) {
   objects(10);
   for (int i = 0; i < 10; ++i) registry_.at(i).SetLastReplicationTime(at(1, 0, 0));
   std::vector<int> ran;
-  TReplicationThread thread(console_, registry_, tcp_, local_, clock_, dir_.path(), [&](TReplicationThread& t, int index) {
-    ran.push_back(index);
-    if (index == 4) {
-      t.requestStop();  // the operator closes the program meanwhile
-      return 1;
-    }
-    return 0;
-  });
+  TReplicationThread thread(console_, registry_, tcp_, local_, clock_, dir_.path(),
+                            [&](TReplicationThread& t, int index) {
+                              ran.push_back(index);
+                              if (index == 4) {
+                                t.requestStop();  // the operator closes the program meanwhile
+                                return 1;
+                              }
+                              return 0;
+                            });
   runUntilEnded(thread);
   EXPECT_EQ(ran, (std::vector<int>{0, 1, 2, 3, 4}));
   EXPECT_TRUE(registry_.at(3).LinkOk);
@@ -131,12 +105,13 @@ TEST_F(SchedulerTest, RunThatThrowsKeepsTheObjectsStatusAndTimeAndTheCycleGoesOn
   registry_.at(0).SetLinkOk(false);
   registry_.at(0).SetLastReplicationTime(at(1, 0, 0));
   std::vector<int> ran;
-  TReplicationThread thread(console_, registry_, tcp_, local_, clock_, dir_.path(), [&](TReplicationThread& t, int index) {
-    ran.push_back(index);
-    if (index == 0) throw std::runtime_error("escaped");
-    if (index == 2) t.requestStop();
-    return index == 1 ? 0 : 7;
-  });
+  TReplicationThread thread(console_, registry_, tcp_, local_, clock_, dir_.path(),
+                            [&](TReplicationThread& t, int index) {
+                              ran.push_back(index);
+                              if (index == 0) throw std::runtime_error("escaped");
+                              if (index == 2) t.requestStop();
+                              return index == 1 ? 0 : 7;
+                            });
   runUntilEnded(thread);
   EXPECT_EQ(ran, (std::vector<int>{0, 1, 2}));
   EXPECT_FALSE(registry_.at(0).LinkOk);
@@ -149,7 +124,8 @@ TEST_F(SchedulerTest, CountdownShowsTheTimeOfDayPastMidnight) {
   clock_.set(at(22, 30, 0));
   console_.periodMinutes = 240;
   objects(0);
-  TReplicationThread thread(console_, registry_, tcp_, local_, clock_, dir_.path(), [](TReplicationThread&, int) { return 0; });
+  TReplicationThread thread(console_, registry_, tcp_, local_, clock_, dir_.path(),
+                            [](TReplicationThread&, int) { return 0; });
   console_.onStatus = [&](const std::string&) { thread.requestStop(); };
   runUntilEnded(thread);
   ASSERT_FALSE(console_.statuses.empty());
@@ -160,7 +136,8 @@ TEST_F(SchedulerTest, EmptyListShowsTheBannerAndSchedulesTheNextCycle) {
   console_.periodMinutes = 1;
   objects(0);
   int banners = 0;
-  TReplicationThread thread(console_, registry_, tcp_, local_, clock_, dir_.path(), [](TReplicationThread&, int) { return 0; });
+  TReplicationThread thread(console_, registry_, tcp_, local_, clock_, dir_.path(),
+                            [](TReplicationThread&, int) { return 0; });
   console_.onStatus = [&](const std::string& text) {
     if (text == kBanner && ++banners == 2) thread.requestStop();
   };
@@ -172,10 +149,11 @@ TEST_F(SchedulerTest, EmptyListShowsTheBannerAndSchedulesTheNextCycle) {
 TEST_F(SchedulerTest, ThreadReleasedWithoutEverRunningEndsWithoutACycle) {
   objects(2);
   int runs = 0;
-  TReplicationThread thread(console_, registry_, tcp_, local_, clock_, dir_.path(), [&](TReplicationThread&, int) {
-    ++runs;
-    return 0;
-  });
+  TReplicationThread thread(console_, registry_, tcp_, local_, clock_, dir_.path(),
+                            [&](TReplicationThread&, int) {
+                              ++runs;
+                              return 0;
+                            });
   EXPECT_TRUE(thread.suspended());
   thread.stopAndWait();
   EXPECT_EQ(runs, 0);
@@ -185,12 +163,13 @@ TEST_F(SchedulerTest, ThreadReleasedWithoutEverRunningEndsWithoutACycle) {
 
 TEST_F(SchedulerTest, PublishedStatusReachesTheLogFromTheSchedulerThreadAndDirectlyWhileSuspended) {
   objects(1);
-  TReplicationThread thread(console_, registry_, tcp_, local_, clock_, dir_.path(), [&](TReplicationThread& t, int) {
-    t.StatusText = "Репликации данных \r\n1 N1";
-    t.publishStatus();
-    t.requestStop();
-    return 0;
-  });
+  TReplicationThread thread(console_, registry_, tcp_, local_, clock_, dir_.path(),
+                            [&](TReplicationThread& t, int) {
+                              t.StatusText = "Репликации данных \r\n1 N1";
+                              t.publishStatus();
+                              t.requestStop();
+                              return 0;
+                            });
   thread.StatusText = "while suspended";
   thread.publishStatus();
   EXPECT_EQ(console_.log, (std::vector<std::string>{"while suspended"}));

@@ -1,8 +1,7 @@
 // The start-up step writes the local databases that are missing from the carried templates, and
 // the local server, running under its own account, can open what it wrote.
-#include <firebird/Interface.h>
-
 #include "tests/shell/program_copy.h"
+#include "tests/support/fb_client.h"
 
 namespace mirrox {
 namespace {
@@ -12,30 +11,12 @@ using testing_support::eventually;
 
 // Attaches through the local server as the program does; returns the server's error text or "".
 std::string attachError(const std::filesystem::path& database) {
-  using namespace Firebird;
-  IMaster* master = fb_get_master_interface();
-  IStatus* status = master->getStatus();
-  ThrowStatusWrapper st(status);
-  IUtil* util = master->getUtilInterface();
-  IProvider* provider = master->getDispatcher();
-  std::string error;
-  IXpbBuilder* dpb = util->getXpbBuilder(&st, IXpbBuilder::DPB, nullptr, 0);
   try {
-    dpb->insertString(&st, isc_dpb_user_name, "SYSDBA");
-    dpb->insertString(&st, isc_dpb_password, "quillbarn");
-    dpb->insertString(&st, isc_dpb_lc_ctype, "WIN1251");
-    IAttachment* attachment = provider->attachDatabase(&st, ("127.0.0.1:" + database.string()).c_str(),
-                                                       dpb->getBufferLength(&st), dpb->getBuffer(&st));
-    attachment->detach(&st);
-  } catch (const FbException& e) {
-    char buf[1024];
-    util->formatStatus(buf, sizeof buf, e.getStatus());
-    error = buf;
+    testing_support::FbConnection connection("127.0.0.1:" + database.string());
+  } catch (const fb::Error& error) {
+    return error.what();
   }
-  dpb->dispose();
-  provider->release();
-  status->dispose();
-  return error;
+  return "";
 }
 
 TEST_F(ProgramCopy, MissingDatabasesAreWrittenFromTheTemplatesAndOpenThroughTheServer) {

@@ -1,10 +1,11 @@
+#include "shell/template_writer.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <QFile>
 #include <filesystem>
 
-#include "shell/template_writer.h"
 #include "tests/support/temp_dir.h"
 
 namespace mirrox {

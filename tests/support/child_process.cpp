@@ -10,8 +10,9 @@
 namespace mirrox::testing_support {
 
 ChildProcess::ChildProcess(const std::filesystem::path& program, const std::vector<std::string>& args,
-                           const std::map<std::string, std::string>& env, const std::filesystem::path& workDir,
-                           const std::filesystem::path& outputFile) {
+                           const std::map<std::string, std::string>& env,
+                           const std::filesystem::path& workDir, const std::filesystem::path& outputFile,
+                           const std::filesystem::path& errorFile) {
   std::vector<std::string> argvStrings{program.string()};
   argvStrings.insert(argvStrings.end(), args.begin(), args.end());
   pid_ = ::fork();
@@ -25,6 +26,10 @@ ChildProcess::ChildProcess(const std::filesystem::path& program, const std::vect
     if (out >= 0) {
       ::dup2(out, 1);
       ::dup2(out, 2);
+    }
+    if (!errorFile.empty()) {
+      const int err = ::open(errorFile.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+      if (err >= 0) ::dup2(err, 2);
     }
     const int in = ::open("/dev/null", O_RDONLY);
     if (in >= 0) ::dup2(in, 0);
@@ -50,8 +55,10 @@ bool ChildProcess::running() {
   int status = 0;
   const pid_t r = ::waitpid(pid_, &status, WNOHANG);
   if (r == 0) return true;
-  if (r == pid_) status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  else status_ = -1;
+  if (r == pid_)
+    status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  else
+    status_ = -1;
   return false;
 }
 

@@ -15,10 +15,11 @@ namespace mirrox::testing_support {
 class ChildProcess {
  public:
   // Starts `program` in `workDir` with `args`; `env` entries are added to this process's
-  // environment. Standard output and error go to `outputFile` when given.
+  // environment. Standard output and error are appended to `outputFile` when given (else they are
+  // dropped), standard error to `errorFile` instead when that is given.
   ChildProcess(const std::filesystem::path& program, const std::vector<std::string>& args,
                const std::map<std::string, std::string>& env, const std::filesystem::path& workDir,
-               const std::filesystem::path& outputFile = {});
+               const std::filesystem::path& outputFile = {}, const std::filesystem::path& errorFile = {});
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
   ~ChildProcess();

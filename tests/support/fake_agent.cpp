@@ -12,6 +12,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "link/protocol.h"
+
 namespace mirrox::testing_support {
 namespace {
 
@@ -98,7 +100,7 @@ Script& Script::fileBlock(std::string_view payload) {
 }
 
 Script& Script::fileBlock(std::int32_t length, std::string_view payload) {
-  return send(bigEndian32(length) + std::string(payload));
+  return send(encodeBlockLength(length) + std::string(payload));
 }
 
 Script& Script::pause(std::chrono::milliseconds duration) {
@@ -123,20 +125,17 @@ Script& Script::close() {
 
 FakeAgent::FakeAgent(std::vector<Script> connections, FakeAgentOptions options)
     : options_(std::move(options)), scripts_(std::move(connections)) {
-  listenFd_ = options_.networkNamespace.empty()
-                  ? listenOn(options_.bindAddress)
-                  : listenInNamespace(options_.bindAddress, options_.networkNamespace);
+  listenFd_.reset(options_.networkNamespace.empty()
+                      ? listenOn(options_.bindAddress)
+                      : listenInNamespace(options_.bindAddress, options_.networkNamespace));
   sockaddr_in bound{};
   socklen_t size = sizeof bound;
-  ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&bound), &size);
+  ::getsockname(listenFd_.get(), reinterpret_cast<sockaddr*>(&bound), &size);
   port_ = ntohs(bound.sin_port);
   thread_ = std::thread([this] { run(); });
 }
 
-FakeAgent::~FakeAgent() {
-  stop();
-  ::close(listenFd_);
-}
+FakeAgent::~FakeAgent() { stop(); }
 
 void FakeAgent::stop() {
   {
@@ -144,7 +143,7 @@ void FakeAgent::stop() {
     if (stopping_) return;
     stopping_ = true;
     // shutdown wakes the agent thread out of accept and recv.
-    ::shutdown(listenFd_, SHUT_RDWR);
+    ::shutdown(listenFd_.get(), SHUT_RDWR);
     for (int fd : openFds_) ::shutdown(fd, SHUT_RDWR);
   }
   thread_.join();
@@ -173,7 +172,7 @@ bool FakeAgent::waitForClientClose(std::chrono::milliseconds limit) const {
 void FakeAgent::run() {
   std::vector<std::thread> served;
   for (std::size_t next = 0;; ++next) {
-    const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
+    const int fd = ::accept4(listenFd_.get(), nullptr, nullptr, SOCK_CLOEXEC);
     if (fd < 0) {
       if (errno == EINTR) continue;
       break;
@@ -259,23 +258,6 @@ bool FakeAgent::readOneLine(int fd, std::string& pending) {
 void FakeAgent::drain(int fd, std::string& pending) {
   while (readOneLine(fd, pending)) {
   }
-}
-
-std::string zlibCompress(std::string_view content, int level) {
-  uLongf size = ::compressBound(static_cast<uLong>(content.size()));
-  std::string out(size, '\0');
-  if (::compress2(reinterpret_cast<Bytef*>(out.data()), &size, reinterpret_cast<const Bytef*>(content.data()),
-                  static_cast<uLong>(content.size()), level) != Z_OK) {
-    throw std::runtime_error("compress2 failed");
-  }
-  out.resize(size);
-  return out;
-}
-
-std::string bigEndian32(std::int32_t value) {
-  const auto u = static_cast<std::uint32_t>(value);
-  return {static_cast<char>(u >> 24), static_cast<char>((u >> 16) & 0xFF), static_cast<char>((u >> 8) & 0xFF),
-          static_cast<char>(u & 0xFF)};
 }
 
 }  // namespace mirrox::testing_support

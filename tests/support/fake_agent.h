@@ -10,6 +10,8 @@
 #include <thread>
 #include <vector>
 
+#include "link/unique_fd.h"
+
 namespace mirrox::testing_support {
 
 // What the fake agent does on one connection, step by step.
@@ -87,7 +89,7 @@ class FakeAgent {
 
   FakeAgentOptions options_;
   std::vector<Script> scripts_;
-  int listenFd_ = -1;
+  UniqueFd listenFd_;
   int port_ = 0;
 
   mutable std::mutex mutex_;
@@ -99,10 +101,5 @@ class FakeAgent {
   bool stopping_ = false;
   std::thread thread_;
 };
-
-// One zlib stream (RFC 1950) holding `content`.
-std::string zlibCompress(std::string_view content, int level = 6);
-// The four bytes of a big-endian signed 32-bit length.
-std::string bigEndian32(std::int32_t value);
 
 }  // namespace mirrox::testing_support

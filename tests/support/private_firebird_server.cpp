@@ -47,7 +47,8 @@ bool acceptsConnections() {
   address.sin_family = AF_INET;
   address.sin_port = htons(kPort);
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  return fd.get() >= 0 && ::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+  return fd.get() >= 0 &&
+         ::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
 }
 
 void writeText(const std::filesystem::path& path, const std::string& text) {
@@ -66,7 +67,8 @@ bool enterPrivateNetwork(std::string& why) {
   return bringLoopbackUp(why);
 }
 
-PrivateFirebirdServer::PrivateFirebirdServer(std::filesystem::path root, const std::filesystem::path& udfLibrary)
+PrivateFirebirdServer::PrivateFirebirdServer(std::filesystem::path root,
+                                             const std::filesystem::path& udfLibrary)
     : root_(std::move(root)) {
   namespace fs = std::filesystem;
   fs::create_directories(root_ / "udf");
@@ -80,15 +82,16 @@ PrivateFirebirdServer::PrivateFirebirdServer(std::filesystem::path root, const s
   fs::copy_file(kFirebirdHome / "intl" / "libfbintl.so", root_ / "intl" / "libfbintl.so");
   fs::copy_file(kCharsetConfig, root_ / "intl" / "fbintl.conf");
   for (const fs::directory_entry& entry : fs::directory_iterator(kFirebirdHome / "UDF")) {
-    if (entry.path().extension() == ".so") fs::copy_file(entry.path(), root_ / "udf" / entry.path().filename());
+    if (entry.path().extension() == ".so")
+      fs::copy_file(entry.path(), root_ / "udf" / entry.path().filename());
   }
   fs::copy_file(udfLibrary, root_ / "udf" / "testudf.dll");
   // A copy: two servers must never share one security database.
   fs::copy_file(kSecurityDatabase, root_ / "security3.fdb");
-  writeText(root_ / "firebird.conf", "UdfAccess = Restrict " + (root_ / "udf").string() +
-                                         "\nRemoteBindAddress = 127.0.0.1\nRemoteServicePort = " +
-                                         std::to_string(kPort) + "\nSecurityDatabase = " +
-                                         (root_ / "security3.fdb").string() + "\n");
+  writeText(root_ / "firebird.conf",
+            "UdfAccess = Restrict " + (root_ / "udf").string() +
+                "\nRemoteBindAddress = 127.0.0.1\nRemoteServicePort = " + std::to_string(kPort) +
+                "\nSecurityDatabase = " + (root_ / "security3.fdb").string() + "\n");
   writeText(root_ / "databases.conf", "security.db = " + (root_ / "security3.fdb").string() + "\n");
   start();
 }
@@ -105,7 +108,8 @@ void PrivateFirebirdServer::start() {
   if (running()) return;
   server_ = std::make_unique<ChildProcess>(
       kServerProgram, std::vector<std::string>{},
-      std::map<std::string, std::string>{{"FIREBIRD", root_.string()}, {"FIREBIRD_LOCK", (root_ / "lock").string()}},
+      std::map<std::string, std::string>{{"FIREBIRD", root_.string()},
+                                         {"FIREBIRD_LOCK", (root_ / "lock").string()}},
       root_, root_ / "server.out");
   if (!eventually([] { return acceptsConnections(); }, std::chrono::seconds(20))) {
     throw std::runtime_error("the private Firebird server did not accept connections on 127.0.0.1:3050");

@@ -4,10 +4,13 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
-namespace mirrox::agent::testing {
+#include "tests/support/child_process.h"
+
+namespace mirrox::testing_support {
 
 // The path of the built agent.
 std::filesystem::path agentExecutable();
@@ -24,8 +27,8 @@ Finished runAgentToExit(const std::vector<std::string>& arguments,
                         const std::vector<std::string>& environment = {});
 
 // A running mirrox-agent on 127.0.0.1 and a port of its own choosing. Its results go under
-// `tmpDirectory` (its TMPDIR), its standard error to `tmpDirectory`/agent.err. Stopped with SIGTERM
-// when the object goes.
+// `tmpDirectory` (its TMPDIR), its standard output to `tmpDirectory`/agent.out and its standard
+// error to `tmpDirectory`/agent.err. Stopped with SIGTERM when the object goes.
 class AgentProcess {
  public:
   AgentProcess(const std::filesystem::path& tmpDirectory, std::vector<std::string> extraArguments);
@@ -34,15 +37,15 @@ class AgentProcess {
   AgentProcess& operator=(const AgentProcess&) = delete;
 
   std::uint16_t port() const { return port_; }
-  pid_t pid() const { return pid_; }
+  pid_t pid() const { return process_ ? process_->pid() : -1; }
   // Also reaps the process once it has ended.
-  bool running();
-  // Sends SIGTERM and returns the exit code (-1 when it died of a signal).
+  bool running() { return process_ && process_->running(); }
+  // Sends SIGTERM and returns the exit code (-1 when it died of a signal or was stopped before).
   int stop();
 
  private:
-  pid_t pid_ = -1;
+  std::unique_ptr<ChildProcess> process_;
   std::uint16_t port_ = 0;
 };
 
-}  // namespace mirrox::agent::testing
+}  // namespace mirrox::testing_support

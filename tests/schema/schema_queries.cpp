@@ -1,71 +1,8 @@
-#include "tests/schema/scratch_database.h"
+#include "tests/schema/schema_queries.h"
 
-#include <pwd.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cstdlib>
-#include <fstream>
 #include <stdexcept>
-#include <system_error>
 
-namespace mirrox::test {
-namespace fs = std::filesystem;
-
-namespace {
-
-// Gives the server's account the file: by ownership when running as root (the server refuses
-// files it cannot write), by mode otherwise.
-void handToServer(const fs::path& path, bool directory) {
-  const passwd* account = getpwnam("firebird");
-  if (geteuid() == 0 && account != nullptr) {
-    if (chown(path.c_str(), account->pw_uid, account->pw_gid) != 0) {
-      throw std::runtime_error("cannot hand " + path.string() + " to the firebird account");
-    }
-    chmod(path.c_str(), directory ? 0770 : 0660);
-  } else {
-    chmod(path.c_str(), directory ? 0777 : 0666);
-  }
-}
-
-}  // namespace
-
-void ScratchDatabase::makeDirectory() {
-  std::string pattern = (fs::temp_directory_path() / "mirrox-schema-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) {
-    throw std::runtime_error("cannot create a temporary directory");
-  }
-  dir_ = pattern;
-  handToServer(dir_, true);
-}
-
-ScratchDatabase::ScratchDatabase(const fs::path& templateFile) {
-  makeDirectory();
-  file_ = dir_ / templateFile.filename();
-  fs::copy_file(templateFile, file_);
-  handToServer(file_, false);
-}
-
-ScratchDatabase::ScratchDatabase(const std::string& fileName, std::string_view bytes) {
-  makeDirectory();
-  file_ = dir_ / fileName;
-  std::ofstream out(file_, std::ios::binary);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  out.close();
-  if (!out) {
-    throw std::runtime_error("cannot write " + file_.string());
-  }
-  handToServer(file_, false);
-}
-
-ScratchDatabase::~ScratchDatabase() {
-  std::error_code ignored;
-  fs::remove_all(dir_, ignored);
-}
-
-std::unique_ptr<FbConnection> ScratchDatabase::connect() const {
-  return std::make_unique<FbConnection>("127.0.0.1:" + file_.string(), "SYSDBA", "quillbarn");
-}
+namespace mirrox::testing_support {
 
 std::vector<std::string> columnsOf(FbConnection& db, const std::string& table, bool withCharset) {
   const auto rows = db.query(
@@ -167,4 +104,4 @@ double toDouble(const Value& v) {
   return std::stod(*v);
 }
 
-}  // namespace mirrox::test
+}  // namespace mirrox::testing_support

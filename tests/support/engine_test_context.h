@@ -11,7 +11,7 @@
 #include "link/tcp_client.h"
 #include "tests/support/manual_clock.h"
 
-namespace mirrox::engine_test {
+namespace mirrox::testing_support {
 
 // One object as the engine and the link see it.
 struct TestObject {
@@ -70,7 +70,7 @@ class EngineTestContext : public EngineContext {
   // Called on the run's thread with every published text, after it is recorded: a test acts at a
   // chosen step of a run through it.
   std::function<void(const std::string&)> onPublish;
-  testing_support::ManualClock manualClock{45000.0};
+  ManualClock manualClock{45000.0};
   ProgressListener* listener = nullptr;
 
  private:
@@ -82,4 +82,4 @@ class EngineTestContext : public EngineContext {
   LocalConnection local_;
 };
 
-}  // namespace mirrox::engine_test
+}  // namespace mirrox::testing_support
