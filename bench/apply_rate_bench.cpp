@@ -3,18 +3,26 @@
 // Compares the engine's batch (rows sent to the local server in packs over loopback, one commit)
 // with the same rows one call each, with the same calls run by isql-fb from a script, and with an
 // in-server EXECUTE BLOCK loop (no round trips, no text to convert). `case` runs one case alone:
-// archive, current, spread, address, requests, events, badrow.
+// archive, current, spread, address, requests, events, badrow, listener.
+#include <QCoreApplication>
+#include <QObject>
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <functional>
 #include <iostream>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "engine/batch_apply.h"
 #include "engine/local_upgrade.h"
 #include "engine/upgrade_scripts.h"
+#include "link/clock.h"
 #include "link/result_file.h"
+#include "shell/activity_relay.h"
 #include "tests/support/engine_test_context.h"
 #include "tests/support/scratch_database.h"
 #include "tests/support/temp_dir.h"
@@ -100,9 +108,20 @@ std::string sqlCall(const std::string& row, int tid, int fkey) {
          fields[2] + ",'" + fields[3] + "'," + std::to_string(fkey) + ");\n";
 }
 
+// The engine's test context on the machine's clock, as the program's runs are: a listener is then
+// told at the program's pace, not only at the end of a step.
+class BenchContext final : public EngineTestContext {
+ public:
+  using EngineTestContext::EngineTestContext;
+  Clock& clock() override { return systemClock_; }
+
+ private:
+  SystemClock systemClock_;
+};
+
 struct Setup {
   testing_support::TempDir dir;
-  EngineTestContext context{dir.path()};
+  BenchContext context{dir.path()};
   std::optional<ScratchDatabase> db;
 
   explicit Setup(std::int32_t dbType = DbTypeMetering) {
@@ -121,11 +140,13 @@ struct Setup {
   }
 };
 
-// Rows a second through the engine's batch; `rowsPerPack` 1 sends one call a row.
+// Rows a second through the engine's batch; `rowsPerPack` 1 sends one call a row. `listener` is
+// told of the batch's progress (nobody listens without one).
 double engineRate(BatchKind kind, int rows, const std::function<std::string(int)>& row,
-                  std::size_t rowsPerPack = 0) {
+                  std::size_t rowsPerPack = 0, ProgressListener* listener = nullptr) {
   Setup setup(kind == BatchKind::BatchRequests || kind == BatchKind::BatchEvents ? DbTypeJournal
                                                                                  : DbTypeMetering);
+  setup.context.listener = listener;
   std::string file;
   for (int i = 0; i < rows; ++i) file += row(i);
   testing_support::writeFile(resultFile(setup.context), file);
@@ -217,6 +238,65 @@ void oneBadRow(int rows) {
       rows, clean, bad, clean / bad);
 }
 
+// The archive application on a thread of its own, as the scheduler runs it, with the program's
+// listener: the scheduler's relay, queuing each change to an event loop on this thread that stands
+// for the console's window. Returns rows a second; `changesShown` counts what reached the loop.
+double rateWithTheConsoleListening(int rows, long& changesShown) {
+  QObject window;
+  ActivityRelay relay(window, [&changesShown](const RunActivity&) { ++changesShown; });
+  double rate = 0;
+  std::exception_ptr error;
+  std::thread run([&] {
+    try {
+      rate = engineRate(BatchKind::BatchArchive, rows, spreadRow, 0, &relay);
+    } catch (...) {
+      error = std::current_exception();
+    }
+    QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection);
+  });
+  QCoreApplication::exec();
+  run.join();
+  QCoreApplication::processEvents();  // the changes queued last
+  if (error) std::rethrow_exception(error);
+  return rate;
+}
+
+std::string listed(const std::vector<double>& values) {
+  std::string text;
+  for (const double value : values) text += (text.empty() ? "" : " ") + std::to_string(std::lround(value));
+  return text;
+}
+
+double median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+// The same archive file applied with nobody listening and with the console listening, alternately,
+// kRounds times each: the medians and their ratio, all from this one run.
+void withAndWithoutListener(int rows) {
+  constexpr int kRounds = 5;
+  int argc = 1;
+  char name[] = "engine_apply_rate_bench";
+  char* argv[] = {name, nullptr};
+  QCoreApplication app(argc, argv);
+  std::vector<double> alone;
+  std::vector<double> listened;
+  long changesShown = 0;
+  // Each goes first in turn, so that neither gains from a server the other has warmed up.
+  for (int i = 0; i < kRounds; ++i) {
+    if (i % 2 == 0) alone.push_back(engineRate(BatchKind::BatchArchive, rows, spreadRow));
+    listened.push_back(rateWithTheConsoleListening(rows, changesShown));
+    if (i % 2 != 0) alone.push_back(engineRate(BatchKind::BatchArchive, rows, spreadRow));
+  }
+  std::printf(
+      "| progress of %d archive rows | nobody listening %.0f rows/s | console listening %.0f rows/s | "
+      "ratio %.3f | %ld changes shown in %d runs |\n",
+      rows, median(alone), median(listened), median(listened) / median(alone), changesShown, kRounds);
+  std::printf("each run, rows/s: nobody listening %s; console listening %s\n", listed(alone).c_str(),
+              listed(listened).c_str());
+}
+
 }  // namespace
 }  // namespace mirrox
 
@@ -252,6 +332,7 @@ int main(int argc, char** argv) {
   if (wanted("events"))
     packedAgainstAlone("events (REPL_HW), 20,000 at most", BatchKind::BatchEvents, small, eventRow);
   if (wanted("badrow")) oneBadRow(rows);
+  if (wanted("listener")) withAndWithoutListener(rows);
   if (only == "spreadpacked")
     std::printf("packed spread %.0f rows/s\n", engineRate(BatchKind::BatchArchive, rows, spreadRow));
   if (only == "spreadloop") std::printf("loop spread %.0f rows/s\n", blockRate(kSpreadLoopCall, rows));

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "link/checksum.h"
+#include "link/clock.h"
 #include "link/command.h"
 #include "link/protocol.h"
 #include "link/run_context.h"
@@ -44,9 +45,11 @@ class BenchContext final : public mirrox::RunContext {
   void setResultId(int, std::int32_t) override {}
   mirrox::TcpClient& tcp() override { return tcp_; }
   fs::path logDir() const override { return logDir_; }
+  mirrox::Clock& clock() override { return clock_; }
 
  private:
   std::string status_;
+  mirrox::SystemClock clock_;
   mirrox::TcpClient tcp_;
   fs::path logDir_;
   int port_;

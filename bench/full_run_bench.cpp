@@ -1,5 +1,6 @@
 // A full run of one metering site that returns with a backlog of captured archive rows, on demand:
 //   cmake --build build --target mirrox_full_run_bench && build/bench/mirrox_full_run_bench [rows] [channels]
+//   [progress]
 // The site database is written from the metering template, prepared for capture through the
 // program's own preparation command and filled with `channels` (2,000) of 4 parameters each and
 // their hourly values, `rows` in all (1,000,000: about five days of a dispatch centre's meters); a real
@@ -8,7 +9,8 @@
 // limit is followed by the next run, as the scheduler would do. The program prints the time of each
 // step of the run (from one status text to the next, and at the site from the agent's log), the
 // rows per second, the peak resident memory, and exits with 1 unless every row arrived exactly
-// once and nothing was left captured.
+// once and nothing was left captured. With "progress" a listener prints every progress report the
+// console would show, in the console's words, with the second of the run it came at.
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -25,6 +27,8 @@
 #include "engine/db_type.h"
 #include "engine/prepare_remote.h"
 #include "engine/replicate_object.h"
+#include "link/progress.h"
+#include "shell/console/progress_text.h"
 #include "tests/support/agent_process.h"
 #include "tests/support/engine_test_context.h"
 #include "tests/support/scratch_database.h"
@@ -53,6 +57,21 @@ class TimedContext final : public testing_support::EngineTestContext {
     stamps.push_back({Steady::now(), statusText()});
   }
   std::vector<std::pair<Steady::time_point, std::string>> stamps;
+};
+
+// Prints what the console's progress bar would show, each report on a line of its own.
+class PrintedProgress final : public ProgressListener {
+ public:
+  void progressed(const Progress& progress) override {
+    if (!progressShown(progress)) return;
+    std::printf("  %7.2f s  %s\n", std::chrono::duration<double>(Steady::now() - started_).count(),
+                progressText(progress).toStdString().c_str());
+    std::fflush(stdout);
+  }
+  void progressEnded() override {}
+
+ private:
+  Steady::time_point started_ = Steady::now();
 };
 
 // The lines the agent writes to its log, each with the moment it was seen there.
@@ -150,7 +169,7 @@ RunFigures timedRun(TimedContext& context, LogWatcher& log) {
   return figures;
 }
 
-int run(int rows, int kChannels) {
+int run(int rows, int kChannels, bool printProgress) {
   testing_support::TempDir dir;
   testing_support::openToServer(dir.path());
   for (const char* name : {"site", "local", "log"}) std::filesystem::create_directory(dir.path() / name);
@@ -169,6 +188,8 @@ int run(int rows, int kChannels) {
   LogWatcher log(dir.path() / "agent.err");
 
   TimedContext context(dir.path() / "log", LinkLimits{});
+  PrintedProgress printed;
+  if (printProgress) context.listener = &printed;
   context.objects.push_back({{"127.0.0.1", agent.port(), site.path().string(), 0},
                              {"Site", DbTypeMetering, local.path().string(), 0, 0}});
   if (PrepareRemoteDatabase(context, 0) != 0) {
@@ -219,5 +240,6 @@ int run(int rows, int kChannels) {
 int main(int argc, char** argv) {
   const int rows = argc > 1 ? std::atoi(argv[1]) : 100000;
   const int channels = argc > 2 ? std::atoi(argv[2]) : 2000;
-  return mirrox::run(rows > 0 ? rows : 100000, channels > 0 ? channels : 2000);
+  const bool progress = argc > 3 && std::string(argv[3]) == "progress";
+  return mirrox::run(rows > 0 ? rows : 100000, channels > 0 ? channels : 2000, progress);
 }

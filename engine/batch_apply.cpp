@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "engine/apply_progress.h"
 #include "engine/call_pack.h"
 #include "engine/engine_context.h"
 #include "engine/engine_messages.h"
@@ -107,7 +108,7 @@ std::string batchStatement(BatchKind kind, int regionId) {
 }
 
 BatchReport BatchApply(EngineContext& thread, std::string_view statement, const std::filesystem::path& file,
-                       std::size_t rowsPerPack) {
+                       std::size_t rowsPerPack, std::optional<BatchKind> kind) {
   BatchReport report;
   if (!std::filesystem::exists(file)) return report;
   LocalConnection& local = thread.localConnection();
@@ -123,6 +124,7 @@ BatchReport BatchApply(EngineContext& thread, std::string_view statement, const 
                  [&](const std::string& error, std::span<const InputValue> shown) {
                    appendRowError(errorFile, thread.clock().now(), error, statement, shown);
                  });
+  ApplyProgress progress(thread, file, kind);
   ResultRowReader::Row row;
   bool cutOff = false;
   while (reader.next(row)) {
@@ -144,8 +146,10 @@ BatchReport BatchApply(EngineContext& thread, std::string_view statement, const 
       break;
     }
     calls.add();
+    progress.update(calls, reader);
   }
   calls.flush();
+  progress.finish(calls, reader);
   report.rowsApplied = calls.rowsApplied();
   report.rowsFailed = calls.rowsFailed() + (cutOff ? 1 : 0);
   report.packsApplied = calls.packsApplied();
@@ -162,7 +166,7 @@ bool ApplyResultFile(EngineContext& thread, int index, BatchKind kind) {
   try {
     LocalConnection& local = thread.localConnection();
     if (!local.DB.connected()) local.DB.connect();
-    const BatchReport report = BatchApply(thread, batchStatement(kind, index), resultFile(thread));
+    const BatchReport report = BatchApply(thread, batchStatement(kind, index), resultFile(thread), 0, kind);
     thread.batchApplied(kind, report);
     return false;
   } catch (const std::exception& error) {

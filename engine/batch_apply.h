@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -34,6 +35,8 @@ struct BatchReport {
 // Applies every row of `file` with the one statement, prepared once, in `TR`, and commits once.
 // Rows travel to the server in packs of `rowsPerPack` (0: as many as the statement's parameters
 // allow; 1: one call a row); a row has the same outcome and the same row error entry either way.
+// The rows applied and the share of the file read go to the context's progress listener, if any,
+// after executions and at most a few times a second, named by `kind`.
 // A missing file applies nothing and says nothing. A row whose execution fails gets its entry in
 // thread.rowErrorDirectory()/"replica_error.txt" and the batch goes on; after the commit the status
 // text becomes "Ошибка! См. replica_error.txt" and is published. Fields are bound by parameter type:
@@ -43,7 +46,7 @@ struct BatchReport {
 // prepared, the file cannot be read, a text is longer than its parameter, a date does not parse, or the
 // connection is lost; the rows executed before stay in the active `TR`. REQUIRES: `DB` is connected.
 BatchReport BatchApply(EngineContext& thread, std::string_view statement, const std::filesystem::path& file,
-                       std::size_t rowsPerPack = 0);
+                       std::size_t rowsPerPack = 0, std::optional<BatchKind> kind = std::nullopt);
 
 // Applies ResultFile (LogDir/"repl.rc") for the object at `index` with the kind's call, connecting
 // `DB` first when needed. False: applied, single failed rows included. True: the batch failed; the

@@ -9,7 +9,6 @@
 
 namespace mirrox {
 
-class Clock;
 struct LocalConnection;
 struct BatchReport;
 enum class BatchKind : std::int32_t;
@@ -24,14 +23,12 @@ struct LocalSite {
 };
 
 // The context of a run as the engine sees it: everything a RunContext gives the link, plus the
-// local connection, the object's engine fields and the clock. The scheduler's thread object
-// implements it; every call comes from the thread that performs the run.
+// local connection and the object's engine fields. The scheduler's thread object implements it;
+// every call comes from the thread that performs the run.
 class EngineContext : public RunContext {
  public:
   // `DB`, `TR` and `Qr`, shared by every run of the process.
   virtual LocalConnection& localConnection() = 0;
-  // The clock under the end-of-run wait.
-  virtual Clock& clock() = 0;
 
   // The object at this position of `ObjectList`, or nothing when there is none.
   virtual std::optional<LocalSite> localSite(int index) const = 0;

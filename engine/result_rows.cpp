@@ -15,6 +15,7 @@ ResultRowReader::ResultRowReader(const std::filesystem::path& path)
 }
 
 bool ResultRowReader::fill() {
+  consumed_ += end_;
   in_.read(buffer_.data(), static_cast<std::streamsize>(buffer_.size()));
   pos_ = 0;
   end_ = static_cast<std::size_t>(in_.gcount());

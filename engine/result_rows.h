@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -23,6 +24,9 @@ class ResultRowReader {
   // A file that ends with a row end has no extra row after it.
   bool next(Row& row);
 
+  // How many bytes of the file the rows returned so far took (read ahead bytes not counted).
+  std::uint64_t position() const { return consumed_ + pos_; }
+
  private:
   bool fill();
 
@@ -30,6 +34,7 @@ class ResultRowReader {
   std::vector<char> buffer_;
   std::size_t pos_ = 0;
   std::size_t end_ = 0;
+  std::uint64_t consumed_ = 0;  // bytes of the buffers before the one in hand
 };
 
 }  // namespace mirrox

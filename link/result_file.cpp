@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "link/file_io.h"
+#include "link/progress.h"
 #include "link/protocol.h"
 #include "link/run_context.h"
 #include "link/tcp_client.h"
@@ -37,6 +38,13 @@ class Inflater {
   bool ok_ = false;
 };
 
+// The size of a file for a progress report; 0 when it cannot be learnt, which only blanks the share.
+std::uint64_t sizeOf(const std::filesystem::path& path) {
+  std::error_code error;
+  const std::uintmax_t size = std::filesystem::file_size(path, error);
+  return error ? 0 : static_cast<std::uint64_t>(size);
+}
+
 void show(RunContext& thread, std::string text) {
   thread.statusText() = std::move(text);
   thread.publishStatus();
@@ -60,6 +68,7 @@ bool ReceiveResultFile(RunContext& thread, const std::filesystem::path& target) 
     const std::uint64_t total = length > 0 ? static_cast<std::uint64_t>(length) : 0;
     std::array<char, kPieceSize> piece;
     std::uint64_t received = 0;
+    ProgressMeter meter(thread, ProgressStep::Receiving);
     // A payload of a whole multiple of 1024 bytes ends with a pass that reads nothing.
     for (;;) {
       const std::size_t chunk =
@@ -68,8 +77,11 @@ bool ReceiveResultFile(RunContext& thread, const std::filesystem::path& target) 
       file.write(std::string_view(piece.data(), chunk));
       if (chunk != kPieceSize) break;
       received += kPieceSize;
+      // The whole length is reported once, by finish(), when the block has landed.
+      if (received < total) meter.update(received, received, total);
     }
     file.close();
+    meter.finish(total, total, total);
   } catch (const std::exception&) {
     return false;
   }
@@ -93,10 +105,14 @@ bool DecompressResultFile(RunContext& thread, const std::filesystem::path& targe
   z_stream& z = inflater.stream();
   std::vector<char> in(kInflateBufferSize);
   std::vector<char> out(kInflateBufferSize);
+  ProgressMeter meter(thread, ProgressStep::Inflating);
+  const std::uint64_t compressedSize = meter.listening() ? sizeOf(compressedResultFile(thread)) : 0;
+  std::uint64_t read = 0;
   int rc = Z_OK;
   while (rc != Z_STREAM_END) {
     const std::size_t got = input.read(in);
     if (got == 0) return false;  // the input ended inside the stream (or was empty)
+    read += got;
     z.next_in = reinterpret_cast<Bytef*>(in.data());
     z.avail_in = static_cast<uInt>(got);
     // Inflate this block while it still has input or the output buffer came back full.
@@ -107,9 +123,12 @@ bool DecompressResultFile(RunContext& thread, const std::filesystem::path& targe
       if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR) return false;
       output.write(std::string_view(out.data(), out.size() - z.avail_out));
       if (rc == Z_BUF_ERROR && z.avail_in > 0 && z.avail_out > 0) return false;  // no progress
+      if (rc != Z_STREAM_END) meter.update(output.size(), read - z.avail_in, compressedSize);
     } while (rc != Z_STREAM_END && (z.avail_in > 0 || z.avail_out == 0));
   }
   output.close();
+  meter.finish(output.size(), read - z.avail_in, compressedSize);
+  meter.end();
   show(thread, "Декомпрессия. Размер (б): " + std::to_string(output.size()));
   return true;
 }

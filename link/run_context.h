@@ -7,6 +7,8 @@
 
 namespace mirrox {
 
+class Clock;
+class ProgressListener;
 class TcpClient;
 
 // The fields of one replicated object that the link reads: where its agent listens, which site
@@ -42,6 +44,12 @@ class RunContext {
   virtual TcpClient& tcp() = 0;
   // `LogDir`: holds the result files "repl.rc~" and "repl.rc".
   virtual std::filesystem::path logDir() const = 0;
+
+  // The run's clock: under the engine's waits and the pace of progress reports.
+  virtual Clock& clock() = 0;
+  // Where the progress of the run's long steps goes (see ProgressMeter); nothing while nobody
+  // listens, and then no step spends anything on it.
+  virtual ProgressListener* progressListener() { return nullptr; }
 };
 
 }  // namespace mirrox

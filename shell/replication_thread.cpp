@@ -24,7 +24,8 @@ TReplicationThread::TReplicationThread(SchedulerConsole& console, ObjectRegistry
       local_(local),
       clock_(clock),
       logDir_(std::move(logDir)),
-      replicate_(std::move(replicate)) {}
+      replicate_(std::move(replicate)),
+      activity_(*this, [&console](const RunActivity& activity) { console.showActivity(activity); }) {}
 
 TReplicationThread::~TReplicationThread() {
   if (isRunning()) stopAndWait();
@@ -52,6 +53,25 @@ void TReplicationThread::handOff(const std::function<void()>& call) {
 void TReplicationThread::publishStatus() {
   const std::string text = StatusText;
   handOff([&] { console_.LogLine(text); });
+  activity_.statusPublished(text);
+}
+
+int TReplicationThread::runShown(int index, const std::function<int()>& run) {
+  std::string name;
+  if (index >= 0 && index < registry_.count()) name = registry_.at(index).Name;
+  activity_.runStarted(index, std::move(name));
+  // Ends the shown run also when `run` throws.
+  struct Shown {
+    ActivityRelay& activity;
+    ~Shown() {
+      try {
+        activity.runEnded();
+      } catch (...) {
+        // Costs the operator an object left on show, never the run's outcome.
+      }
+    }
+  } shown{activity_};
+  return run();
 }
 
 std::optional<AgentSite> TReplicationThread::agentSite(int index) const {
@@ -123,7 +143,7 @@ void TReplicationThread::runCycle() {
     CurrentIndex = i;
     std::optional<int> result;
     try {
-      result = replicate_(*this, i);
+      result = replicate(i);
     } catch (...) {
       // A run that escapes with an error leaves the object as it was; the cycle goes on.
     }

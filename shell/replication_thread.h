@@ -9,6 +9,8 @@
 
 #include "engine/engine_context.h"
 #include "link/clock.h"
+#include "shell/activity_relay.h"
+#include "shell/run_activity.h"
 
 namespace mirrox {
 
@@ -30,6 +32,10 @@ class SchedulerConsole {
   virtual void LogLine(const std::string& text) = 0;
   // `ThreadEndMessage`: posted, never sent, when the thread ends.
   virtual void threadEnded() = 0;
+  // What the run under way is doing, beside the status line (never logged). Reaches the window
+  // without the scheduler waiting for it: a change may come late or be overtaken by a newer one.
+  // A console that shows no such thing ignores it.
+  virtual void showActivity(const RunActivity& /*activity*/) {}
 };
 
 // The scheduler: replicates every object once per period, unattended, and is the context of
@@ -52,6 +58,15 @@ class TReplicationThread : public QThread, public EngineContext {
 
   std::string StatusText;
   std::atomic<int> CurrentIndex{-1};
+
+  // One replication run of the object at `index` in this context, while the console shows that
+  // object as the one being replicated. Runs on the thread that performs the run; may throw.
+  int replicate(int index) {
+    return runShown(index, [&] { return replicate_(*this, index); });
+  }
+  // Runs `run` while the console shows the object at `index` as the one being replicated, its step
+  // and the progress of its long steps; the object is shown no more once `run` returns or throws.
+  int runShown(int index, const std::function<int()>& run);
 
   // Starts the loop; later calls do nothing.
   void resume();
@@ -78,10 +93,11 @@ class TReplicationThread : public QThread, public EngineContext {
   void setResultId(int index, std::int32_t resultId) override;
   TcpClient& tcp() override { return tcp_; }
   std::filesystem::path logDir() const override { return logDir_; }
+  Clock& clock() override { return clock_; }
+  ProgressListener* progressListener() override { return &activity_; }
 
   // EngineContext
   LocalConnection& localConnection() override { return local_; }
-  Clock& clock() override { return clock_; }
   std::optional<LocalSite> localSite(int index) const override;
   void setAddressChecksum(int index, std::int32_t checksum) override;
   void setLocalSchemaVersion(int index, std::int32_t version) override;
@@ -108,6 +124,7 @@ class TReplicationThread : public QThread, public EngineContext {
   std::function<void(int)> runRecorded_;
   std::atomic<bool> stop_{false};
   bool resumed_ = false;
+  ActivityRelay activity_;
 };
 
 }  // namespace mirrox

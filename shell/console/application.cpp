@@ -38,19 +38,18 @@ constexpr char kInstanceName[] = "MirroxTovin";
 // Time for a database server started together with the operating system to come up.
 constexpr std::chrono::milliseconds kAutoStartWait{30000};
 
-// The console's commands, bound to the agent link and the engine; `replicate` is the run.
-ConsoleOperations operationsFor(LocalConnection& local,
-                                std::function<int(TReplicationThread&, int)> replicate,
-                                std::function<void(int)> runRecorded) {
+// The console's commands, bound to the agent link and the engine. A run is the thread object's own,
+// as the scheduler's runs are, so the console shows its object, step and progress alike.
+ConsoleOperations operationsFor(LocalConnection& local, std::function<void(int)> runRecorded) {
   ConsoleOperations ops;
   ops.checkConnection = [](TReplicationThread& thread, int index) { return CheckConnection(thread, index); };
   ops.ping = [](const std::string& host, int timeoutMs, PingFailure* failure) {
     return PingHost(host, timeoutMs, failure);
   };
-  ops.replicate = std::move(replicate);
+  ops.replicate = [](TReplicationThread& thread, int index) { return thread.replicate(index); };
   ops.runRecorded = std::move(runRecorded);
   ops.replicateSinceDate = [](TReplicationThread& thread, int index, const std::string& dateText) {
-    return ReplicateSinceDate(thread, index, dateText);
+    return thread.runShown(index, [&] { return ReplicateSinceDate(thread, index, dateText); });
   };
   ops.prepare = [](TReplicationThread& thread, int index) { PrepareRemoteDatabase(thread, index); };
   ops.disconnectLocalDatabase = [&local] { local.DB.disconnect(); };
@@ -106,6 +105,7 @@ int MirroxApplication::run() {
   // Made with the window: a close request from a second instance may arrive from the first
   // LogLine's event processing on, and it restores the window through the tray.
   tray_ = std::make_unique<ConsoleTray>(*window_, title_);
+  connect(window_.get(), &TfrmRepWnd::programStateChanged, tray_.get(), &ConsoleTray::showState);
   registry_ = std::make_unique<ObjectRegistry>(paths_.settingsFile, clock_, *window_);
   monitor_ = std::make_unique<RunMonitor>(clock_, paths_.logDir,
                                           [this](const std::string& line) { window_->LogLine(line); });
@@ -115,10 +115,7 @@ int MirroxApplication::run() {
   dialogs_ = std::make_unique<QtDialogs>();
   commands_ = std::make_unique<ConsoleCommands>(
       *window_, *registry_, *dialogs_, clock_, paths_, title_,
-      operationsFor(
-          *local_,
-          [this](TReplicationThread& thread, int index) { return replicateMonitored(thread, index); },
-          [this](int) { writeStatus(); }),
+      operationsFor(*local_, [this](int) { writeStatus(); }),
       SchedulerAccess{[this]() -> TReplicationThread& { return thread(); }, [this] { startScheduler(); }});
   logFile_->trimAtStart();
   window_->LogLine(" -= Запуск приложения =- ");

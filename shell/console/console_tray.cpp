@@ -7,12 +7,13 @@
 
 namespace mirrox {
 
-ConsoleTray::ConsoleTray(QWidget& window, const QString& toolTip)
+ConsoleTray::ConsoleTray(QWidget& window, const QString& title)
     : window_(window),
+      title_(title),
       restore_(menu_.addAction(QStringLiteral("Показать окно"))),
       close_(menu_.addAction(QStringLiteral("Выход"))),
       icon_(appIcon()) {
-  icon_.setToolTip(toolTip);
+  icon_.setToolTip(title_);
   icon_.setContextMenu(&menu_);
   connect(&icon_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
     if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick) restoreWindow();
@@ -40,5 +41,7 @@ void ConsoleTray::restoreWindow() {
   window_.raise();
   window_.activateWindow();
 }
+
+void ConsoleTray::showState(const QString& state) { icon_.setToolTip(title_ + '\n' + state); }
 
 }  // namespace mirrox

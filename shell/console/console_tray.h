@@ -18,7 +18,8 @@ class ConsoleTray : public QObject {
   Q_OBJECT
 
  public:
-  ConsoleTray(QWidget& window, const QString& toolTip);
+  // The tooltip shows `title` alone until the first state arrives.
+  ConsoleTray(QWidget& window, const QString& title);
 
   QSystemTrayIcon& icon() { return icon_; }
   QAction* restoreAction() const { return restore_; }
@@ -30,9 +31,12 @@ class ConsoleTray : public QObject {
   // always be brought back.
   void hideWindow();
   void restoreWindow();
+  // The tooltip: the title, then the program's state (see programState).
+  void showState(const QString& state);
 
  private:
   QWidget& window_;
+  QString title_;
   QMenu menu_;
   QAction* restore_;
   QAction* close_;

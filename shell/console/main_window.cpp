@@ -24,6 +24,8 @@
 #include "shell/console/console_texts.h"
 #include "shell/console/fitted_widths.h"
 #include "shell/console/period_editor.h"
+#include "shell/console/program_state.h"
+#include "shell/console/progress_indicator.h"
 
 namespace mirrox {
 namespace {
@@ -110,6 +112,8 @@ TfrmRepWnd::TfrmRepWnd(EventLogFile& logFile, QWidget* parent) : QMainWindow(par
   statusLabel_ = new QLabel(this);
   statusLabel_->setObjectName("statusLine");
   statusBar()->addWidget(statusLabel_, 1);
+  progress_ = new ProgressIndicator(this);
+  statusBar()->addPermanentWidget(progress_);
 
   buildMenus();
   setFixedSize(sizeHint().expandedTo(kMinimumWindowSize));
@@ -200,9 +204,19 @@ void TfrmRepWnd::appendToLogView(const QString& text) {
 }
 
 void TfrmRepWnd::ShowStatus(const std::string& text) {
-  statusLabel_->setText(" " + qs(text));
+  statusText_ = qs(text);
+  statusLabel_->setText(" " + statusText_);
+  emit programStateChanged(programState());
   QApplication::processEvents();
 }
+
+void TfrmRepWnd::showActivity(const RunActivity& activity) {
+  activity_ = activity;
+  progress_->showProgress(activity.progress);
+  emit programStateChanged(programState());
+}
+
+QString TfrmRepWnd::programState() const { return mirrox::programState(statusText_, activity_); }
 
 int TfrmRepWnd::period() { return periodEditor_->value(); }
 

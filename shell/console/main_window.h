@@ -20,6 +20,8 @@ class QTableWidget;
 
 namespace mirrox {
 
+class ProgressIndicator;
+
 // The main window: the object table, the log view, the schedule controls, the menus and the
 // status line. It is the registry's observer, the scheduler's console and the one place where
 // LogLine and ShowStatus happen. Every member runs on the GUI thread only.
@@ -56,6 +58,11 @@ class TfrmRepWnd : public QMainWindow, public RegistryObserver, public Scheduler
   void LogLine(const std::string& text) override;
   // One blank and the text in the status line; then lets the window process pending events.
   void ShowStatus(const std::string& text) override;
+  // The run's object, step and progress: the progress bar beside the status line and the program's
+  // state; the status line and the log stay as they are.
+  void showActivity(const RunActivity& activity) override;
+  // The program's state as the tray icon's tooltip shows it (see programState).
+  QString programState() const;
 
   int period() override;
   bool night() const;
@@ -80,6 +87,7 @@ class TfrmRepWnd : public QMainWindow, public RegistryObserver, public Scheduler
   QTableWidget* objectTable() const { return table_; }
   QPlainTextEdit* logView() const { return logView_; }
   QLabel* statusLabel() const { return statusLabel_; }
+  ProgressIndicator* progressIndicator() const { return progress_; }
   QSpinBox* periodEditor() const { return periodEditor_; }
   QCheckBox* nightBox() const { return nightBox_; }
   QPushButton* startButton() const { return startButton_; }
@@ -99,6 +107,10 @@ class TfrmRepWnd : public QMainWindow, public RegistryObserver, public Scheduler
   QObject* guiObject() override { return this; }
   void lockForScheduler() override;
   void threadEnded() override;
+
+ signals:
+  // The program's state has changed (a new status text, or the run's object, step or progress).
+  void programStateChanged(const QString& state);
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -122,6 +134,9 @@ class TfrmRepWnd : public QMainWindow, public RegistryObserver, public Scheduler
   int selectedIndex_ = 0;
   // Whether the log view holds any line: a view holding one empty line looks empty to Qt.
   bool logViewHoldsLines_ = false;
+  // The status line's text without its leading blank, and what the run under way is doing.
+  QString statusText_;
+  RunActivity activity_;
 
   Actions actions_{};
   QMenu* fileMenu_ = nullptr;
@@ -132,6 +147,7 @@ class TfrmRepWnd : public QMainWindow, public RegistryObserver, public Scheduler
   QTableWidget* table_;
   QPlainTextEdit* logView_;
   QLabel* statusLabel_;
+  ProgressIndicator* progress_;
   QLabel* periodLabel_;
   QSpinBox* periodEditor_;
   QCheckBox* nightBox_;

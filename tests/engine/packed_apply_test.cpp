@@ -8,6 +8,7 @@
 #include "engine/row_error_file.h"
 #include "fb/error.h"
 #include "link/result_file.h"
+#include "tests/engine/put_procedure.h"
 #include "tests/support/engine_test_context.h"
 #include "tests/support/scratch_database.h"
 #include "tests/support/temp_dir.h"
@@ -22,9 +23,7 @@ using testing_support::TempDir;
 using testing_support::writeFile;
 using Rows = std::vector<std::vector<InputValue>>;
 
-// The key lets a row fail on its own (a NULL key, a number the server cannot read) or only because
-// an earlier row of the file took its key.
-constexpr const char* kCall = "execute procedure PUT (:id, :name, :stamp, :n)";
+constexpr const char* kCall = testing_support::kPutCall;
 
 std::string row(int id, const std::string& name = "n", const std::string& at = "01.02.2024 10:00:00",
                 const std::string& n = "1.5") {
@@ -52,11 +51,7 @@ class Applier {
     std::filesystem::create_directories(dir_.path() / name);
     context_.manualClock.set(encodeDateTime({2024, 3, 7, 9, 5, 4, 0}));
     db_.emplace(dir_.path() / name, "local.fdb");
-    db_->exec(
-        "create table T (ID integer not null primary key, NAME varchar(8), STAMP timestamp, N numeric(9,2))");
-    db_->exec(
-        "create procedure PUT (ID integer, NAME varchar(8), STAMP timestamp, N numeric(9,2)) as begin "
-        "insert into T values (:ID, :NAME, :STAMP, :N); end");
+    testing_support::createPutProcedure(*db_);
     context_.localConnection().DB.setDatabaseName(db_->connectionName());
   }
 

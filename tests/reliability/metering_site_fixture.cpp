@@ -50,6 +50,18 @@ std::int32_t MeteringSiteFixture::run() {
   return result;
 }
 
+bool MeteringSiteFixture::siteAttachmentsGone(std::chrono::seconds limit) const {
+  const auto until = std::chrono::steady_clock::now() + limit;
+  const char* others =
+      "select count(*) from MON$ATTACHMENTS where MON$SYSTEM_FLAG = 0 and "
+      "MON$ATTACHMENT_ID <> current_connection";
+  while (site_->scalar(others) > 0) {
+    if (std::chrono::steady_clock::now() >= until) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  }
+  return true;
+}
+
 std::int64_t MeteringSiteFixture::captured() const {
   return site_->scalar("select count(*) from REP_RASHOD2004");
 }

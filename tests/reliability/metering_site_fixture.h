@@ -52,6 +52,10 @@ class MeteringSiteFixture : public ::testing::Test {
   // Archive rows of the channel in the local database, and how many of them are distinct.
   std::int64_t applied() const;
   std::int64_t appliedDistinct() const;
+  // Waits until the site server has let go of every other attachment to the site database (a
+  // killed agent's stays, holding the rows its transaction marked, until the server notices it is
+  // gone). False when one is still there after `limit`.
+  bool siteAttachmentsGone(std::chrono::seconds limit) const;
 
   // Everything the run published, one text a line, for failure messages.
   std::string publishedTexts() const;

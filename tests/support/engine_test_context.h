@@ -20,7 +20,8 @@ struct TestObject {
 };
 
 // A run context for engine tests: its own local connection, agent connection, manual clock, row
-// error directory and log directory, a list of objects, and every published status text in order.
+// error directory and log directory, a list of objects, every published status text in order, and
+// the progress listener a test sets (none by default).
 class EngineTestContext : public EngineContext {
  public:
   explicit EngineTestContext(std::filesystem::path dir, LinkLimits limits = shortLimits())
@@ -45,6 +46,7 @@ class EngineTestContext : public EngineContext {
   void setResultId(int index, std::int32_t resultId) override { at(index).agent.resultId = resultId; }
   TcpClient& tcp() override { return tcp_; }
   std::filesystem::path logDir() const override { return dir_; }
+  ProgressListener* progressListener() override { return listener; }
 
   LocalConnection& localConnection() override { return local_; }
   Clock& clock() override { return manualClock; }
@@ -69,6 +71,7 @@ class EngineTestContext : public EngineContext {
   // chosen step of a run through it.
   std::function<void(const std::string&)> onPublish;
   ManualClock manualClock{45000.0};
+  ProgressListener* listener = nullptr;
 
  private:
   bool has(int index) const { return index >= 0 && static_cast<std::size_t>(index) < objects.size(); }

@@ -9,11 +9,13 @@
 
 #include "link/run_context.h"
 #include "link/tcp_client.h"
+#include "tests/support/manual_clock.h"
 
 namespace mirrox::testing_support {
 
 // A run context for tests: a list of objects, its own agent connection with the given limits, a
-// log directory, and every published status text in order.
+// log directory, every published status text in order, a manual clock, and the progress listener
+// a test sets (none by default).
 class TestContext final : public RunContext {
  public:
   // A null stream means a real socket.
@@ -32,10 +34,14 @@ class TestContext final : public RunContext {
   }
   TcpClient& tcp() override { return tcp_; }
   std::filesystem::path logDir() const override { return logDir_; }
+  Clock& clock() override { return manualClock; }
+  ProgressListener* progressListener() override { return listener; }
 
   std::vector<AgentSite> sites;
   std::vector<std::string> published;
   std::atomic<bool> stop = false;
+  ManualClock manualClock{45000.0};
+  ProgressListener* listener = nullptr;
 
  private:
   std::string statusText_;
