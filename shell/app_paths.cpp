@@ -2,11 +2,9 @@
 
 #include <QCoreApplication>
 #include <QString>
+#include <optional>
 
-#if defined(__linux__)
-#include <sys/auxv.h>
-#endif
-
+#include "link/platform/host.h"
 #include "shell/settings_keys.h"
 
 namespace mirrox {
@@ -34,14 +32,7 @@ AppPaths AppPaths::forExecutableDir(const std::filesystem::path& exeDir, HostSys
 }
 
 std::filesystem::path installationDirectory() {
-#if defined(__linux__)
-  // The path given to execve, as the kernel keeps it for the process.
-  if (const auto* started = reinterpret_cast<const char*>(::getauxval(AT_EXECFN)); started != nullptr) {
-    std::error_code error;
-    const std::filesystem::path path = std::filesystem::absolute(started, error).lexically_normal();
-    if (!error && path.has_parent_path()) return path.parent_path();
-  }
-#endif
+  if (std::optional<std::filesystem::path> started = platform::startedFromDirectory()) return *started;
   return QCoreApplication::applicationDirPath().toStdString();
 }
 

@@ -4,15 +4,11 @@
 #include <string>
 #include <string_view>
 
+#include "link/platform/host.h"
+
 namespace mirrox {
 
-// The system the program runs on, where it decides a path's form.
-enum class HostSystem { Windows, Posix };
-#ifdef _WIN32
-inline constexpr HostSystem kHostSystem = HostSystem::Windows;
-#else
-inline constexpr HostSystem kHostSystem = HostSystem::Posix;
-#endif
+using platform::HostSystem;
 
 // Where the program keeps its files. Everything it writes lives beside the executable, so a copy
 // of the program in another directory is a separate installation with its own settings, log and
@@ -29,7 +25,8 @@ struct AppPaths {
   std::string meteringDbProposal;
   std::string journalDbProposal;
 
-  static AppPaths forExecutableDir(const std::filesystem::path& exeDir, HostSystem system = kHostSystem);
+  static AppPaths forExecutableDir(const std::filesystem::path& exeDir,
+                                   HostSystem system = platform::hostSystem());
 };
 
 // The directory of the installation this process serves: the directory of the path it was started

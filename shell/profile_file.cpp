@@ -1,31 +1,15 @@
 #include "shell/profile_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <optional>
 #include <string>
 
 #include "link/file_io.h"
 #include "link/link_fault.h"
+#include "link/platform/files.h"
 
 namespace mirrox {
 namespace {
-
-struct Owner {
-  uid_t user;
-  gid_t group;
-};
-
-// Gives the new file the old one's owner and group where this process may: root may set both, an
-// account its own groups. Otherwise the file belongs to this process's account, as any file it
-// creates would.
-void keepOwner(int fd, const Owner& owner) {
-  if (::fchown(fd, owner.user, owner.group) == 0) return;
-  if (::fchown(fd, static_cast<uid_t>(-1), owner.group) == 0) return;
-}
 
 // The file a path leads to through symbolic links, whether or not it exists yet, so that a link the
 // administrator set up stays a link. Nothing when the links go round in a circle.
@@ -50,9 +34,10 @@ ProfileReadError::ProfileReadError(const std::string& reason)
     : std::runtime_error("Файл настроек не прочитан, и программа не будет его перезаписывать: " + reason) {}
 
 ProfileDocument ProfileFile::load() const {
-  struct stat st {};
   // Missing, or a link that leads nowhere; any other failure shows when the file is opened.
-  if (::stat(path_.c_str(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR)) return {};
+  platform::FileAttributes attributes;
+  const int error = platform::fileAttributes(path_, attributes);
+  if (error == ENOENT || error == ENOTDIR) return {};
   try {
     return ProfileDocument::parse(InputFile(path_).readAll());
   } catch (const LinkFault& fault) {
@@ -71,22 +56,15 @@ ProfileDocument ProfileFile::loadForUpdate() const {
 void ProfileFile::save(const ProfileDocument& document) const {
   const auto target = linkTarget(path_);
   if (!target) throw ProfileWriteError(path_);
-  mode_t mode = 0644;
-  std::optional<Owner> owner;
-  struct stat st {};
-  if (::stat(target->c_str(), &st) == 0) {
-    if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(target->c_str(), W_OK) != 0) {
-      throw ProfileWriteError(path_);
-    }
-    mode = st.st_mode & 07777;
-    owner = Owner{st.st_uid, st.st_gid};
+  // An existing file keeps what the administrator set up: its mode, owner and group.
+  platform::FileAttributes kept;
+  if (platform::fileAttributes(*target, kept) == 0 && platform::checkWritable(*target) != 0) {
+    throw ProfileWriteError(path_);
   }
 
   ReplacementFile replacement(*target);
   if (!replacement.valid()) throw ProfileWriteError(path_);
-  if (owner) keepOwner(replacement.fd(), *owner);
-  // The mode after the owner: a change of owner clears the set-id bits.
-  if (!replacement.write(document.serialize()) || ::fchmod(replacement.fd(), mode) != 0 ||
+  if (!replacement.write(document.serialize()) || platform::applyAttributes(replacement.fd(), kept) != 0 ||
       !replacement.commit()) {
     throw ProfileWriteError(path_);
   }

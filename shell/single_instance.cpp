@@ -5,20 +5,22 @@
 #include <QFileInfo>
 #include <QLocalSocket>
 
+#include "link/platform/host.h"
+
 namespace mirrox {
 namespace {
 
 constexpr QByteArrayView kCloseRequest = "close\n";
 constexpr int kIpcTimeoutMs = 2000;
 
-#ifdef Q_OS_LINUX
-// An abstract socket: no file that TMPDIR places or a crash leaves behind; it goes with its process.
-constexpr QLocalServer::SocketOptions kSocketOptions = QLocalServer::AbstractNamespaceOption;
-constexpr QLocalSocket::SocketOptions kClientOptions = QLocalSocket::AbstractNamespaceOption;
-#else
-constexpr QLocalServer::SocketOptions kSocketOptions = QLocalServer::NoOptions;
-constexpr QLocalSocket::SocketOptions kClientOptions = QLocalSocket::NoOptions;
-#endif
+// Where the system has them, an abstract socket: no file that TMPDIR places or a crash leaves
+// behind; it goes with its process.
+QLocalServer::SocketOptions serverOptions() {
+  return platform::abstractLocalSockets() ? QLocalServer::AbstractNamespaceOption : QLocalServer::NoOptions;
+}
+QLocalSocket::SocketOptions clientOptions() {
+  return platform::abstractLocalSockets() ? QLocalSocket::AbstractNamespaceOption : QLocalSocket::NoOptions;
+}
 
 // The name plus a digest of the installation directory's canonical path: one name per
 // installation, however its directory was reached, and short enough for any socket name.
@@ -39,7 +41,7 @@ SingleInstance::SingleInstance(const QString& name, const QString& installDir, Q
       lock_(std::make_unique<QLockFile>(lockPath_)) {
   // A lock left by a crashed instance is taken over once its process is gone.
   lock_->setStaleLockTime(0);
-  server_.setSocketOptions(kSocketOptions);
+  server_.setSocketOptions(serverOptions());
   connect(&server_, &QLocalServer::newConnection, this, &SingleInstance::onNewConnection);
 }
 
@@ -61,16 +63,14 @@ QString SingleInstance::lockError() const {
 }
 
 void SingleInstance::listen() {
-#ifndef Q_OS_LINUX
   // A socket file left by a crashed instance would make listen() fail.
-  QLocalServer::removeServer(socketName_);
-#endif
+  if (!platform::abstractLocalSockets()) QLocalServer::removeServer(socketName_);
   server_.listen(socketName_);
 }
 
 bool SingleInstance::sendClose() const {
   QLocalSocket socket;
-  socket.setSocketOptions(kClientOptions);
+  socket.setSocketOptions(clientOptions());
   socket.connectToServer(socketName_);
   if (!socket.waitForConnected(kIpcTimeoutMs)) return false;
   socket.write(kCloseRequest.data(), kCloseRequest.size());

@@ -55,6 +55,24 @@ int replaceFile(const std::filesystem::path& from, const std::filesystem::path& 
 // 0, or the errno of the failure.
 int removeFile(const std::filesystem::path& path) noexcept;
 
+// What a file that is replaced keeps of the file it replaces: its permission bits, and its owner
+// and group where the system has them.
+struct FileAttributes {
+  unsigned mode = 0644;
+  long long user = -1;
+  long long group = -1;
+};
+// The attributes of an existing file, following links: 0, ENOENT (or ENOTDIR) when there is none,
+// or the errno of the failure.
+int fileAttributes(const std::filesystem::path& path, FileAttributes& attributes) noexcept;
+// 0 when this process may write the existing file: neither a file without write permission nor
+// one the process is refused counts. EACCES, or the errno of the failure.
+int checkWritable(const std::filesystem::path& path) noexcept;
+// Gives a newly written file the attributes of the one it replaces as far as this process may:
+// the owner and group where it may set them (silently kept as they are otherwise), then the mode.
+// 0, or the errno of setting the mode.
+int applyAttributes(int fd, const FileAttributes& attributes) noexcept;
+
 // The system's words for an errno value.
 std::string errorText(int error);
 

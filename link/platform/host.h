@@ -14,6 +14,10 @@ namespace mirrox::platform {
 enum class HostSystem { Windows, Posix };
 HostSystem hostSystem() noexcept;
 
+// Whether local socket names live outside the file system (Linux's abstract namespace), so that
+// none is left behind by a process that crashed.
+bool abstractLocalSockets() noexcept;
+
 // The directory of the path this process was started by (a symbolic link there not followed), or
 // of its executable file where the system keeps no such path; empty when the system does not say.
 std::optional<std::filesystem::path> startedFromDirectory();

@@ -1,16 +1,18 @@
 #include "shell/console/lock_workstation.h"
 
 #include <QProcess>
+#include <QStringList>
+#include <string>
+
+#include "link/platform/host.h"
 
 namespace mirrox {
 
 void lockWorkstation() {
-#ifdef _WIN32
-  QProcess::startDetached("rundll32.exe", {"user32.dll,LockWorkStation"});
-#else
-  // The session manager locks the graphical session this program runs in.
-  QProcess::startDetached("loginctl", {"lock-session"});
-#endif
+  const platform::Command lock = platform::lockSessionCommand();
+  QStringList arguments;
+  for (const std::string& argument : lock.arguments) arguments << QString::fromStdString(argument);
+  QProcess::startDetached(QString::fromStdString(lock.program), arguments);
 }
 
 }  // namespace mirrox

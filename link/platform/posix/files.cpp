@@ -96,6 +96,36 @@ int replaceFile(const std::filesystem::path& from, const std::filesystem::path& 
 
 int removeFile(const std::filesystem::path& path) noexcept { return ::unlink(path.c_str()) == 0 ? 0 : errno; }
 
+int fileAttributes(const std::filesystem::path& path, FileAttributes& attributes) noexcept {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return errno;
+  attributes.mode = st.st_mode & 07777;
+  attributes.user = st.st_uid;
+  attributes.group = st.st_gid;
+  return 0;
+}
+
+int checkWritable(const std::filesystem::path& path) noexcept {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return errno;
+  // Root may write anything; a file nobody may write stays unwritten for root too.
+  if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return EACCES;
+  return ::access(path.c_str(), W_OK) == 0 ? 0 : errno;
+}
+
+int applyAttributes(int fd, const FileAttributes& attributes) noexcept {
+  if (attributes.user >= 0 && attributes.group >= 0) {
+    // Root may set both, an account only its own groups; otherwise the file stays this account's,
+    // as any file it creates would.
+    if (::fchown(fd, static_cast<uid_t>(attributes.user), static_cast<gid_t>(attributes.group)) != 0 &&
+        ::fchown(fd, static_cast<uid_t>(-1), static_cast<gid_t>(attributes.group)) != 0) {
+      // Neither: the file stays this account's.
+    }
+  }
+  // The mode after the owner: a change of owner clears the set-id bits.
+  return ::fchmod(fd, static_cast<mode_t>(attributes.mode)) == 0 ? 0 : errno;
+}
+
 std::string errorText(int error) { return std::strerror(error); }
 
 }  // namespace mirrox::platform

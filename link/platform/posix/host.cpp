@@ -9,6 +9,8 @@ namespace mirrox::platform {
 
 HostSystem hostSystem() noexcept { return HostSystem::Posix; }
 
+bool abstractLocalSockets() noexcept { return true; }
+
 std::optional<std::filesystem::path> startedFromDirectory() {
   // The path given to execve, as the kernel keeps it for the process.
   if (const auto* started = reinterpret_cast<const char*>(::getauxval(AT_EXECFN)); started != nullptr) {

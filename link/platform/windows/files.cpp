@@ -134,6 +134,23 @@ int removeFile(const std::filesystem::path& path) noexcept {
   return ::DeleteFileW(path.c_str()) ? 0 : errnoOf(::GetLastError());
 }
 
+// Windows keeps no permission bits: a file is writable unless marked read-only, and the owner of a
+// replaced file is whoever writes it, as with any file created there.
+int fileAttributes(const std::filesystem::path& path, FileAttributes& attributes) noexcept {
+  const DWORD flags = ::GetFileAttributesW(path.c_str());
+  if (flags == INVALID_FILE_ATTRIBUTES) return errnoOf(::GetLastError());
+  attributes.mode = (flags & FILE_ATTRIBUTE_READONLY) != 0 ? 0444 : 0644;
+  return 0;
+}
+
+int checkWritable(const std::filesystem::path& path) noexcept {
+  const DWORD flags = ::GetFileAttributesW(path.c_str());
+  if (flags == INVALID_FILE_ATTRIBUTES) return errnoOf(::GetLastError());
+  return (flags & FILE_ATTRIBUTE_READONLY) != 0 ? EACCES : 0;
+}
+
+int applyAttributes(int, const FileAttributes&) noexcept { return 0; }
+
 std::string errorText(int error) { return std::strerror(error); }
 
 }  // namespace mirrox::platform

@@ -8,6 +8,9 @@ namespace mirrox::platform {
 
 HostSystem hostSystem() noexcept { return HostSystem::Windows; }
 
+// Local sockets are named pipes there: nothing is left in the file system.
+bool abstractLocalSockets() noexcept { return false; }
+
 std::optional<std::filesystem::path> startedFromDirectory() {
   std::wstring name(MAX_PATH, L'\0');
   for (;;) {
