@@ -27,7 +27,7 @@ int flagsOf(FileAccess access) {
     case FileAccess::ReadDenyWriters:
       return O_RDONLY;
     case FileAccess::Write:
-      return O_WRONLY | O_CREAT | O_TRUNC;
+      return O_WRONLY | O_CREAT;  // truncated once its lock is held, so a refused writer loses nothing
     case FileAccess::Append:
       return O_WRONLY | O_CREAT | O_APPEND;
     case FileAccess::CreateNew:
@@ -55,6 +55,15 @@ int openFile(const std::filesystem::path& path, FileAccess access, unsigned mode
   const int fd = retryInterrupted([&] { return ::open(path.c_str(), flagsOf(access) | O_CLOEXEC, mode); });
   if (fd < 0) return -1;
   if (const int lock = lockOf(access); lock != 0 && ::flock(fd, lock | LOCK_NB) != 0) {
+    const int error = errno;
+    ::close(fd);
+    errno = error;
+    return -1;
+  }
+  // Only a regular file has a length to cut, as O_TRUNC would leave a device alone.
+  struct stat st {};
+  if (access == FileAccess::Write && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+      ::ftruncate(fd, 0) != 0) {
     const int error = errno;
     ::close(fd);
     errno = error;
