@@ -27,6 +27,7 @@
 #include "engine/db_type.h"
 #include "engine/prepare_remote.h"
 #include "engine/replicate_object.h"
+#include "link/clock.h"
 #include "link/progress.h"
 #include "shell/console/progress_text.h"
 #include "tests/support/agent_process.h"
@@ -48,15 +49,20 @@ long peakResidentKiB() {
   return -1;
 }
 
-// The engine's context, with the time each status text was published.
+// The engine's context on the machine's clock, as the program's runs are (progress is then paced
+// as the console sees it), with the time each status text was published.
 class TimedContext final : public testing_support::EngineTestContext {
  public:
   using EngineTestContext::EngineTestContext;
+  Clock& clock() override { return systemClock_; }
   void publishStatus() override {
     EngineTestContext::publishStatus();
     stamps.push_back({Steady::now(), statusText()});
   }
   std::vector<std::pair<Steady::time_point, std::string>> stamps;
+
+ private:
+  SystemClock systemClock_;
 };
 
 // Prints what the console's progress bar would show, each report on a line of its own.
