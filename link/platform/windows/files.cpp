@@ -15,7 +15,7 @@
 namespace mirrox::platform {
 namespace {
 
-struct OpenSpec {
+struct OpenWay {
   DWORD access;
   DWORD share;
   DWORD disposition;
@@ -25,7 +25,7 @@ struct OpenSpec {
 // Share modes: readers let everyone in, except the reader that denies writers; writers let readers
 // in but keep out a reader that denies writers (its share mode refuses them). Delete sharing keeps
 // the POSIX rule that an open file can still be renamed or removed.
-OpenSpec specOf(FileAccess access) {
+OpenWay wayOf(FileAccess access) {
   constexpr DWORD kEveryone = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
   switch (access) {
     case FileAccess::Read:
@@ -73,12 +73,12 @@ int createUnique(std::string& pattern, Create create) {
 }  // namespace
 
 int openFile(const std::filesystem::path& path, FileAccess access, unsigned) noexcept {
-  const OpenSpec spec = specOf(access);
-  const HANDLE handle = ::CreateFileW(path.c_str(), spec.access, spec.share, nullptr, spec.disposition,
+  const OpenWay way = wayOf(access);
+  const HANDLE handle = ::CreateFileW(path.c_str(), way.access, way.share, nullptr, way.disposition,
                                       FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return failWithLastError();
   // Binary mode: without _O_TEXT the runtime passes bytes through unchanged.
-  const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(handle), spec.runtimeFlags);
+  const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(handle), way.runtimeFlags);
   if (fd < 0) {
     ::CloseHandle(handle);
     errno = EMFILE;
