@@ -4,14 +4,10 @@
 #include <functional>
 #include <string>
 
-#include "engine/engine_context.h"
 #include "engine/local_connection.h"
 #include "link/clock.h"
 #include "link/tcp_client.h"
-
-namespace mirrox {
-class ObjectRegistry;
-}
+#include "shell/registry_engine_context.h"
 
 namespace mirrox::demo {
 
@@ -19,7 +15,7 @@ namespace mirrox::demo {
 // connection and local connection, the wall clock, and every published status handed to `sink`
 // (UTF-8, one call per publication). Used on one thread; nothing is written back to the settings
 // file, which belongs to `mirrox`.
-class DemoContext final : public EngineContext {
+class DemoContext final : public RegistryEngineContext {
  public:
   using Sink = std::function<void(const std::string&)>;
 
@@ -30,22 +26,14 @@ class DemoContext final : public EngineContext {
   std::string& statusText() override { return statusText_; }
   void publishStatus() override;
   bool stopRequested() const override { return false; }
-  std::optional<AgentSite> agentSite(int index) const override;
-  void setResultId(int index, std::int32_t resultId) override;
   TcpClient& tcp() override { return tcp_; }
   std::filesystem::path logDir() const override { return workDir_; }
 
   LocalConnection& localConnection() override { return local_; }
   Clock& clock() override { return clock_ != nullptr ? *clock_ : systemClock_; }
-  std::optional<LocalSite> localSite(int index) const override;
-  void setAddressChecksum(int index, std::int32_t checksum) override;
-  void setLocalSchemaVersion(int index, std::int32_t version) override;
   std::filesystem::path rowErrorDirectory() const override { return workDir_; }
 
  private:
-  bool has(int index) const;
-
-  ObjectRegistry& objects_;
   std::filesystem::path workDir_;
   Sink sink_;
   std::string statusText_;

@@ -18,8 +18,8 @@ constexpr double kMinutesPerDay = 1440.0;
 TReplicationThread::TReplicationThread(SchedulerConsole& console, ObjectRegistry& registry, TcpClient& tcp,
                                        LocalConnection& local, Clock& clock, std::filesystem::path logDir,
                                        ReplicateFn replicate)
-    : console_(console),
-      registry_(registry),
+    : RegistryEngineContext(registry),
+      console_(console),
       tcp_(tcp),
       local_(local),
       clock_(clock),
@@ -58,7 +58,7 @@ void TReplicationThread::publishStatus() {
 
 int TReplicationThread::runShown(int index, const std::function<int()>& run) {
   std::string name;
-  if (index >= 0 && index < registry_.count()) name = registry_.at(index).Name;
+  if (index >= 0 && index < registry().count()) name = registry().at(index).Name;
   activity_.runStarted(index, std::move(name));
   // Ends the shown run also when `run` throws.
   struct Shown {
@@ -72,31 +72,6 @@ int TReplicationThread::runShown(int index, const std::function<int()>& run) {
     }
   } shown{activity_};
   return run();
-}
-
-std::optional<AgentSite> TReplicationThread::agentSite(int index) const {
-  if (index < 0 || index >= registry_.count()) return std::nullopt;
-  const TMyPic& object = registry_.at(index);
-  return AgentSite{object.Host(), object.Port(), object.RemoteDbPath, object.ResultId};
-}
-
-void TReplicationThread::setResultId(int index, std::int32_t resultId) {
-  registry_.at(index).ResultId = resultId;
-}
-
-std::optional<LocalSite> TReplicationThread::localSite(int index) const {
-  if (index < 0 || index >= registry_.count()) return std::nullopt;
-  const TMyPic& object = registry_.at(index);
-  return LocalSite{object.Name, object.DbType, object.LocalDbPath, object.AddressChecksum,
-                   object.LocalSchemaVersion};
-}
-
-void TReplicationThread::setAddressChecksum(int index, std::int32_t checksum) {
-  registry_.at(index).AddressChecksum = checksum;
-}
-
-void TReplicationThread::setLocalSchemaVersion(int index, std::int32_t version) {
-  registry_.at(index).LocalSchemaVersion = version;
 }
 
 void TReplicationThread::setMonitoring(std::function<void(BatchKind, const BatchReport&)> batchApplied,
@@ -138,7 +113,7 @@ void TReplicationThread::runCycle() {
   StatusText = kBanner;
   const std::string banner = StatusText;
   handOff([&] { console_.ShowStatus(banner); });
-  const int count = registry_.count();
+  const int count = registry().count();
   for (int i = 0; i < count; ++i) {
     CurrentIndex = i;
     std::optional<int> result;
@@ -150,7 +125,7 @@ void TReplicationThread::runCycle() {
     if (result) {
       const bool ok = *result == 0;
       handOff([&] {
-        TMyPic& object = registry_.at(CurrentIndex);
+        TMyPic& object = registry().at(CurrentIndex);
         if (ok) object.SetLastReplicationTime(clock_.now());
         object.SetLinkOk(ok);
         if (runRecorded_) runRecorded_(CurrentIndex);

@@ -7,14 +7,13 @@
 #include <functional>
 #include <string>
 
-#include "engine/engine_context.h"
 #include "link/clock.h"
 #include "shell/activity_relay.h"
+#include "shell/registry_engine_context.h"
 #include "shell/run_activity.h"
 
 namespace mirrox {
 
-class ObjectRegistry;
 class TcpClient;
 struct LocalConnection;
 
@@ -41,7 +40,7 @@ class SchedulerConsole {
 // The scheduler: replicates every object once per period, unattended, and is the context of
 // every replication run, including the console's runs on the GUI thread while it is suspended.
 // Created suspended; resume() starts it once; it never suspends again.
-class TReplicationThread : public QThread, public EngineContext {
+class TReplicationThread : public QThread, public RegistryEngineContext {
   Q_OBJECT
 
  public:
@@ -89,8 +88,6 @@ class TReplicationThread : public QThread, public EngineContext {
   std::string& statusText() override { return StatusText; }
   void publishStatus() override;
   bool stopRequested() const override { return stop_; }
-  std::optional<AgentSite> agentSite(int index) const override;
-  void setResultId(int index, std::int32_t resultId) override;
   TcpClient& tcp() override { return tcp_; }
   std::filesystem::path logDir() const override { return logDir_; }
   Clock& clock() override { return clock_; }
@@ -98,12 +95,7 @@ class TReplicationThread : public QThread, public EngineContext {
 
   // EngineContext
   LocalConnection& localConnection() override { return local_; }
-  std::optional<LocalSite> localSite(int index) const override;
-  void setAddressChecksum(int index, std::int32_t checksum) override;
-  void setLocalSchemaVersion(int index, std::int32_t version) override;
   void batchApplied(BatchKind kind, const BatchReport& report) override;
-
-  ObjectRegistry& registry() { return registry_; }
 
  protected:
   void run() override;
@@ -114,7 +106,6 @@ class TReplicationThread : public QThread, public EngineContext {
   void runCycle();
 
   SchedulerConsole& console_;
-  ObjectRegistry& registry_;
   TcpClient& tcp_;
   LocalConnection& local_;
   Clock& clock_;
