@@ -147,7 +147,7 @@ std::map<std::string, std::string> statusSamples(const std::string& text) {
 
 TEST_F(UnattendedScheduler, StatusFileTellsASuccessfulRunFromAFailedOne) {
   if (::geteuid() != 0) GTEST_SKIP() << "the site file must be handed to the server's account";
-  testing_support::AgentProcess agent(dir_ / "agent", {"--password", "quillbarn"});
+  testing_support::AgentProcess agent(dir_ / "agent", {"--password", Database::kPassword});
   const auto site = preparedSite(agent);
   // The second object's agent is nowhere: its runs fail at the first command.
   int deadPort = 0;
