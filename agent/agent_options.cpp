@@ -1,5 +1,7 @@
 #include "agent/agent_options.h"
 
+#include <algorithm>
+#include <array>
 #include <charconv>
 
 #include "link/platform/sockets.h"
@@ -25,7 +27,50 @@ std::optional<std::uint16_t> parsePort(const std::string& text) {
 
 bool isIpv4(const std::string& text) { return platform::parseIpv4(text).has_value(); }
 
+// The long options that take a value, without "--".
+constexpr std::array<std::string_view, 9> kValueOptions = {
+    "port", "bind", "allow", "user", "password", "firebird", "log", "results", "lock-timeout"};
+
 }  // namespace
+
+bool takesValue(std::string_view name) {
+  return std::find(kValueOptions.begin(), kValueOptions.end(), name) != kValueOptions.end();
+}
+
+std::optional<std::string> setOption(AgentOptions& options, std::string_view name, const std::string& value) {
+  if (name == "port") {
+    const std::optional<std::uint16_t> port = parsePort(value);
+    if (!port) return "not a port number (0 to 65535)";
+    options.port = *port;
+  } else if (name == "bind") {
+    if (!isIpv4(value)) return "not an IPv4 address";
+    options.bindAddress = value;
+  } else if (name == "user") {
+    options.user = value;
+  } else if (name == "password") {
+    options.password = value;
+  } else if (name == "log") {
+    if (value.empty()) return "needs a file name";
+    options.logFile = value;
+  } else if (name == "lock-timeout") {
+    // Firebird keeps the timeout in 16 bits; 0 would mean waiting without end.
+    const std::optional<unsigned> seconds = parseNumber(value, 1, 32767);
+    if (!seconds) return "not a number of seconds (1 to 32767)";
+    options.lockTimeout = static_cast<int>(*seconds);
+  } else if (name == "allow") {
+    const std::optional<Ipv4Network> network = Ipv4Network::parse(value);
+    if (!network) return "not an IPv4 address or ADDRESS/PREFIX (0 to 32)";
+    options.allowed.push_back(*network);
+  } else if (name == "results") {
+    if (value.empty()) return "needs a directory";
+    options.resultsDirectory = value;
+  } else if (name == "firebird") {
+    options.firebirdServer = value;
+  } else {
+    return "not an option that takes a value";
+  }
+  return std::nullopt;
+}
 
 ParsedOptions parseAgentOptions(const std::vector<std::string>& arguments, const char* environmentUser,
                                 const char* environmentPassword) {
@@ -43,12 +88,6 @@ ParsedOptions parseAgentOptions(const std::vector<std::string>& arguments, const
       inlineValue = name.substr(equals + 1);
       name.resize(equals);
     }
-    // The value of an option that takes one, or nullopt with nothing consumed.
-    auto value = [&]() -> std::optional<std::string> {
-      if (inlineValue) return inlineValue;
-      if (i + 1 < arguments.size()) return arguments[++i];
-      return std::nullopt;
-    };
     auto flag = [&](bool& target) -> bool {
       if (inlineValue) return false;
       target = true;
@@ -61,39 +100,12 @@ ParsedOptions parseAgentOptions(const std::vector<std::string>& arguments, const
       if (!flag(options.version)) return failure(name + " takes no value");
     } else if (name == "--no-statements") {
       if (!flag(options.noStatements)) return failure(name + " takes no value");
-    } else if (name == "--port" || name == "--bind" || name == "--user" || name == "--password" ||
-               name == "--log" || name == "--firebird" || name == "--lock-timeout" || name == "--allow" ||
-               name == "--results") {
-      const std::optional<std::string> text = value();
-      if (!text) return failure(name + " needs a value");
-      if (name == "--port") {
-        const std::optional<std::uint16_t> port = parsePort(*text);
-        if (!port) return failure("--port: not a port number (0 to 65535): " + *text);
-        options.port = *port;
-      } else if (name == "--bind") {
-        if (!isIpv4(*text)) return failure("--bind: not an IPv4 address: " + *text);
-        options.bindAddress = *text;
-      } else if (name == "--user") {
-        options.user = *text;
-      } else if (name == "--password") {
-        options.password = *text;
-      } else if (name == "--log") {
-        if (text->empty()) return failure("--log needs a file name");
-        options.logFile = *text;
-      } else if (name == "--lock-timeout") {
-        // Firebird keeps the timeout in 16 bits; 0 would mean waiting without end.
-        const std::optional<unsigned> seconds = parseNumber(*text, 1, 32767);
-        if (!seconds) return failure("--lock-timeout: not a number of seconds (1 to 32767): " + *text);
-        options.lockTimeout = static_cast<int>(*seconds);
-      } else if (name == "--allow") {
-        const std::optional<Ipv4Network> network = Ipv4Network::parse(*text);
-        if (!network) return failure("--allow: not an IPv4 address or ADDRESS/PREFIX (0 to 32): " + *text);
-        options.allowed.push_back(*network);
-      } else if (name == "--results") {
-        if (text->empty()) return failure("--results needs a directory");
-        options.resultsDirectory = *text;
-      } else {
-        options.firebirdServer = *text;
+    } else if (name.rfind("--", 0) == 0 && takesValue(std::string_view(name).substr(2))) {
+      if (!inlineValue && i + 1 == arguments.size()) return failure(name + " needs a value");
+      const std::string value = inlineValue ? *inlineValue : arguments[++i];
+      if (const std::optional<std::string> refused =
+              setOption(options, std::string_view(name).substr(2), value)) {
+        return failure(name + ": " + *refused + (value.empty() ? std::string() : ": " + value));
       }
     } else {
       return failure("unknown option: " + arguments[i] + " (see --help)");

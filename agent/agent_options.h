@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "agent/allowed_networks.h"
@@ -42,6 +43,15 @@ struct ParsedOptions {
 ParsedOptions parseAgentOptions(const std::vector<std::string>& arguments,
                                 const char* environmentUser = nullptr,
                                 const char* environmentPassword = nullptr);
+
+// Whether `name` (a long option without "--") takes a value; these are also the keys of the
+// configuration file.
+bool takesValue(std::string_view name);
+
+// Sets the option `name` (a long option that takes a value, without "--") to `value`. Returns why
+// the value is refused, naming neither the option nor the value ("not a port number (0 to
+// 65535)"); nothing when it was taken.
+std::optional<std::string> setOption(AgentOptions& options, std::string_view name, const std::string& value);
 
 // The text of --help.
 std::string agentUsage();

@@ -1,26 +1,18 @@
 #include "agent/config_file.h"
 
-#include <array>
+#include <cerrno>
 #include <fstream>
+
+#include "agent/agent_options.h"
+#include "link/platform/files.h"
 
 namespace mirrox::agent {
 namespace {
-
-// The options a configuration file may set: those that take a value, but the file itself.
-constexpr std::array kKeys = {"port",     "bind", "allow",   "user",        "password",
-                              "firebird", "log",  "results", "lock-timeout"};
 
 std::string trimmed(const std::string& text) {
   const std::size_t first = text.find_first_not_of(" \t\r");
   if (first == std::string::npos) return {};
   return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
-}
-
-bool known(const std::string& key) {
-  for (const char* name : kKeys) {
-    if (key == name) return true;
-  }
-  return false;
 }
 
 }  // namespace
@@ -29,26 +21,35 @@ ConfigArguments readConfigFile(const std::filesystem::path& path) {
   ConfigArguments result;
   std::ifstream in(path, std::ios::binary);
   if (!in) {
-    result.error = "cannot read the configuration file " + path.string();
+    result.error = "cannot read the configuration file " + path.string() + ": " + platform::errorText(errno);
     return result;
   }
   std::string line;
   for (int number = 1; std::getline(in, line); ++number) {
     const std::string text = trimmed(line);
     if (text.empty() || text[0] == '#') continue;
+    // A line that is not understood is named by its place and its key, never by its whole text:
+    // a mistyped password line would otherwise copy the password into the journal.
     const std::string where = path.string() + ":" + std::to_string(number) + ": ";
     const std::size_t equals = text.find('=');
     if (equals == std::string::npos) {
-      result.error = where + "not a \"key = value\" line: " + text;
+      result.error = where + "not a \"key = value\" line";
       return result;
     }
     const std::string key = trimmed(text.substr(0, equals));
-    if (!known(key)) {
-      result.error = where + "unknown key: " + key;
+    const std::string value = trimmed(text.substr(equals + 1));
+    if (!takesValue(key)) {
+      result.error = where + "unknown key: " + key + " (see mirrox-agent --help)";
+      return result;
+    }
+    // Each value is checked here, where its line is known, by the parser the command line uses.
+    AgentOptions checked;
+    if (const std::optional<std::string> refused = setOption(checked, key, value)) {
+      result.error = where + key + " = " + value + ": " + *refused;
       return result;
     }
     result.arguments.push_back("--" + key);
-    result.arguments.push_back(trimmed(text.substr(equals + 1)));
+    result.arguments.push_back(value);
   }
   if (in.bad()) result.error = "cannot read the configuration file " + path.string();
   return result;

@@ -10,7 +10,9 @@ namespace mirrox::agent {
 // are ignored. The keys are the long options that take a value, without "--".
 struct ConfigArguments {
   std::vector<std::string> arguments;  // "--key", "value", ... in the file's order
-  std::string error;                   // set when the file cannot be used; names file, line and key
+  // Set when the file cannot be used: names the file, and for a line its number, its key and a
+  // refused value.
+  std::string error;
 };
 ConfigArguments readConfigFile(const std::filesystem::path& path);
 

@@ -17,6 +17,7 @@
 #include "agent/scratch_directory.h"
 #include "agent/server.h"
 #include "agent/statement_source.h"
+#include "fb/client_version.h"
 #include "link/platform/stop_requests.h"
 #include "mirrox_version.h"
 
@@ -43,7 +44,10 @@ int serve(const AgentOptions& options, mirrox::platform::StopRequests& requests)
 
   Server server(options.bindAddress, options.port, context, AllowedNetworks(options.allowed));
   const std::string where = options.bindAddress + ":" + std::to_string(server.port());
-  log->write("mirrox-agent " + std::string(mirrox::kMirroxVersion) + " listening on " + where +
+  // The first line names both versions, so that a report from a site says which agent and which
+  // Firebird client served it.
+  log->write("mirrox-agent " + std::string(mirrox::kMirroxVersion) + " (Firebird client " +
+             mirrox::fb::clientVersion() + ") listening on " + where +
              (options.noStatements ? " without statements" : "") +
              (options.allowed.empty() ? std::string() : ", clients from the allowed addresses only"));
   std::cout << "listening on " << where << std::endl;

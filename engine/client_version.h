@@ -4,9 +4,8 @@
 
 namespace mirrox {
 
-// The Firebird client library's own version text, as it reports itself (for example
-// "LI-V3.0.11.33703 Firebird 3.0"): what an administrator needs to know which client the program
-// runs with.
+// The Firebird client library's own version text (fb::clientVersion(), the layer's one home for
+// it), under the name the console and the command line know.
 std::string firebirdClientVersion();
 
 }  // namespace mirrox

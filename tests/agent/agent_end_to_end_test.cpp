@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "engine/database.h"
+#include "fb/client_version.h"
 #include "link/cp1251.h"
 #include "link/protocol.h"
 #include "link/unique_fd.h"
@@ -364,6 +365,18 @@ TEST_F(AgentEndToEnd, OverLongCommandLineIsRefusedAndTheConnectionClosed) {
   EXPECT_TRUE(agent_->running());
 }
 
+TEST_F(AgentEndToEnd, FirstLogLineNamesTheAgentsAndTheFirebirdClientsVersions) {
+  startAgent();
+  const std::string log = readFile(logPath());
+  const std::string first = log.substr(0, log.find('\n'));
+  // After the time stamp "dd.mm.yyyy hh:nn:ss ".
+  ASSERT_GT(first.size(), 20u) << log;
+  EXPECT_EQ(first.substr(20), "mirrox-agent " + std::string(kMirroxVersion) + " (Firebird client " +
+                                  fb::clientVersion() +
+                                  ") listening on 127.0.0.1:" + std::to_string(agent_->port()));
+  EXPECT_EQ(fb::clientVersion().rfind("LI-V", 0), 0u) << fb::clientVersion();
+}
+
 TEST(AgentCommandLine, HelpListsTheOptionsAndExitsCleanly) {
   const testing_support::Finished help = testing_support::runAgentToExit({"--help"});
   EXPECT_EQ(help.exitCode, 0);
@@ -454,20 +467,21 @@ TEST_F(AgentEndToEnd, ResultFilesLiveInTheGivenDirectoryWhileTheirConnectionLast
 }
 
 TEST(AgentCommandLine, ConfigurationFileWithAnUnknownKeyOrABadValueStartsNothing) {
+  // Were the bad line ignored, the agent would start: the rest of the file is a working one.
   testing_support::TempDir dir;
+  const std::string file = (dir / "agent.conf").string();
   testing_support::writeFile(dir / "agent.conf", "port = 0\nbind = 127.0.0.1\nallow = dispatch.example\n");
-  const testing_support::Finished badValue =
-      testing_support::runAgentToExit({"--config", (dir / "agent.conf").string()});
+  const testing_support::Finished badValue = testing_support::runAgentToExit({"--config", file});
   EXPECT_EQ(badValue.exitCode, 2);
-  EXPECT_NE(badValue.err.find("--allow: not an IPv4 address or ADDRESS/PREFIX (0 to 32): dispatch.example"),
-            std::string::npos)
-      << badValue.err;
-  EXPECT_EQ(badValue.out.find("listening"), std::string::npos);
+  EXPECT_EQ(badValue.err,
+            "mirrox-agent: " + file +
+                ":3: allow = dispatch.example: not an IPv4 address or ADDRESS/PREFIX (0 to 32)\n");
+  EXPECT_EQ(badValue.out, "");
   testing_support::writeFile(dir / "agent.conf", "port = 0\nbind = 127.0.0.1\nalow = 192.0.2.10\n");
-  const testing_support::Finished unknownKey =
-      testing_support::runAgentToExit({"--config", (dir / "agent.conf").string()});
+  const testing_support::Finished unknownKey = testing_support::runAgentToExit({"--config", file});
   EXPECT_EQ(unknownKey.exitCode, 2);
-  EXPECT_NE(unknownKey.err.find("agent.conf:3: unknown key: alow"), std::string::npos) << unknownKey.err;
+  EXPECT_EQ(unknownKey.err, "mirrox-agent: " + file + ":3: unknown key: alow (see mirrox-agent --help)\n");
+  EXPECT_EQ(unknownKey.out, "");
 }
 
 TEST_F(AgentEndToEnd, ConfigurationFileOptionsApplyAndTheCommandLineOverridesThem) {
@@ -485,10 +499,18 @@ TEST(AgentCommandLine, VersionIsTheBuildsAndNothingIsStarted) {
   EXPECT_EQ(version.out, "mirrox-agent " + std::string(kMirroxVersion) + "\n");
 }
 
-TEST(AgentCommandLine, BadOptionIsRefusedWithItsReason) {
-  const testing_support::Finished bad = testing_support::runAgentToExit({"--port", "http"});
+TEST(AgentCommandLine, BadOrUnknownOptionIsRefusedNamingItAndNothingStarts) {
+  // The other options would start an agent: only the refusal keeps it from listening.
+  const testing_support::Finished bad =
+      testing_support::runAgentToExit({"--bind", "127.0.0.1", "--port", "0", "--lock-timeout", "forever"});
   EXPECT_EQ(bad.exitCode, 2);
-  EXPECT_NE(bad.err.find("--port"), std::string::npos) << bad.err;
+  EXPECT_EQ(bad.err, "mirrox-agent: --lock-timeout: not a number of seconds (1 to 32767): forever\n");
+  EXPECT_EQ(bad.out, "");
+  const testing_support::Finished unknown =
+      testing_support::runAgentToExit({"--bind", "127.0.0.1", "--port", "0", "--verbose"});
+  EXPECT_EQ(unknown.exitCode, 2);
+  EXPECT_EQ(unknown.err, "mirrox-agent: unknown option: --verbose (see --help)\n");
+  EXPECT_EQ(unknown.out, "");
 }
 
 TEST(AgentCommandLine, UnwritableLogIsReportedAtStart) {

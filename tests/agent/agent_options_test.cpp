@@ -97,13 +97,45 @@ TEST(AgentConfigFile, UnknownKeyLineWithoutValueAndMissingFileAreRefusedNamingWh
   testing_support::writeFile(dir / "a.conf", "port = 1\ncolour = blue\n");
   testing_support::writeFile(dir / "b.conf", "port 1\n");
   testing_support::writeFile(dir / "c.conf", "config = other.conf\n");
-  EXPECT_EQ(readConfigFile(dir / "a.conf").error, (dir / "a.conf").string() + ":2: unknown key: colour");
+  EXPECT_EQ(readConfigFile(dir / "a.conf").error,
+            (dir / "a.conf").string() + ":2: unknown key: colour (see mirrox-agent --help)");
   EXPECT_EQ(readConfigFile(dir / "b.conf").error,
-            (dir / "b.conf").string() + ":1: not a \"key = value\" line: port 1");
-  EXPECT_EQ(readConfigFile(dir / "c.conf").error, (dir / "c.conf").string() + ":1: unknown key: config");
-  EXPECT_NE(expandConfigOption({"--config", (dir / "none.conf").string()}).error.find("none.conf"),
-            std::string::npos);
+            (dir / "b.conf").string() + ":1: not a \"key = value\" line");
+  EXPECT_EQ(readConfigFile(dir / "c.conf").error,
+            (dir / "c.conf").string() + ":1: unknown key: config (see mirrox-agent --help)");
+  EXPECT_EQ(
+      expandConfigOption({"--config", (dir / "none.conf").string()}).error,
+      "cannot read the configuration file " + (dir / "none.conf").string() + ": No such file or directory");
   EXPECT_FALSE(expandConfigOption({"--config"}).error.empty());
+}
+
+TEST(AgentConfigFile, BadValueIsRefusedNamingFileLineKeyAndValue) {
+  testing_support::TempDir dir;
+  const auto refusal = [&](const std::string& line) {
+    testing_support::writeFile(dir / "agent.conf", "# the site\nbind = 127.0.0.1\n\n" + line + "\n");
+    return expandConfigOption({"--config", (dir / "agent.conf").string()}).error;
+  };
+  const std::string at = (dir / "agent.conf").string() + ":4: ";
+  EXPECT_EQ(refusal("allow = not-an-address"),
+            at + "allow = not-an-address: not an IPv4 address or ADDRESS/PREFIX (0 to 32)");
+  EXPECT_EQ(refusal("allow = 192.0.2.0/33"),
+            at + "allow = 192.0.2.0/33: not an IPv4 address or ADDRESS/PREFIX (0 to 32)");
+  EXPECT_EQ(refusal("port = http"), at + "port = http: not a port number (0 to 65535)");
+  EXPECT_EQ(refusal("  bind=localhost "), at + "bind = localhost: not an IPv4 address");
+  EXPECT_EQ(refusal("lock-timeout = 0"), at + "lock-timeout = 0: not a number of seconds (1 to 32767)");
+  EXPECT_EQ(refusal("log ="), at + "log = : needs a file name");
+  EXPECT_EQ(refusal("results = "), at + "results = : needs a directory");
+}
+
+TEST(AgentConfigFile, MistypedPasswordLineIsRefusedWithoutShowingThePassword) {
+  testing_support::TempDir dir;
+  testing_support::writeFile(dir / "a.conf", "pasword = s3cret\n");
+  testing_support::writeFile(dir / "b.conf", "password s3cret\n");
+  for (const char* file : {"a.conf", "b.conf"}) {
+    const std::string error = readConfigFile(dir / file).error;
+    EXPECT_NE(error.find(std::string(file) + ":1: "), std::string::npos) << error;
+    EXPECT_EQ(error.find("s3cret"), std::string::npos) << error;
+  }
 }
 
 struct BadCase {
