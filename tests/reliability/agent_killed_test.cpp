@@ -1,9 +1,6 @@
 // The agent dies (SIGKILL) while it is writing the archive's result file. The run must fail with a
 // message saying so, the marked rows must stay at the site, and a new agent's run must apply each of
 // them exactly once.
-#include <signal.h>
-#include <sys/wait.h>
-
 #include <thread>
 
 #include "engine/replicate_object.h"
@@ -27,13 +24,9 @@ TEST_F(AgentKilled, InTheMiddleOfTheArchiveFileTheRowsStayAndComeOnceWithTheNext
   std::thread runner([&] { result = run(); });
   // The select's command line reaches the log before the agent runs it and writes its file.
   const bool selectStarted =
-      waitForText(agentLog(), OriginalRep::CmdSelectArchive.Cmd, std::chrono::seconds(60));
-  const pid_t pid = childAgentPid();
-  if (selectStarted && pid > 0) {
-    ::kill(pid, SIGKILL);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-  }
+      testing_support::waitForText(agentLog(), OriginalRep::CmdSelectArchive.Cmd, std::chrono::seconds(60));
+  const pid_t pid = agent().running() ? agent().pid() : -1;
+  if (selectStarted && pid > 0) agent().kill();
   runner.join();
   ASSERT_TRUE(selectStarted) << publishedTexts();
   ASSERT_GT(pid, 0);

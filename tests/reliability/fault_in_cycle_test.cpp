@@ -276,10 +276,9 @@ void FaultInCycle::arm() {
     case Fault::AgentKilled:
       watcher_ = std::thread([this, &site] {
         // The select's command line reaches the agent's log before the agent runs it.
-        watched_ = waitForText(site.agentDirectory / "agent.err", selectCommand(), std::chrono::seconds(60));
-        if (!watched_) return;
-        ::kill(site.agent->pid(), SIGKILL);
-        site.agent->running();  // reaps it
+        watched_ = testing_support::waitForText(site.agentDirectory / "agent.err", selectCommand(),
+                                                std::chrono::seconds(60));
+        if (watched_) site.agent->kill();
       });
       return;
     case Fault::SiteLocked: {

@@ -1,9 +1,5 @@
 #include "tests/reliability/metering_site_fixture.h"
 
-#include <unistd.h>
-
-#include <fstream>
-#include <sstream>
 #include <thread>
 #include <vector>
 
@@ -115,39 +111,6 @@ bool markWaitsForLock(const testing_support::ScratchDatabase& site, const std::s
              "select count(*) from MON$STATEMENTS s join MON$RECORD_STATS r on r.MON$STAT_ID = s.MON$STAT_ID "
              "where s.MON$STATE = 1 and r.MON$RECORD_WAITS > 0 and s.MON$SQL_TEXT starting with '" +
              mark + "'") > 0;
-}
-
-bool waitForText(const std::filesystem::path& file, std::string_view needle, std::chrono::seconds limit) {
-  const auto end = std::chrono::steady_clock::now() + limit;
-  while (std::chrono::steady_clock::now() < end) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (text.str().find(needle) != std::string::npos) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return false;
-}
-
-pid_t childAgentPid() {
-  const pid_t self = ::getpid();
-  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
-    std::ifstream in(entry.path() / "stat");
-    std::string stat;
-    if (!std::getline(in, stat)) continue;
-    // "pid (comm) state ppid ...": the name may hold blanks, so read past its last ')'.
-    const std::size_t close = stat.rfind(')');
-    const std::size_t open = stat.find('(');
-    if (open == std::string::npos || close == std::string::npos) continue;
-    std::istringstream rest(stat.substr(close + 1));
-    char state = 0;
-    pid_t parent = 0;
-    rest >> state >> parent;
-    if (parent == self && state != 'Z' && stat.substr(open + 1, close - open - 1) == "mirrox-agent") {
-      return static_cast<pid_t>(std::stol(stat.substr(0, open)));
-    }
-  }
-  return -1;
 }
 
 }  // namespace mirrox::reliability

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <sys/types.h>
 
 #include <chrono>
 #include <cstdint>
@@ -9,7 +8,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "engine/local_connection.h"
@@ -87,12 +85,5 @@ void holdUncommittedUpdate(LocalConnection& writer, const testing_support::Scrat
                            const std::string& update);
 // True once the site's server shows the statement `mark` running and waiting for a row lock.
 bool markWaitsForLock(const testing_support::ScratchDatabase& site, const std::string& mark);
-
-// Waits until the file holds `needle`; false when `limit` passes first (the limit only keeps a
-// broken agent from hanging the suite).
-bool waitForText(const std::filesystem::path& file, std::string_view needle, std::chrono::seconds limit);
-
-// The process id of this process's one running mirrox-agent child, or -1.
-pid_t childAgentPid();
 
 }  // namespace mirrox::reliability

@@ -46,7 +46,7 @@ TEST_F(ReplyLimit, MarkThatOutlastsItIsCommittedAndTheNextRunAppliesEveryRowOnce
   EXPECT_EQ(applied(), 0);
   // The writer gives way after the program has given up; the agent's mark then runs to its end.
   writer.TR.rollback();
-  ASSERT_TRUE(waitForText(agentLog(), kLeftButCommitted, std::chrono::seconds(30)));
+  ASSERT_TRUE(testing_support::waitForText(agentLog(), kLeftButCommitted, std::chrono::seconds(30)));
   EXPECT_EQ(marked(), kArchiveRows);
 
   // Rows captured meanwhile come with the next run's mark.
@@ -75,12 +75,13 @@ TEST_F(ReplyLimit, PurgeThatOutlastsItIsCommittedAndNothingComesASecondTime) {
   EXPECT_EQ(run(), 0) << publishedTexts();
   context_.onPublish = nullptr;
   ASSERT_TRUE(writer.DB.connected()) << publishedTexts();
-  EXPECT_TRUE(waitForText(agentLog(), OriginalRep::CmdPurgeArchive.Cmd, std::chrono::seconds(1)));
+  EXPECT_TRUE(
+      testing_support::waitForText(agentLog(), OriginalRep::CmdPurgeArchive.Cmd, std::chrono::seconds(1)));
   EXPECT_EQ(applied(), kArchiveRows);
   EXPECT_EQ(captured(), kArchiveRows);
 
   writer.TR.rollback();
-  ASSERT_TRUE(waitForText(agentLog(), kLeftButCommitted, std::chrono::seconds(30)));
+  ASSERT_TRUE(testing_support::waitForText(agentLog(), kLeftButCommitted, std::chrono::seconds(30)));
   EXPECT_EQ(captured(), 0);
 
   ASSERT_EQ(run(), 0) << publishedTexts();

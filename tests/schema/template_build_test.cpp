@@ -4,11 +4,11 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
+
+#include "tests/support/child_process.h"
 
 namespace {
 namespace fs = std::filesystem;
@@ -33,20 +33,10 @@ class TemplateBuild : public ::testing::Test {
   }
   // Runs the build script; returns its exit status and keeps its output in log_.
   int build(const fs::path& sql, const fs::path& udf) {
-    const std::string command = "bash '" MIRROX_SOURCE_DIR "/schema/build_template.sh' --output '" +
-                                output_.string() + "' --work '" + dir_.string() + "' --udf '" + udf.string() +
-                                "' --charset WIN1251 -- '" + sql.string() + "' 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-      return -1;
-    }
-    char buffer[512];
-    std::ostringstream log;
-    while (fgets(buffer, sizeof buffer, pipe) != nullptr) {
-      log << buffer;
-    }
-    log_ = log.str();
-    return pclose(pipe);
+    return mirrox::testing_support::runToEnd(
+        {"bash", MIRROX_SOURCE_DIR "/schema/build_template.sh", "--output", output_.string(), "--work",
+         dir_.string(), "--udf", udf.string(), "--charset", "WIN1251", "--", sql.string()},
+        log_);
   }
   static std::string contents(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);

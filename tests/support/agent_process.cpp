@@ -73,10 +73,13 @@ AgentProcess::~AgentProcess() { stop(); }
 
 int AgentProcess::stop() {
   if (!process_) return -1;
-  if (process_->running()) ::kill(process_->pid(), SIGTERM);
-  const std::optional<int> code = process_->waitFor(kPatience);
+  const std::optional<int> code = process_->stop(SIGTERM, kPatience);
   process_.reset();
   return code && *code < 128 ? *code : -1;
+}
+
+void AgentProcess::kill() {
+  if (process_) process_->stop(SIGKILL, kPatience);
 }
 
 }  // namespace mirrox::testing_support

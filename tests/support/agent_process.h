@@ -42,6 +42,8 @@ class AgentProcess {
   bool running() { return process_ && process_->running(); }
   // Sends SIGTERM and returns the exit code (-1 when it died of a signal or was stopped before).
   int stop();
+  // Ends the agent with SIGKILL, as a crash would, and reaps it; it no longer runs afterwards.
+  void kill();
 
  private:
   std::unique_ptr<ChildProcess> process_;

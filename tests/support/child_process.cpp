@@ -7,6 +7,8 @@
 
 #include <stdexcept>
 
+#include "tests/support/temp_dir.h"
+
 namespace mirrox::testing_support {
 
 ChildProcess::ChildProcess(const std::filesystem::path& program, const std::vector<std::string>& args,
@@ -65,6 +67,18 @@ bool ChildProcess::running() {
 std::optional<int> ChildProcess::waitFor(std::chrono::milliseconds limit) {
   eventually([this] { return !running(); }, limit);
   return status_;
+}
+
+std::optional<int> ChildProcess::stop(int signal, std::chrono::milliseconds limit) {
+  if (running()) ::kill(pid_, signal);
+  return waitFor(limit);
+}
+
+bool waitForText(const std::filesystem::path& file, std::string_view needle,
+                 std::chrono::milliseconds limit) {
+  return eventually(
+      [&] { return std::filesystem::exists(file) && readFile(file).find(needle) != std::string::npos; },
+      limit);
 }
 
 }  // namespace mirrox::testing_support

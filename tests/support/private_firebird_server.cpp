@@ -118,11 +118,7 @@ void PrivateFirebirdServer::start() {
 
 void PrivateFirebirdServer::stop(int signal) {
   if (!running()) return;
-  ::kill(server_->pid(), signal);
-  if (!server_->waitFor(std::chrono::seconds(20))) {
-    ::kill(server_->pid(), SIGKILL);
-    server_->waitFor(std::chrono::seconds(20));
-  }
+  if (!server_->stop(signal, std::chrono::seconds(20))) server_->stop(SIGKILL, std::chrono::seconds(20));
   server_.reset();
 }
 

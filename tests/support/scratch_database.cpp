@@ -3,11 +3,8 @@
 #include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <array>
-#include <cstdio>
 #include <stdexcept>
 
 #include "engine/database.h"
@@ -15,22 +12,11 @@
 #include "fb/connect.h"
 #include "fb/parameter_block.h"
 #include "fb/status.h"
+#include "tests/support/child_process.h"
 #include "tests/support/temp_dir.h"
 
 namespace mirrox::testing_support {
 namespace {
-
-std::string shellQuote(const std::string& text) {
-  std::string quoted = "'";
-  for (char c : text) {
-    if (c == '\'') {
-      quoted += "'\\''";
-    } else {
-      quoted += c;
-    }
-  }
-  return quoted + "'";
-}
 
 // Gives the server's account a file: by ownership when running as root (the server refuses files
 // it cannot write), by mode otherwise.
@@ -53,17 +39,9 @@ void openToServer(const std::filesystem::path& dir) {
 }
 
 int runIsql(const std::string& connection, const std::filesystem::path& script, std::string& output) {
-  const std::string command = std::string("isql-fb -q -b -user ") + Database::kUserName + " -password " +
-                              Database::kPassword + " -ch WIN1251 " + shellQuote(connection) + " -i " +
-                              shellQuote(script.string()) + " 2>&1";
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (pipe == nullptr) throw std::runtime_error("cannot run isql-fb");
-  std::array<char, 4096> buffer{};
-  output.clear();
-  std::size_t n = 0;
-  while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) output.append(buffer.data(), n);
-  const int status = ::pclose(pipe);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return runToEnd({"isql-fb", "-q", "-b", "-user", Database::kUserName, "-password", Database::kPassword,
+                   "-ch", "WIN1251", connection, "-i", script.string()},
+                  output);
 }
 
 ScratchDatabase::ScratchDatabase(const std::filesystem::path& dir, std::string_view fileName,
