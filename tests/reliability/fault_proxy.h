@@ -4,10 +4,11 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
-#include "link/unique_fd.h"
+#include "link/platform/sockets.h"
 
 namespace mirrox::reliability {
 
@@ -32,11 +33,11 @@ class FaultProxy {
 
  private:
   void acceptLoop();
-  void relay(int client);
+  void relay(platform::UniqueSocket client);
   // Forwards a chunk from the client; false when the connection is to be reset after it.
-  bool forwardFromClient(int agent, const char* data, std::size_t size, std::string& line);
+  bool forwardFromClient(platform::NativeSocket agent, std::string_view data, std::string& line);
 
-  UniqueFd listener_;
+  platform::UniqueSocket listener_;
   std::uint16_t port_ = 0;
   std::atomic<std::uint16_t> agentPort_;
   std::atomic<bool> stopping_{false};
