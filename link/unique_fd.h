@@ -5,7 +5,8 @@
 namespace mirrox {
 
 // Owns one file descriptor (a C runtime descriptor on Windows) and closes it when it goes; -1 owns nothing.
-// Every class that holds a descriptor holds it in one of these.
+// Every class that holds a descriptor holds it in one of these; a socket is held in a
+// platform::UniqueSocket instead, since on Windows it is no descriptor.
 class UniqueFd {
  public:
   explicit UniqueFd(int fd = -1) noexcept : fd_(fd) {}

@@ -17,6 +17,7 @@ using NativeSocket = std::intptr_t;
 inline constexpr NativeSocket kNoSocket = -1;
 
 // Owns one socket and closes it when it goes. Every class that holds a socket holds it in one.
+// Not a UniqueFd: a Winsock SOCKET is a handle closed by closesocket, not a C runtime descriptor.
 class UniqueSocket {
  public:
   explicit UniqueSocket(NativeSocket socket = kNoSocket) noexcept : socket_(socket) {}
