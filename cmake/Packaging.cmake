@@ -4,7 +4,23 @@
 #   mirrox-agent  a site: the agent with its systemd unit and its configuration under /etc.
 # Installed with the prefix /usr. The operators' installation directory /var/lib/mirrox is made
 # by the package's maintainer scripts (shell/dist/postinst), not installed: it holds their data.
+#
+# `cmake --install` is the packaging backend: it lays out the packages' files for CPack, or for a
+# look at them in a staging directory (DESTDIR=/tmp/stage cmake --install build --prefix /usr).
+# It is no installation by itself: the accounts, the group, /var/lib/mirrox and the unit's
+# enabling come from the maintainer scripts, and the unit, the command and the server's library
+# path name /usr. So a plain install, or one under another prefix, stops and says so. CPack
+# installs the two components alone and does not meet this check.
 include(GNUInstallDirs)
+install(CODE [[
+  if(NOT CMAKE_INSTALL_PREFIX STREQUAL "/usr" OR "$ENV{DESTDIR}" STREQUAL "")
+    message(FATAL_ERROR
+      "cmake --install lays out the files of the Debian packages and makes no installation by "
+      "itself (no accounts, no /var/lib/mirrox; the unit and the command name /usr). Build and "
+      "install the packages instead: scripts/package, then apt-get install ./build/packages/<package>.deb. "
+      "To look at the packages' files: DESTDIR=/tmp/stage cmake --install build --prefix /usr")
+  endif()
+]])
 
 set(MIRROX_DEBIAN_DIR ${CMAKE_CURRENT_LIST_DIR}/debian)
 set(MIRROX_UDF_DIR lib/${CMAKE_LIBRARY_ARCHITECTURE}/firebird/3.0/UDF)

@@ -41,6 +41,8 @@ version=$(sed -n 's/^inline constexpr const char\* kMirroxVersion = "\(.*\)";$/\
 if command -v lintian >/dev/null; then
   lintian --fail-on error,warning "$work"/packages/*.deb >"$work/lintian.log" 2>&1 ||
     { cat "$work/lintian.log"; fail "lintian"; }
+else
+  echo "lintian: skipped: lintian not installed"
 fi
 
 DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
@@ -84,6 +86,17 @@ for _ in $(seq 100); do grep -q '^listening on 127.0.0.1:' "$work/agent.out" && 
 kill "$agent" 2>/dev/null || true
 wait "$agent" || true
 expect "agent with the packaged configuration: $(cat "$work/agent.err")" grep -q '^listening on 127.0.0.1:' "$work/agent.out"
+expect "agent's first log line: $(head -n1 "$work/agent.err")" \
+  sh -c "head -n1 '$work/agent.err' | grep -q ' mirrox-agent $version (Firebird client LI-V.*) listening on '"
+# A bad configuration line ends the agent with the exit code that the unit does not restart, so a
+# broken file leaves the service failed instead of starting it again every few seconds.
+cp /etc/mirrox-agent/agent.conf "$work/bad.conf"
+echo "allow = not-an-address" >>"$work/bad.conf"
+code=0
+timeout 20 /usr/sbin/mirrox-agent --config "$work/bad.conf" --port 0 >/dev/null 2>"$work/bad.err" || code=$?
+kept=$(sed -n 's/^RestartPreventExitStatus=//p' /lib/systemd/system/mirrox-agent.service)
+expect "agent with a bad configuration line exited with $code (the unit keeps '$kept' stopped): $(cat "$work/bad.err")" \
+  test "$code" = "$kept"
 
 DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq mirrox mirrox-agent >"$work/purge.log" 2>&1 ||
   { cat "$work/purge.log"; fail "apt-get purge"; }
