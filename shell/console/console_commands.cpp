@@ -6,6 +6,7 @@
 #include <QRadioButton>
 #include <QSpinBox>
 #include <exception>
+#include <optional>
 
 #include "engine/engine_messages.h"
 #include "engine/replicate_object.h"
@@ -62,17 +63,20 @@ void ConsoleCommands::setIdle() {
 
 bool ConsoleCommands::busy(const std::function<void()>& work) {
   window_.SetBusy(true);
-  bool completed = false;
+  std::optional<std::string> error;
   try {
     work();
-    completed = true;
-  } catch (const std::exception& error) {
-    window_.LogLine(error.what());
+  } catch (const std::exception& escaped) {
+    error = escaped.what();
   } catch (...) {
-    window_.LogLine("Непредвиденная ошибка выполнения команды");
+    error = "Непредвиденная ошибка выполнения команды";
   }
+  if (error) window_.LogLine(*error);
   setIdle();
-  return completed;
+  // As the toolkit shows an error that escapes a command handler: in a box with the program's
+  // title, the console behind it already idle, as it stays once the box is closed.
+  if (error) dialogs_.message(&window_, qs(*error), title_);
+  return !error;
 }
 
 void ConsoleCommands::addObject() { properties(-1); }

@@ -67,8 +67,9 @@ class ConsoleCommands : public QObject {
   // Add mode when `index` is negative, edit mode otherwise.
   void properties(int index);
   // Runs an object command between SetBusy and the idle state with the resting status text. An
-  // error escaping the operation still brings the console back to idle, and is logged; the result
-  // is then false.
+  // error escaping the operation ends the command there: the console goes back to idle, the error's
+  // text is logged and then shown in a message box with the application title; the result is then
+  // false.
   bool busy(const std::function<void()>& work);
   void setIdle();
 

@@ -47,6 +47,7 @@ class ScriptedDialogs : public Dialogs {
  public:
   void message(QWidget*, const QString& text, const QString& caption) override {
     boxes.push_back({text, caption});
+    if (onMessage) onMessage();
   }
   void error(QWidget*, const QString& text) override { errors.push_back(text); }
   bool exec(QDialog& dialog) override {
@@ -62,6 +63,7 @@ class ScriptedDialogs : public Dialogs {
   std::optional<QString> openFileName(QWidget*, const QString&) override { return std::nullopt; }
 
   std::function<void(QDialog&)> answer;
+  std::function<void()> onMessage;  // called as each message box shows
   std::optional<QString> nextInput;
   std::vector<Box> boxes;
   std::vector<QString> errors;
@@ -107,6 +109,10 @@ class ConsoleTest : public ::testing::Test {
     testing_support::writeFile(dir_ / "mirrox.ini", utf8ToCp1251(ini));
     registry_.LoadObjects();
     window_.objectTable()->setRowCount(registry_.count());
+    makeCommands();
+  }
+  // The commands with the operations of `ops_` as they are now.
+  void makeCommands() {
     commands_ = std::make_unique<ConsoleCommands>(
         window_, registry_, dialogs_, clock_, paths_, "mirrox", ops_,
         SchedulerAccess{[this]() -> TReplicationThread& { return thread(); }, [this] { thread().resume(); }});
@@ -459,9 +465,7 @@ TEST_F(ConsoleTest, ErrorInsideReplicateAllEndsTheCommandWithoutSummaryOrSchedul
     if (i == 1) throw std::runtime_error("Ошибка в ходе репликации");
     return 0;
   };
-  commands_ = std::make_unique<ConsoleCommands>(
-      window_, registry_, dialogs_, clock_, paths_, "mirrox", ops_,
-      SchedulerAccess{[this]() -> TReplicationThread& { return thread(); }, [this] { thread().resume(); }});
+  makeCommands();
   window_.actions().replicateAll->trigger();
   EXPECT_EQ(replicated_, (std::vector<int>{0, 1}));
   const QString view = window_.logView()->toPlainText();
@@ -469,6 +473,9 @@ TEST_F(ConsoleTest, ErrorInsideReplicateAllEndsTheCommandWithoutSummaryOrSchedul
   EXPECT_EQ(view.indexOf(QString::fromUtf8("Результат репликации всех ОДС")), -1) << view.toStdString();
   EXPECT_EQ(view.indexOf("Ok-----"), -1);
   EXPECT_EQ(view.indexOf(QString::fromUtf8("Запуск основного потока репликации")), -1);
+  ASSERT_EQ(dialogs_.boxes.size(), 1u);
+  EXPECT_EQ(dialogs_.boxes[0].text, QString::fromUtf8("Ошибка в ходе репликации"));
+  EXPECT_EQ(dialogs_.boxes[0].caption, "mirrox");
   EXPECT_TRUE(!thread_ || thread_->suspended());
   EXPECT_EQ(window_.statusLabel()->text(),
             QString::fromUtf8(" Приложение запущено в режиме настройки карты"));
@@ -482,14 +489,20 @@ TEST_F(ConsoleTest, OperationThatThrowsStillReturnsTheConsoleToIdle) {
   ops_.replicate = [](TReplicationThread&, int) -> int {
     throw std::runtime_error("Ошибка в ходе репликации");
   };
-  commands_ = std::make_unique<ConsoleCommands>(
-      window_, registry_, dialogs_, clock_, paths_, "mirrox", ops_,
-      SchedulerAccess{[this]() -> TReplicationThread& { return thread(); }, [this] { thread().resume(); }});
+  makeCommands();
+  // The box comes once the console is idle again.
+  std::vector<QString> statusWhenShown;
+  dialogs_.onMessage = [&] { statusWhenShown.push_back(window_.statusLabel()->text()); };
   window_.actions().replicate->trigger();
   EXPECT_TRUE(window_.startButton()->isEnabled());
   EXPECT_EQ(window_.statusLabel()->text(),
             QString::fromUtf8(" Приложение запущено в режиме настройки карты"));
   EXPECT_NE(window_.logView()->toPlainText().indexOf(QString::fromUtf8("Ошибка в ходе репликации")), -1);
+  ASSERT_EQ(dialogs_.boxes.size(), 1u);
+  EXPECT_EQ(dialogs_.boxes[0].text, QString::fromUtf8("Ошибка в ходе репликации"));
+  EXPECT_EQ(dialogs_.boxes[0].caption, "mirrox");
+  EXPECT_EQ(statusWhenShown,
+            std::vector<QString>{QString::fromUtf8(" Приложение запущено в режиме настройки карты")});
 }
 
 }  // namespace
