@@ -46,7 +46,7 @@ std::string format1(const char* pattern, int a) {
 // A date field as the server reads it unambiguously; the field itself is day first.
 std::string timestampText(const std::string& field) {
   const std::optional<DateTime> value = parseRussianDateTime(field);
-  if (!value) throw fb::Error("conversion error from string \"" + cp1251ToUtf8(field) + "\"");
+  if (!value) throw fb::Error(std::string(messages::kBadDateField) + "\"" + cp1251ToUtf8(field) + "\"");
   return formatDateTime("yyyy-mm-dd hh:nn:ss", *value);
 }
 

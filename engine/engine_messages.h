@@ -36,5 +36,9 @@ inline constexpr const char* kCannotOpenFile = kCannotOpenFileMessage;
 inline constexpr const char* kCannotReadResultFile = "Невозможно прочитать файл результата";
 // Followed by the path, ": " and the system's reason.
 inline constexpr const char* kCannotWrite = "Невозможно записать в файл ";
+// Followed by the field in quotation marks: a date field of a result file that is not a date.
+inline constexpr const char* kBadDateField = "Ошибка преобразования даты: ";
+// A statement needs the local database after its connection was lost (the server went away).
+inline constexpr const char* kLocalNotConnected = "Нет соединения с локальной БД";
 
 }  // namespace mirrox::messages

@@ -1,6 +1,7 @@
 #include "engine/query.h"
 
 #include "engine/database.h"
+#include "engine/engine_messages.h"
 #include "engine/param_check.h"
 #include "engine/transaction.h"
 #include "fb/closing.h"
@@ -59,7 +60,7 @@ void Query::prepare() {
 
 void Query::prepareOnce() {
   if (prepared()) return;
-  if (!database_.connected()) throw fb::Error("Database not connected");
+  if (!database_.connected()) throw fb::Error(messages::kLocalNotConnected);
   if (!transaction_.active()) throw fb::Error("Transaction is not active");
   const std::string text = utf8ToCp1251(paramCheck_ ? rewriteNamedParameters(sql_).text : sql_);
   fb::Status status;

@@ -1,6 +1,7 @@
 #include "engine/transaction.h"
 
 #include "engine/database.h"
+#include "engine/engine_messages.h"
 #include "engine/query.h"
 #include "fb/closing.h"
 #include "fb/connect.h"
@@ -18,7 +19,7 @@ Transaction::~Transaction() {
 
 void Transaction::start() {
   if (active()) return;
-  if (!database_.connected()) throw fb::Error("Database not connected");
+  if (!database_.connected()) throw fb::Error(messages::kLocalNotConnected);
   fb::ParameterBlock tpb(fb::ParameterBlock::Transaction);
   tpb.tag(isc_tpb_read_committed).tag(isc_tpb_rec_version).tag(isc_tpb_nowait);
   try {

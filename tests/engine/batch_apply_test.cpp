@@ -7,6 +7,7 @@
 #include "engine/row_error_file.h"
 #include "engine/upgrade_scripts.h"
 #include "link/result_file.h"
+#include "tests/support/dropped_connection.h"
 #include "tests/support/engine_test_context.h"
 #include "tests/support/scratch_database.h"
 #include "tests/support/temp_dir.h"
@@ -195,8 +196,7 @@ TEST_F(BatchTest, ImpossibleDateStopsTheBatchWithoutCommitting) {
                     "17\t1\t1\t01.02.2024 01:00:00\r\n17\t1\t2\t31.02.2024 01:00:00\r\n"
                     "17\t1\t3\t01.02.2024 03:00:00\r\n"));
   ASSERT_EQ(context_.published.size(), 1u);
-  EXPECT_EQ(context_.published[0],
-            "Ошибка - conversion error from string \"31.02.2024 01:00:00\"\r\n-------");
+  EXPECT_EQ(context_.published[0], "Ошибка - Ошибка преобразования даты: \"31.02.2024 01:00:00\"\r\n-------");
   EXPECT_EQ(db_->scalar("select count(*) from RASHOD2004"), 0);
   // The executed row waits in the open transaction until the next commit or disconnect.
   EXPECT_TRUE(context_.localConnection().TR.active());
@@ -246,12 +246,7 @@ TEST_F(BatchTest, MissingProcedureFailsTheBatch) {
 TEST_F(BatchTest, LostConnectionFailsTheBatchInsteadOfRecordingEveryRow) {
   makeDatabase(DbTypeMetering);
   LocalConnection& local = context_.localConnection();
-  local.TR.start();
-  local.Qr.setSql("select current_connection from rdb$database");
-  local.Qr.execute();
-  const std::int64_t attachment = local.Qr.fetchInt64().value();
-  local.TR.commit();
-  db_->exec("delete from mon$attachments where mon$attachment_id = " + std::to_string(attachment));
+  testing_support::dropConnection(local, *db_);
   EXPECT_TRUE(apply(BatchKind::BatchCurrentValues, "1\t1\t1\t01.01.2024\r\n2\t1\t1\t01.01.2024\r\n"));
   EXPECT_FALSE(std::filesystem::exists(errorFile()));
   // The next run connects again.

@@ -7,6 +7,7 @@
 
 #include "engine/batch_apply.h"
 #include "engine/db_type.h"
+#include "engine/local_connection.h"
 #include "engine/local_upgrade.h"
 #include "engine/prepare_remote.h"
 #include "engine/replicate_object.h"
@@ -14,6 +15,7 @@
 #include "fb/error.h"
 #include "link/cp1251.h"
 #include "link/result_file.h"
+#include "tests/support/dropped_connection.h"
 #include "tests/support/engine_test_context.h"
 #include "tests/support/scratch_database.h"
 #include "tests/support/temp_dir.h"
@@ -75,6 +77,23 @@ TEST_F(EngineTexts, ResultFileThatCannotBeOpenedOrReadFailsTheBatchSayingSo) {
   std::filesystem::create_directory(file);  // opens, but cannot be read
   EXPECT_TRUE(ApplyResultFile(context_, 0, BatchKind::BatchCurrentValues));
   EXPECT_EQ(context_.lastPublished(), "Ошибка - Невозможно прочитать файл результата\r\n-------");
+}
+
+TEST_F(EngineTexts, ConnectionLostBeforeTheGeneratorIsCreatedSaysTheLocalDatabaseIsNotConnected) {
+  db_.emplace(ScratchDatabase::fromTemplate(dir_.path(), "local.fdb", DbTypeMetering));
+  context_.objects.push_back({{}, {"Site", DbTypeMetering, db_->path().string(), 0, 0}});
+  LocalConnection& local = context_.localConnection();
+  local.DB.setDatabaseName(db_->connectionName());
+  local.DB.connect();
+  // The server ends the attachment that the run holds: the generator's read fails on it, and the
+  // create that follows finds no connection.
+  testing_support::dropConnection(local, *db_);
+  EXPECT_EQ(OpenLocalDatabase(context_, 0), kLocalUpgradeFailed);
+  const std::string published = context_.lastPublished();
+  EXPECT_EQ(published.rfind("Ошибка обновления локальной БД: CREATE GENERATOR ", 0), 0u) << published;
+  const std::string tail = "\r\nНет соединения с локальной БД";
+  ASSERT_GE(published.size(), tail.size()) << published;
+  EXPECT_EQ(published.substr(published.size() - tail.size()), tail) << published;
 }
 
 TEST(RowErrorFile, EntryThatCannotBeWrittenSaysWhichFile) {
