@@ -1,12 +1,11 @@
 #include "shell/event_log_file.h"
 
-#include <fcntl.h>
-
 #include <system_error>
 
 #include "link/cp1251.h"
 #include "link/file_io.h"
 #include "link/line_ends.h"
+#include "link/platform/files.h"
 
 namespace mirrox {
 EventLogFile::EventLogFile(std::filesystem::path logDir, Clock& clock)
@@ -28,7 +27,7 @@ bool EventLogFile::ensureLogDir() const {
 void EventLogFile::append(const std::string& text) const {
   const std::string entry =
       formatDateTime("dd.mm hh:nn:ss ", clock_.now()) + utf8ToCp1251(withCrLfLineEnds(text)) + "\r\n";
-  const UniqueFd file(::open(path().c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666));
+  const UniqueFd file(platform::openFile(path(), platform::FileAccess::Append));
   if (file.valid()) writeAll(file.get(), entry);
 }
 

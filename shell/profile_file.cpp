@@ -56,7 +56,8 @@ ProfileDocument ProfileFile::loadForUpdate() const {
 void ProfileFile::save(const ProfileDocument& document) const {
   const auto target = linkTarget(path_);
   if (!target) throw ProfileWriteError(path_);
-  // An existing file keeps what the administrator set up: its mode, owner and group.
+  // An existing file keeps what the administrator set up: its mode, owner and group. A new one is
+  // left to the umask, which a shared installation sets so that the group may change the file.
   platform::FileAttributes kept;
   if (platform::fileAttributes(*target, kept) == 0 && platform::checkWritable(*target) != 0) {
     throw ProfileWriteError(path_);

@@ -39,8 +39,9 @@ class ProfileFile {
   // Replaces the file atomically: the new contents go to a temporary file beside it, which then
   // takes the file's name, so a crash or a full disk never leaves a half-written object list.
   // A symbolic link stays a link: the file it leads to is replaced. The file keeps its mode, and
-  // its owner and group as far as this process may set them. A file without any write permission
-  // counts as read-only, as a Windows read-only file would.
+  // its owner and group as far as this process may set them; a file written for the first time
+  // gets the mode 0666 less the process's umask, as any created file. A file without any write
+  // permission counts as read-only, as a Windows read-only file would.
   // Throws ProfileWriteError; the file is then unchanged.
   void save(const ProfileDocument& document) const;
 

@@ -1,17 +1,10 @@
 #include "shell/template_writer.h"
 
-#include <fcntl.h>
-#include <grp.h>
-#include <pwd.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <QFile>
-#include <cerrno>
-#include <cstring>
 
 #include "link/file_io.h"
 #include "link/link_fault.h"
+#include "link/platform/files.h"
 #include "schema/template_resources.h"
 
 namespace mirrox {
@@ -21,17 +14,6 @@ constexpr qint64 kChunk = 1 << 16;
 
 std::string createError(const std::filesystem::path& path, const std::string& reason) {
   return kCannotCreateFileMessage + (" \"" + path.string() + "\". ") + reason;
-}
-
-// The server opens the file as the `firebird` account: hand the file to it where this process
-// may (as root), else share it through the firebird group, else open it to everyone on this
-// desktop machine.
-void shareWithServer(int fd) {
-  const passwd* user = ::getpwnam("firebird");
-  const group* grp = ::getgrnam("firebird");
-  if (user != nullptr && grp != nullptr && ::fchown(fd, user->pw_uid, grp->gr_gid) == 0) return;
-  if (grp != nullptr && ::fchown(fd, static_cast<uid_t>(-1), grp->gr_gid) == 0) return;
-  ::fchmod(fd, 0666);
 }
 
 }  // namespace
@@ -45,16 +27,15 @@ std::optional<std::string> WriteTemplate(const std::filesystem::path& path, int 
   }
 
   NewFile file(path, 0660);
-  if (file.error() != 0) return createError(path, std::strerror(file.error()));
-  ::fchmod(file.fd(), 0660);  // whatever the umask took away
+  if (file.error() != 0) return createError(path, platform::errorText(file.error()));
   while (!resource.atEnd()) {
     const QByteArray chunk = resource.read(kChunk);
     if (chunk.isEmpty()) return createError(path, "Шаблон не прочитан.");
     const int error = file.write(std::string_view(chunk.constData(), static_cast<std::size_t>(chunk.size())));
-    if (error != 0) return createError(path, std::strerror(error));
+    if (error != 0) return createError(path, platform::errorText(error));
   }
-  if (const int error = file.sync(); error != 0) return createError(path, std::strerror(error));
-  shareWithServer(file.fd());
+  if (const int error = file.sync(); error != 0) return createError(path, platform::errorText(error));
+  platform::makeUsableByDatabaseServer(file.fd());
   file.keep();
   return std::nullopt;
 }

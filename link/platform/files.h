@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 // The file calls that differ between systems. Files are held as C runtime descriptors on every
@@ -56,9 +57,11 @@ int replaceFile(const std::filesystem::path& from, const std::filesystem::path& 
 int removeFile(const std::filesystem::path& path) noexcept;
 
 // What a file that is replaced keeps of the file it replaces: its permission bits, and its owner
-// and group where the system has them.
+// and group where the system has them. What is not set is what a file created now gets: the mode
+// 0666 less the process's umask (so a shared installation's umask 007 lets the group change it),
+// the owner and group the system gives this process's files.
 struct FileAttributes {
-  unsigned mode = 0644;
+  std::optional<unsigned> mode;
   long long user = -1;
   long long group = -1;
 };
@@ -72,6 +75,15 @@ int checkWritable(const std::filesystem::path& path) noexcept;
 // the owner and group where it may set them (silently kept as they are otherwise), then the mode.
 // 0, or the errno of setting the mode.
 int applyAttributes(int fd, const FileAttributes& attributes) noexcept;
+
+// Makes a newly written database file usable by the local database server, which runs under its
+// own account (`firebird`) where the system has accounts: mode 0660 whatever the umask took away,
+// then handed to that account where this process may (as root), else to its group where this
+// process belongs to it, else open to every account of this desktop machine. Nothing to do where a
+// server reads the file as written (Windows). Best effort by design: a step the system refuses
+// leads to the next, and a file the server still cannot open fails there with the server's own
+// message naming it.
+void makeUsableByDatabaseServer(int fd) noexcept;
 
 // The system's words for an errno value.
 std::string errorText(int error);

@@ -1,11 +1,13 @@
 #include "shell/event_log_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 
 #include "link/cp1251.h"
 #include "tests/support/manual_clock.h"
+#include "tests/support/scoped_umask.h"
 #include "tests/support/temp_dir.h"
 
 namespace mirrox {
@@ -49,6 +51,20 @@ TEST_F(EventLogFileTest, MissingLogDirectoryLosesTheLineOnlyUntilItIsCreated) {
   ASSERT_TRUE(log_.ensureLogDir());  // an existing directory is fine
   log_.append("kept");
   EXPECT_EQ(testing_support::readFile(log_.path()), "08.01 09:05:03 kept\r\n");
+}
+
+// Under a packaged installation's umask 007 every operator of the group may go on writing the log
+// that one of them started; an entry goes after what is there.
+TEST_F(EventLogFileTest, LogStartedUnderASharedUmaskStaysWritableByTheGroupAndGrowsAtItsEnd) {
+  {
+    testing_support::ScopedUmask umask(007);
+    log_.append("first");
+  }
+  struct stat st {};
+  ASSERT_EQ(::stat(log_.path().c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0660u);
+  log_.append("second");
+  EXPECT_EQ(testing_support::readFile(log_.path()), "08.01 09:05:03 first\r\n08.01 09:05:03 second\r\n");
 }
 
 TEST_F(EventLogFileTest, FileOfElevenMebibytesStartsAfreshAndOneByteLessSurvives) {

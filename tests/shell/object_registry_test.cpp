@@ -5,10 +5,12 @@
 #include <unistd.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "link/cp1251.h"
 #include "tests/support/manual_clock.h"
+#include "tests/support/scoped_umask.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/without_capabilities.h"
 
@@ -220,13 +222,46 @@ TEST_F(ObjectRegistryTest, FileThatCannotBeReadIsNeverReplaced) {
   EXPECT_EQ(readFile(ini()), original);
 }
 
-TEST_F(ObjectRegistryTest, ReadBrokenOffByAnIoErrorCountsAsUnreadable) {
+TEST_F(ObjectRegistryTest, SettingsPathThatIsADirectoryCountsAsUnreadable) {
   std::filesystem::create_directory(ini());  // opens, but every read fails
   load();
   EXPECT_EQ(registry_.count(), 0);
   EXPECT_EQ(observer_.log.size(), 1u);
   EXPECT_THROW(registry_.SaveObjectState(10, false), ProfileWriteError);
   EXPECT_TRUE(std::filesystem::is_directory(ini()));
+}
+
+TEST_F(ObjectRegistryTest, ReadFailingWithAnIoErrorCountsAsUnreadableAndTheLinkStays) {
+  // The process's own memory at address 0: the file opens, and its first read fails with EIO.
+  std::filesystem::create_symlink("/proc/self/mem", ini());
+  load();
+  EXPECT_EQ(registry_.count(), 0);
+  ASSERT_EQ(observer_.log.size(), 1u);
+  EXPECT_NE(observer_.log[0].find(ini().string()), std::string::npos) << observer_.log[0];
+  try {
+    registry_.SaveObjectState(10, false);
+    FAIL() << "a settings file whose read failed was replaced";
+  } catch (const ProfileWriteError& error) {
+    EXPECT_EQ(std::string(error.what()), "Unable to write to " + ini().string());
+  }
+  EXPECT_TRUE(std::filesystem::is_symlink(ini()));
+  EXPECT_EQ(std::filesystem::read_symlink(ini()), "/proc/self/mem");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path()), {}), 1);
+}
+
+// A packaged installation runs under umask 007 so that what one operator creates the others may
+// change; a settings file made by the first save follows the umask, as any created file would.
+TEST_F(ObjectRegistryTest, FirstSaveCreatesTheFileWithTheModeTheUmaskLeaves) {
+  for (const auto& [mask, expected] : {std::pair<mode_t, unsigned>{007, 0660}, {022, 0644}}) {
+    std::filesystem::remove(ini());
+    {
+      testing_support::ScopedUmask umask(mask);
+      registry_.SaveObjectState(10, false);
+    }
+    struct stat st {};
+    ASSERT_EQ(::stat(ini().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, expected) << "umask " << std::oct << mask;
+  }
 }
 
 TEST_F(ObjectRegistryTest, ReplacementKeepsALinkALinkAndTheFilesModeOwnerAndGroup) {

@@ -1,6 +1,8 @@
 #include "link/platform/files.h"
 
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,6 +11,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <string>
 
 namespace mirrox::platform {
 namespace {
@@ -47,6 +51,19 @@ int lockOf(FileAccess access) {
     default:
       return 0;
   }
+}
+
+// The process's umask, left as it is. Linux reports it in /proc/self/status; elsewhere it is read
+// by setting it, narrowed meanwhile so that a file another thread creates in that moment gets fewer
+// rights, never more.
+mode_t currentUmask() {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind("Umask:", 0) == 0) return static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8));
+  }
+  const mode_t mask = ::umask(077);
+  ::umask(mask);
+  return mask;
 }
 
 }  // namespace
@@ -132,7 +149,17 @@ int applyAttributes(int fd, const FileAttributes& attributes) noexcept {
     }
   }
   // The mode after the owner: a change of owner clears the set-id bits.
-  return ::fchmod(fd, static_cast<mode_t>(attributes.mode)) == 0 ? 0 : errno;
+  const mode_t mode = attributes.mode ? static_cast<mode_t>(*attributes.mode) : 0666 & ~currentUmask();
+  return ::fchmod(fd, mode) == 0 ? 0 : errno;
+}
+
+void makeUsableByDatabaseServer(int fd) noexcept {
+  ::fchmod(fd, 0660);
+  const passwd* user = ::getpwnam("firebird");
+  const group* grp = ::getgrnam("firebird");
+  if (user != nullptr && grp != nullptr && ::fchown(fd, user->pw_uid, grp->gr_gid) == 0) return;
+  if (grp != nullptr && ::fchown(fd, static_cast<uid_t>(-1), grp->gr_gid) == 0) return;
+  ::fchmod(fd, 0666);
 }
 
 std::string errorText(int error) { return std::strerror(error); }

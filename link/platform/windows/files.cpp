@@ -139,7 +139,7 @@ int removeFile(const std::filesystem::path& path) noexcept {
 int fileAttributes(const std::filesystem::path& path, FileAttributes& attributes) noexcept {
   const DWORD flags = ::GetFileAttributesW(path.c_str());
   if (flags == INVALID_FILE_ATTRIBUTES) return errnoOf(::GetLastError());
-  attributes.mode = (flags & FILE_ATTRIBUTE_READONLY) != 0 ? 0444 : 0644;
+  attributes.mode = (flags & FILE_ATTRIBUTE_READONLY) != 0 ? 0444u : 0644u;
   return 0;
 }
 
@@ -150,6 +150,10 @@ int checkWritable(const std::filesystem::path& path) noexcept {
 }
 
 int applyAttributes(int, const FileAttributes&) noexcept { return 0; }
+
+// The Windows server runs as a service (LocalSystem unless set up otherwise), which opens a local
+// database file as it was written.
+void makeUsableByDatabaseServer(int) noexcept {}
 
 std::string errorText(int error) { return std::strerror(error); }
 
