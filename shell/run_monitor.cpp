@@ -4,6 +4,7 @@
 #include "link/clock.h"
 #include "link/file_io.h"
 #include "link/link_fault.h"
+#include "shell/gui_handoff.h"
 #include "shell/object_registry.h"
 
 namespace mirrox {
@@ -29,14 +30,36 @@ const char* batchName(BatchKind kind) {
 
 }  // namespace
 
-RunMonitor::RunMonitor(Clock& clock, const std::filesystem::path& logDir,
+RunMonitor::RunMonitor(Clock& clock, const std::filesystem::path& logDir, const ObjectRegistry& registry,
+                       QObject& guiObject, std::function<ProgramState()> state,
                        std::function<void(const std::string&)> logLine)
-    : clock_(clock), file_(logDir / kFileName), logLine_(std::move(logLine)), started_(clock.now()) {}
+    : clock_(clock),
+      file_(logDir / kFileName),
+      registry_(registry),
+      gui_(guiObject),
+      state_(std::move(state)),
+      logLine_(std::move(logLine)),
+      started_(clock.now()) {}
 
-void RunMonitor::runStarted(int index) {
+int RunMonitor::record(int index, const std::function<int()>& run) {
   current_ = index;
-  currentStart_ = clock_.now();
   currentRun_ = {};
+  const DateTime start = clock_.now();
+  int result = 0;
+  try {
+    result = run();
+  } catch (...) {
+    current_.reset();
+    runOnGuiThread(&gui_, [this] { write(); });
+    throw;
+  }
+  current_.reset();
+  const DateTime ended = clock_.now();
+  currentRun_.result = result;
+  currentRun_.endedSeconds = unixSeconds(ended);
+  currentRun_.durationSeconds = (ended - start) * kSecondsPerDay;
+  lastRuns_[index] = currentRun_;
+  return result;
 }
 
 void RunMonitor::batchApplied(BatchKind kind, const BatchReport& report) {
@@ -46,25 +69,14 @@ void RunMonitor::batchApplied(BatchKind kind, const BatchReport& report) {
   currentRun_.rowsFailed[batchName(kind)] += report.rowsFailed;
 }
 
-void RunMonitor::runEnded(std::optional<int> result) {
-  if (!current_) return;
-  if (result) {
-    const DateTime ended = clock_.now();
-    currentRun_.result = *result;
-    currentRun_.endedSeconds = unixSeconds(ended);
-    currentRun_.durationSeconds = (ended - currentStart_) * kSecondsPerDay;
-    lastRuns_[*current_] = currentRun_;
-  }
-  current_.reset();
-}
-
-void RunMonitor::write(const ObjectRegistry& registry, int periodMinutes, bool schedulerRunning) {
+void RunMonitor::write() {
+  const ProgramState state = state_();
   ProgramStatus status;
   status.startSeconds = unixSeconds(started_);
-  status.periodMinutes = periodMinutes;
-  status.schedulerRunning = schedulerRunning;
-  for (int i = 0; i < registry.count(); ++i) {
-    const TMyPic& object = registry.at(i);
+  status.periodMinutes = state.periodMinutes;
+  status.schedulerRunning = state.schedulerRunning;
+  for (int i = 0; i < registry_.count(); ++i) {
+    const TMyPic& object = registry_.at(i);
     ObjectStatus entry;
     entry.index = i;
     entry.name = object.Name;

@@ -39,17 +39,20 @@ constexpr char kInstanceName[] = "MirroxTovin";
 constexpr std::chrono::milliseconds kAutoStartWait{30000};
 
 // The console's commands, bound to the agent link and the engine. A run is the thread object's own,
-// as the scheduler's runs are, so the console shows its object, step and progress alike.
-ConsoleOperations operationsFor(LocalConnection& local, std::function<void(int)> runRecorded) {
+// as the scheduler's runs are, so the console shows its object, step and progress alike; the runs
+// that replicate are recorded for the status file.
+ConsoleOperations operationsFor(LocalConnection& local, RunMonitor& monitor) {
   ConsoleOperations ops;
   ops.checkConnection = [](TReplicationThread& thread, int index) { return CheckConnection(thread, index); };
   ops.ping = [](const std::string& host, int timeoutMs, PingFailure* failure) {
     return PingHost(host, timeoutMs, failure);
   };
   ops.replicate = [](TReplicationThread& thread, int index) { return thread.replicate(index); };
-  ops.runRecorded = std::move(runRecorded);
-  ops.replicateSinceDate = [](TReplicationThread& thread, int index, const std::string& dateText) {
-    return thread.runShown(index, [&] { return ReplicateSinceDate(thread, index, dateText); });
+  ops.runRecorded = [&monitor](int) { monitor.write(); };
+  ops.replicateSinceDate = [&monitor](TReplicationThread& thread, int index, const std::string& dateText) {
+    return thread.runShown(index, [&] {
+      return monitor.record(index, [&] { return ReplicateSinceDate(thread, index, dateText); });
+    });
   };
   ops.prepare = [](TReplicationThread& thread, int index) { PrepareRemoteDatabase(thread, index); };
   ops.disconnectLocalDatabase = [&local] { local.DB.disconnect(); };
@@ -107,15 +110,15 @@ int MirroxApplication::run() {
   tray_ = std::make_unique<ConsoleTray>(*window_, title_);
   connect(window_.get(), &TfrmRepWnd::programStateChanged, tray_.get(), &ConsoleTray::showState);
   registry_ = std::make_unique<ObjectRegistry>(paths_.settingsFile, clock_, *window_);
-  monitor_ = std::make_unique<RunMonitor>(clock_, paths_.logDir,
-                                          [this](const std::string& line) { window_->LogLine(line); });
+  monitor_ = std::make_unique<RunMonitor>(
+      clock_, paths_.logDir, *registry_, *window_, [this] { return programState(); },
+      [this](const std::string& line) { window_->LogLine(line); });
   window_->setRegistry(registry_.get());
   window_->setStartupStep([this] { startupStep(); });
   window_->setCloseDecider([this] { return allowClose(); });
   dialogs_ = std::make_unique<QtDialogs>();
   commands_ = std::make_unique<ConsoleCommands>(
-      *window_, *registry_, *dialogs_, clock_, paths_, title_,
-      operationsFor(*local_, [this](int) { writeStatus(); }),
+      *window_, *registry_, *dialogs_, clock_, paths_, title_, operationsFor(*local_, *monitor_),
       SchedulerAccess{[this]() -> TReplicationThread& { return thread(); }, [this] { startScheduler(); }});
   logFile_->trimAtStart();
   window_->LogLine(" -= Запуск приложения =- ");
@@ -167,7 +170,7 @@ void MirroxApplication::startupStep() {
 void MirroxApplication::onStartupMessage() {
   logFile_->ensureLogDir();
   // Monitoring sees every object from the start, with its last success from the settings file.
-  writeStatus();
+  monitor_->write();
   if (firstArgumentIs("/auto")) {
     tray_->hideWindow();
     if (thread_) thread_->resume();
@@ -178,32 +181,22 @@ TReplicationThread& MirroxApplication::thread() {
   if (!thread_) {
     thread_ = std::make_unique<TReplicationThread>(
         *window_, *registry_, *tcp_, *local_, clock_, paths_.logDir,
-        [this](TReplicationThread& thread, int index) { return replicateMonitored(thread, index); });
+        [this](TReplicationThread& thread, int index) {
+          return monitor_->record(index, [&] { return ReplicateObject(thread, index); });
+        });
     thread_->setMonitoring(
         [this](BatchKind kind, const BatchReport& report) { monitor_->batchApplied(kind, report); },
-        [this](int) { writeStatus(); });
+        [this](int) { monitor_->write(); });
   }
   return *thread_;
 }
 
 void MirroxApplication::startScheduler() { thread().resume(); }
 
-int MirroxApplication::replicateMonitored(TReplicationThread& thread, int index) {
-  monitor_->runStarted(index);
-  try {
-    const int result = ReplicateObject(thread, index);
-    monitor_->runEnded(result);
-    return result;
-  } catch (...) {
-    monitor_->runEnded(std::nullopt);
-    throw;
-  }
-}
-
-void MirroxApplication::writeStatus() {
+RunMonitor::ProgramState MirroxApplication::programState() const {
   const bool running =
       thread_ && !thread_->suspended() && !thread_->isFinished() && !thread_->stopRequested();
-  monitor_->write(*registry_, window_->period(), running);
+  return {window_->period(), running};
 }
 
 bool MirroxApplication::allowClose() {
@@ -222,6 +215,9 @@ void MirroxApplication::onCloseRequestFromSecondInstance() {
 void MirroxApplication::exitStep() {
   if (thread_) thread_->stopAndWait();
   thread_.reset();
+  // A close that came while the scheduler waited ended no run: without this the file would still
+  // say that the scheduler runs.
+  monitor_->write();
   try {
     registry_->SaveObjectState(window_->period(), window_->night());
   } catch (const ProfileWriteError& error) {

@@ -7,6 +7,7 @@
 #include "link/clock.h"
 #include "shell/app_paths.h"
 #include "shell/console/console_commands.h"
+#include "shell/run_monitor.h"
 
 namespace mirrox {
 
@@ -15,7 +16,6 @@ class ConsoleTray;
 class Dialogs;
 class EventLogFile;
 class ObjectRegistry;
-class RunMonitor;
 class SingleInstance;
 class TReplicationThread;
 class TcpClient;
@@ -45,10 +45,8 @@ class MirroxApplication : public QObject {
   TReplicationThread& thread();
   void startScheduler();
   void exitStep();
-  // ReplicateObject, watched for the status file; scheduler and console alike.
-  int replicateMonitored(TReplicationThread& thread, int index);
-  // Replaces the status file after a run (GUI thread).
-  void writeStatus();
+  // What the status file says of the program beside its objects (GUI thread).
+  RunMonitor::ProgramState programState() const;
 
   QStringList arguments_;
   Clock& clock_;

@@ -187,6 +187,8 @@ void ConsoleCommands::replicateSinceDate() {
   busy([&] {
     window_.ShowStatus(messages::kSinceDateBusy);
     ops_.replicateSinceDate(scheduler_.thread(), i, dateText);
+    // The run leaves its object's status and time alone: there is no outcome to show first.
+    if (ops_.runRecorded) ops_.runRecorded(i);
   });
 }
 

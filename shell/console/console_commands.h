@@ -27,7 +27,8 @@ struct ConsoleOperations {
   std::function<void(TReplicationThread&, int)> prepare;
   std::function<void()> disconnectLocalDatabase;
   std::function<void()> lockWorkstation;
-  // Told once a run's object shows its outcome (optional).
+  // Told after every replicating run that returned, once its object shows the outcome (optional). A
+  // run that escapes with an error is not told of: it shows no outcome.
   std::function<void(int index)> runRecorded;
 };
 

@@ -27,8 +27,10 @@
 #include "shell/console/dialogs.h"
 #include "shell/console/main_window.h"
 #include "shell/console/set_form.h"
+#include "shell/run_monitor.h"
 #include "tests/support/child_process.h"
 #include "tests/support/fake_agent.h"
+#include "tests/support/fake_scheduler_console.h"
 #include "tests/support/manual_clock.h"
 #include "tests/support/temp_dir.h"
 
@@ -120,7 +122,7 @@ class ConsoleTest : public ::testing::Test {
   TReplicationThread& thread() {
     if (!thread_) {
       thread_ = std::make_unique<TReplicationThread>(window_, registry_, tcp_, local_, clock_, dir_.path(),
-                                                     [](TReplicationThread&, int) { return 0; });
+                                                     replicate_);
     }
     return *thread_;
   }
@@ -175,6 +177,8 @@ class ConsoleTest : public ::testing::Test {
   int localDisconnects_ = 0;
   int locks_ = 0;
   bool typeEnabled_ = false;
+  // The thread object's run, for the scheduler's runs and for console operations bound to it.
+  TReplicationThread::ReplicateFn replicate_ = [](TReplicationThread&, int) { return 0; };
   std::unique_ptr<ConsoleCommands> commands_;
   std::unique_ptr<TReplicationThread> thread_;
 };
@@ -503,6 +507,62 @@ TEST_F(ConsoleTest, OperationThatThrowsStillReturnsTheConsoleToIdle) {
   EXPECT_EQ(dialogs_.boxes[0].caption, "mirrox");
   EXPECT_EQ(statusWhenShown,
             std::vector<QString>{QString::fromUtf8(" Приложение запущено в режиме настройки карты")});
+}
+
+TEST_F(ConsoleTest, EveryRunThatReturnsIsRecordedOnceItsObjectShowsTheOutcome) {
+  std::vector<QString> recorded;  // the object and its status as each run was recorded
+  ops_.runRecorded = [&](int i) { recorded.push_back(QString::number(i) + " " + cell(i, 5)); };
+  load("[1]\r\nods=a\r\n[2]\r\nods=b\r\n");
+  window_.actions().replicate->trigger();
+  selectRow(1);
+  window_.actions().replicate->trigger();
+  dialogs_.nextInput = "18.01.2000";
+  window_.actions().replicateSinceDate->trigger();
+  dialogs_.nextInput = "31.02.2010";  // refused: no run
+  window_.actions().replicateSinceDate->trigger();
+  window_.actions().checkConnection->trigger();  // no run either
+  window_.actions().replicateAll->trigger();
+  EXPECT_EQ(sinceDates_, (std::vector<std::string>{"1 18.01.2000"}));
+  EXPECT_EQ(recorded,
+            (std::vector<QString>{"0 Ok", QString::fromUtf8("1 Ошибка"), QString::fromUtf8("1 Ошибка"),
+                                  "0 Ok", QString::fromUtf8("1 Ошибка")}));
+}
+
+TEST_F(ConsoleTest, RunThatBreaksOffRewritesTheStatusFileInTheConsoleAndUnderTheScheduler) {
+  load("[1]\r\nods=a\r\nhost=10.0.0.1\r\n");
+  std::filesystem::create_directory(dir_ / "Log");
+  RunMonitor monitor(
+      clock_, dir_ / "Log", registry_, window_,
+      [this] {
+        return RunMonitor::ProgramState{window_.period(), thread_ && !thread_->suspended()};
+      },
+      [this](const std::string& line) { window_.LogLine(line); });
+  replicate_ = [&](TReplicationThread& thread, int index) {
+    return monitor.record(index, [&]() -> int {
+      if (!thread.suspended()) thread.requestStop();  // the scheduler runs one object, then ends
+      throw std::runtime_error("Ошибка в ходе репликации");
+    });
+  };
+  // As the program binds it: the run is the thread object's own.
+  ops_.replicate = [](TReplicationThread& thread, int index) { return thread.replicate(index); };
+  makeCommands();
+  const std::string labels = R"({index="0",object="a",host="10.0.0.1"})";
+
+  window_.actions().replicate->trigger();
+  ASSERT_TRUE(std::filesystem::exists(monitor.file()));
+  EXPECT_NE(testing_support::readFile(monitor.file()).find("mirrox_object_link_ok" + labels + " 1\n"),
+            std::string::npos);
+  ASSERT_EQ(dialogs_.boxes.size(), 1u);
+
+  std::filesystem::remove(monitor.file());
+  window_.periodEditor()->setValue(1);
+  ASSERT_TRUE(testing_support::runSchedulerToItsEnd(thread(), std::chrono::seconds(120)));
+  ASSERT_TRUE(std::filesystem::exists(monitor.file()));
+  const std::string text = testing_support::readFile(monitor.file());
+  EXPECT_NE(text.find("mirrox_scheduler_running 1\n"), std::string::npos) << text;
+  // Neither run ended with a result: the object has no last run to show.
+  EXPECT_EQ(text.find("mirrox_object_last_run_result" + labels), std::string::npos) << text;
+  EXPECT_EQ(window_.logView()->toPlainText().indexOf(QString::fromUtf8("Файл состояния")), -1);
 }
 
 }  // namespace

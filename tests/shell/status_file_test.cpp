@@ -4,9 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QObject>
 #include <map>
 #include <regex>
 #include <sstream>
+#include <stdexcept>
 
 #include "engine/batch_apply.h"
 #include "shell/object_registry.h"
@@ -100,27 +102,42 @@ class RunMonitorTest : public ::testing::Test, public RegistryObserver {
   testing_support::TempDir dir_;
   testing_support::ManualClock clock_{encodeDateTime({2026, 12, 9, 10, 0, 0, 0})};
   ObjectRegistry registry_{dir_ / "mirrox.ini", clock_, *this};
+  QObject gui_;  // the tests run on the thread it lives on, as the console's runs do
+  RunMonitor::ProgramState state_{5, true};
   std::vector<std::string> logged_;
-  RunMonitor monitor_{clock_, dir_ / "Log", [this](const std::string& line) { logged_.push_back(line); }};
+  RunMonitor monitor_{clock_,
+                      dir_ / "Log",
+                      registry_,
+                      gui_,
+                      [this] { return state_; },
+                      [this](const std::string& line) { logged_.push_back(line); }};
 };
 
 TEST_F(RunMonitorTest, RunsThatSucceedAndFailLeaveTheirResultTimesAndRows) {
-  monitor_.runStarted(0);
-  BatchReport archive;
-  archive.rowsApplied = 1200;
-  archive.rowsFailed = 3;
-  monitor_.batchApplied(BatchKind::BatchAddress, BatchReport{});
-  monitor_.batchApplied(BatchKind::BatchArchive, archive);
-  clock_.advance(std::chrono::milliseconds(2500));
-  monitor_.runEnded(0);
+  EXPECT_EQ(monitor_.record(0,
+                            [&] {
+                              BatchReport archive;
+                              archive.rowsApplied = 1200;
+                              archive.rowsFailed = 3;
+                              monitor_.batchApplied(BatchKind::BatchAddress, BatchReport{});
+                              monitor_.batchApplied(BatchKind::BatchArchive, archive);
+                              clock_.advance(std::chrono::milliseconds(2500));
+                              return 0;
+                            }),
+            0);
   registry_.at(0).SetLastReplicationTime(clock_.now());
   registry_.at(0).SetLinkOk(true);
 
-  monitor_.runStarted(1);
-  clock_.advance(std::chrono::milliseconds(1000));
-  monitor_.runEnded(101);
+  EXPECT_EQ(monitor_.record(1,
+                            [&] {
+                              clock_.advance(std::chrono::milliseconds(1000));
+                              return 101;
+                            }),
+            101);
+  // A run that returned is written by its caller, once the object shows the outcome.
+  EXPECT_FALSE(std::filesystem::exists(monitor_.file()));
   registry_.at(1).SetLinkOk(false);
-  monitor_.write(registry_, 5, true);
+  monitor_.write();
 
   const Samples samples = written();
   const std::string alpha = R"({index="0",object="Alpha",host="10.0.0.1")";
@@ -146,7 +163,8 @@ TEST_F(RunMonitorTest, RunsThatSucceedAndFailLeaveTheirResultTimesAndRows) {
 }
 
 TEST_F(RunMonitorTest, LastSuccessComesFromTheSettingsFileBeforeAnyRun) {
-  monitor_.write(registry_, 5, false);
+  state_.schedulerRunning = false;
+  monitor_.write();
   const Samples samples = written();
   EXPECT_EQ(
       samples.at(R"(mirrox_object_last_success_time_seconds{index="0",object="Alpha",host="10.0.0.1"})"),
@@ -155,25 +173,31 @@ TEST_F(RunMonitorTest, LastSuccessComesFromTheSettingsFileBeforeAnyRun) {
   EXPECT_EQ(samples.count(R"(mirrox_object_last_run_result{index="0",object="Alpha",host="10.0.0.1"})"), 0u);
 }
 
-TEST_F(RunMonitorTest, RunThatBrokeOffWithAnErrorKeepsTheLastRunAndBatchesOutsideARunCountNothing) {
-  monitor_.runStarted(0);
-  monitor_.runEnded(1);
-  monitor_.runStarted(0);
+TEST_F(RunMonitorTest, RunThatBreaksOffWithAnErrorIsWrittenAtOnceAndKeepsTheLastRun) {
+  monitor_.record(0, [] { return 1; });
   BatchReport report;
   report.rowsApplied = 7;
-  monitor_.batchApplied(BatchKind::BatchArchive, report);
-  monitor_.runEnded(std::nullopt);
-  monitor_.batchApplied(BatchKind::BatchArchive, report);
-  monitor_.write(registry_, 5, true);
-  const Samples samples = written();
-  EXPECT_EQ(samples.at(R"(mirrox_object_last_run_result{index="0",object="Alpha",host="10.0.0.1"})"), 1);
-  for (const auto& [name, value] : samples) EXPECT_EQ(name.find("rows_applied"), std::string::npos) << name;
+  EXPECT_THROW(monitor_.record(0,
+                               [&]() -> int {
+                                 monitor_.batchApplied(BatchKind::BatchArchive, report);
+                                 throw std::runtime_error("broken off");
+                               }),
+               std::runtime_error);
+  const auto lastRunStands = [&](const Samples& samples) {
+    EXPECT_EQ(samples.at(R"(mirrox_object_last_run_result{index="0",object="Alpha",host="10.0.0.1"})"), 1);
+    for (const auto& [name, value] : samples) EXPECT_EQ(name.find("rows_applied"), std::string::npos) << name;
+  };
+  // Nobody shows an outcome of that run, so nobody else would write the file after it.
+  lastRunStands(written());
+  monitor_.batchApplied(BatchKind::BatchArchive, report);  // outside any run: counts nothing
+  monitor_.write();
+  lastRunStands(written());
 }
 
 TEST_F(RunMonitorTest, FileIsReplacedWholeAndNothingIsLeftBeside) {
-  monitor_.write(registry_, 5, false);
+  monitor_.write();
   registry_.at(0).SetLinkOk(false);
-  monitor_.write(registry_, 5, true);
+  monitor_.write();
   EXPECT_EQ(written().at(R"(mirrox_object_link_ok{index="0",object="Alpha",host="10.0.0.1"})"), 0);
   std::vector<std::string> names;
   for (const auto& entry : std::filesystem::directory_iterator(dir_ / "Log"))
@@ -184,8 +208,8 @@ TEST_F(RunMonitorTest, FileIsReplacedWholeAndNothingIsLeftBeside) {
 TEST_F(RunMonitorTest, DirectoryThatCannotTakeTheFileCostsOneLogLinePerWrite) {
   // A directory in the file's place: the replacement fails whoever runs the test, root included.
   std::filesystem::create_directory(monitor_.file());
-  monitor_.write(registry_, 5, true);
-  monitor_.write(registry_, 5, true);
+  monitor_.write();
+  monitor_.write();
   ASSERT_EQ(logged_.size(), 2u);
   EXPECT_EQ(logged_[0].rfind("Файл состояния не записан: ", 0), 0u) << logged_[0];
   EXPECT_NE(logged_[0].find(monitor_.file().string()), std::string::npos) << logged_[0];
