@@ -13,7 +13,9 @@
 #include <QRegularExpression>
 #include <QSpinBox>
 #include <QSystemTrayIcon>
+#include <QThread>
 #include <QTimer>
+#include <atomic>
 #include <future>
 #include <memory>
 #include <optional>
@@ -30,6 +32,7 @@
 #include "shell/console/dialogs.h"
 #include "shell/console/main_window.h"
 #include "shell/console/progress_indicator.h"
+#include "shell/gui_handoff.h"
 #include "shell/object_registry.h"
 #include "shell/replication_thread.h"
 #include "tests/support/fake_agent.h"
@@ -99,6 +102,55 @@ class ThreadWithoutProgress final : public TReplicationThread {
   ProgressListener* progressListener() override { return nullptr; }
 };
 
+// A scheduler's thread object that, after each progress report it passes on from its own thread,
+// waits until the GUI thread has taken the queued report: the relay itself never waits, but a test
+// must see every report that the hand-off carries, however busy the machine is.
+class ThreadWaitingForTheWindow final : public TReplicationThread {
+ public:
+  ThreadWaitingForTheWindow(SchedulerConsole& console, ObjectRegistry& registry, TcpClient& tcp,
+                            LocalConnection& local, Clock& clock, std::filesystem::path logDir,
+                            ReplicateFn replicate)
+      : TReplicationThread(console, registry, tcp, local, clock, std::move(logDir), std::move(replicate)),
+        gui_(*console.guiObject()) {}
+
+  ProgressListener* progressListener() override { return &waiter_; }
+  // The reports passed on from the scheduler's thread, and those from the GUI thread.
+  int reportsQueued() const { return queued_; }
+  int reportsOnTheGuiThread() const { return onGui_; }
+
+ private:
+  class Waiter final : public ProgressListener {
+   public:
+    explicit Waiter(ThreadWaitingForTheWindow& thread) : thread_(thread) {}
+    void progressed(const Progress& progress) override {
+      thread_.TReplicationThread::progressListener()->progressed(progress);
+      thread_.waitForTheWindow();
+    }
+    void progressEnded() override {
+      thread_.TReplicationThread::progressListener()->progressEnded();
+      thread_.waitForTheWindow();
+    }
+
+   private:
+    ThreadWaitingForTheWindow& thread_;
+  };
+
+  void waitForTheWindow() {
+    if (QThread::currentThread() == gui_.thread()) {
+      ++onGui_;
+      return;
+    }
+    ++queued_;
+    // Queued after the report, so it runs once the GUI thread has taken the report.
+    runOnGuiThread(&gui_, [] {});
+  }
+
+  QObject& gui_;
+  Waiter waiter_{*this};
+  std::atomic<int> queued_{0};
+  std::atomic<int> onGui_{0};
+};
+
 // One console as the program builds it: window, tray, registry, commands and the scheduler's thread
 // object, with one metering object whose agent is `agent` and whose local database is a scratch
 // copy of the template.
@@ -123,11 +175,9 @@ class Console {
                                                         "\r\nremote_db_path=/site/db.gdb\r\n");
     registry_.LoadObjects();
     if (progress) {
-      thread_ = std::make_unique<TReplicationThread>(window_, registry_, tcp_, local_, runClock, dir_.path(),
-                                                     std::move(replicate));
+      makeThread<TReplicationThread>(std::move(replicate));
     } else {
-      thread_ = std::make_unique<ThreadWithoutProgress>(window_, registry_, tcp_, local_, runClock,
-                                                        dir_.path(), std::move(replicate));
+      makeThread<ThreadWithoutProgress>(std::move(replicate));
     }
     ConsoleOperations ops;
     // As the program binds it: the run is the thread object's own.
@@ -141,6 +191,13 @@ class Console {
   ~Console() {
     thread_->stopAndWait();
     local_.DB.disconnect();
+  }
+
+  // The scheduler's thread object, of the kind given, in place of the one there is (never started).
+  template <class Thread>
+  void makeThread(TReplicationThread::ReplicateFn replicate) {
+    thread_ = std::make_unique<Thread>(window_, registry_, tcp_, local_, runClock, dir_.path(),
+                                       std::move(replicate));
   }
 
   // "Репликация данных" for the object on the first row, run on the GUI thread.
@@ -191,12 +248,10 @@ std::pair<int, int> rowsAndPercent(const QString& text) {
   return {parts.value(1).toInt(), parts.value(3).toInt()};
 }
 
-TEST(ConsoleProgress, LongApplicationShowsTheBarWithRisingFiguresAndHidesItAtTheEnd) {
-  FakeAgent agent({meteringRun(archive(3000), true)});
-  Console console(agent, true);
-  console.runClock.advanceOnEveryReading(300ms);
-  console.replicateFromTheMenu();
-
+// What a long application of the 3000 archive rows showed: the file's transfer, then rising figures
+// of its rows up to the whole file, with the tooltip naming the object and its step meanwhile, and
+// no bar once the run has ended.
+void expectRisingFiguresOfTheArchivesAndNoBarAtTheEnd(const Console& console) {
   const QStringList archives = console.barTexts().filter(QString::fromUtf8("Архивы: "));
   ASSERT_GE(archives.size(), 3) << console.barTexts().join(" | ").toStdString();
   for (int i = 1; i < archives.size(); ++i) {
@@ -206,7 +261,6 @@ TEST(ConsoleProgress, LongApplicationShowsTheBarWithRisingFiguresAndHidesItAtThe
   EXPECT_EQ(archives.back(), QString::fromUtf8("Архивы: 3\u00A0000 строк, 100\u00A0%"));
   // The transfer of the archive's file came before its rows, in the same bar.
   EXPECT_TRUE(console.barTexts().first().startsWith(QString::fromUtf8("Файл: ")));
-  // The tooltip named the object and its step while the rows went in.
   const auto during = std::find_if(console.seen.begin(), console.seen.end(), [](const Seen& s) {
     return s.barVisible && s.barText.startsWith(QString::fromUtf8("Архивы: "));
   });
@@ -216,8 +270,35 @@ TEST(ConsoleProgress, LongApplicationShowsTheBarWithRisingFiguresAndHidesItAtThe
 
   EXPECT_FALSE(console.window_.progressIndicator()->isVisible());
   EXPECT_FALSE(console.seen.back().barVisible);
-  EXPECT_EQ(console.tray_.icon().toolTip(), QString::fromUtf8("mirrox\n") + QString::fromUtf8(kResting));
   EXPECT_TRUE(console.registry_.at(0).LinkOk);
+}
+
+TEST(ConsoleProgress, LongApplicationShowsTheBarWithRisingFiguresAndHidesItAtTheEnd) {
+  FakeAgent agent({meteringRun(archive(3000), true)});
+  Console console(agent, true);
+  console.runClock.advanceOnEveryReading(300ms);
+  console.replicateFromTheMenu();
+  expectRisingFiguresOfTheArchivesAndNoBarAtTheEnd(console);
+  EXPECT_EQ(console.tray_.icon().toolTip(), QString::fromUtf8("mirrox\n") + QString::fromUtf8(kResting));
+}
+
+TEST(ConsoleProgress, LongApplicationUnderTheSchedulerShowsRisingFiguresHandedOverAndHidesTheBarAtTheEnd) {
+  FakeAgent agent({meteringRun(archive(3000), true)});
+  Console console(agent, true);
+  console.makeThread<ThreadWaitingForTheWindow>([](TReplicationThread& thread, int index) {
+    const int result = ReplicateObject(thread, index);
+    thread.requestStop();
+    return result;
+  });
+  console.window_.periodEditor()->setValue(1);
+  console.runClock.advanceOnEveryReading(300ms);
+  console.runSchedulerUntilItEnds();
+
+  // Every report came from the scheduler's thread, through the queued hand-off.
+  const auto& thread = dynamic_cast<const ThreadWaitingForTheWindow&>(*console.thread_);
+  EXPECT_GT(thread.reportsQueued(), 3);
+  EXPECT_EQ(thread.reportsOnTheGuiThread(), 0);
+  expectRisingFiguresOfTheArchivesAndNoBarAtTheEnd(console);
 }
 
 TEST(ConsoleProgress, ApplicationThatFailsHidesTheBar) {
