@@ -2,7 +2,7 @@
 #include <cstring>
 #include <iostream>
 
-#include "engine/client_version.h"
+#include "fb/client_version.h"
 #include "link/clock.h"
 #include "mirrox_version.h"
 #include "shell/console/application.h"
@@ -26,8 +26,8 @@ constexpr char kUsage[] =
 int main(int argc, char* argv[]) {
   // Answered before any window exists, so that they work without a display.
   if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
-    std::cout << "mirrox " << mirrox::kMirroxVersion << " (Firebird client "
-              << mirrox::firebirdClientVersion() << ")\n";
+    std::cout << "mirrox " << mirrox::kMirroxVersion << " (Firebird client " << mirrox::fb::clientVersion()
+              << ")\n";
     return 0;
   }
   if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {

@@ -8,11 +8,11 @@
 #include <QTableWidget>
 #include <chrono>
 
-#include "engine/client_version.h"
 #include "engine/engine_messages.h"
 #include "engine/local_connection.h"
 #include "engine/prepare_remote.h"
 #include "engine/replicate_object.h"
+#include "fb/client_version.h"
 #include "link/pinger2.h"
 #include "link/send_command.h"
 #include "link/tcp_client.h"
@@ -122,7 +122,7 @@ int MirroxApplication::run() {
       SchedulerAccess{[this]() -> TReplicationThread& { return thread(); }, [this] { startScheduler(); }});
   logFile_->trimAtStart();
   window_->LogLine(" -= Запуск приложения =- ");
-  window_->LogLine("Версия " + std::string(kMirroxVersion) + ", клиент Firebird " + firebirdClientVersion());
+  window_->LogLine("Версия " + std::string(kMirroxVersion) + ", клиент Firebird " + fb::clientVersion());
   if (onlyArgumentIs("/auto")) {
     window_->LogLine(" Ожидание запуска сервера БД ...");
     clock_.sleepFor(kAutoStartWait);

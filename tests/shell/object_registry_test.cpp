@@ -48,6 +48,19 @@ class ObjectRegistryTest : public ::testing::Test {
     registry_.LoadObjects();
     return registry_;
   }
+  // A settings file that could not be read in full: no objects, one log line naming it, and a save
+  // that refuses instead of replacing it.
+  void expectUnreadableAndNeverReplaced() {
+    EXPECT_EQ(registry_.count(), 0);
+    ASSERT_EQ(observer_.log.size(), 1u);
+    EXPECT_NE(observer_.log[0].find(ini().string()), std::string::npos) << observer_.log[0];
+    try {
+      registry_.SaveObjectState(15, false);
+      FAIL() << "a settings file that could not be read was replaced";
+    } catch (const ProfileWriteError& error) {
+      EXPECT_EQ(std::string(error.what()), "Unable to write to " + ini().string());
+    }
+  }
 
   testing_support::TempDir dir_;
   testing_support::ManualClock clock_;
@@ -204,16 +217,8 @@ TEST_F(ObjectRegistryTest, FileThatCannotBeReadIsNeverReplaced) {
   {
     testing_support::WithoutCapabilities asAnyAccount({CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH});
     load();
-    EXPECT_EQ(registry_.count(), 0);
     EXPECT_EQ(observer_.period, 10);
-    ASSERT_EQ(observer_.log.size(), 1u);
-    EXPECT_NE(observer_.log[0].find(ini().string()), std::string::npos) << observer_.log[0];
-    try {
-      registry_.SaveObjectState(15, false);
-      FAIL() << "a settings file that could not be read was replaced";
-    } catch (const ProfileWriteError& error) {
-      EXPECT_EQ(std::string(error.what()), "Unable to write to " + ini().string());
-    }
+    expectUnreadableAndNeverReplaced();
     const int added = registry_.AddObject();
     EXPECT_THROW(registry_.WriteObjectSettings(added, {"c", "10.0.0.3", "5029", "/db", "/r", "0"}),
                  ProfileWriteError);
@@ -235,15 +240,7 @@ TEST_F(ObjectRegistryTest, ReadFailingWithAnIoErrorCountsAsUnreadableAndTheLinkS
   // The process's own memory at address 0: the file opens, and its first read fails with EIO.
   std::filesystem::create_symlink("/proc/self/mem", ini());
   load();
-  EXPECT_EQ(registry_.count(), 0);
-  ASSERT_EQ(observer_.log.size(), 1u);
-  EXPECT_NE(observer_.log[0].find(ini().string()), std::string::npos) << observer_.log[0];
-  try {
-    registry_.SaveObjectState(10, false);
-    FAIL() << "a settings file whose read failed was replaced";
-  } catch (const ProfileWriteError& error) {
-    EXPECT_EQ(std::string(error.what()), "Unable to write to " + ini().string());
-  }
+  expectUnreadableAndNeverReplaced();
   EXPECT_TRUE(std::filesystem::is_symlink(ini()));
   EXPECT_EQ(std::filesystem::read_symlink(ini()), "/proc/self/mem");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path()), {}), 1);
